@@ -1,0 +1,40 @@
+#include "input/typing_table.h"
+
+#include "platform/virtual_keys.h"
+
+namespace {
+
+KeyStroke Tap(std::uint8_t vk) {
+    return {{{{vk, true}, {vk, false}}}, 2};
+}
+
+KeyStroke Shifted(std::uint8_t vk) {
+    using platform::vk::kShift;
+    return {{{{kShift, true}, {vk, true}, {vk, false}, {kShift, false}}}, 4};
+}
+
+}  // namespace
+
+KeyStroke TypingStroke(unsigned char byte, bool typeSpaces) {
+    namespace vk = platform::vk;
+    // Capital letters and digits share their byte values with their virtual-key codes.
+    if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9')) return Tap(byte);
+    switch (byte) {
+        case ' ':
+            return typeSpaces ? Tap(vk::kSpace) : KeyStroke{};
+        case '-':
+            return Tap(vk::kSubtract);
+        case '?':
+            return Shifted(vk::kDivide);
+        case '!':
+            return Shifted('1');
+        case ',':
+            return Tap(vk::kSeparator);
+        case '.':
+            return Tap(vk::kDecimal);
+        case '/':
+            return Tap(vk::kDivide);
+        default:
+            return {};
+    }
+}

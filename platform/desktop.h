@@ -1,0 +1,69 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/bitmap.h"
+#include "platform/geometry.h"
+
+namespace platform {
+
+using WindowHandle = std::uint64_t;
+
+// Every operating-system service the program uses, in Win32 terms so that the engine keeps
+// its numbers: mouse flag words with dx, dy in the 0..65535 absolute space, virtual-key codes.
+// Backends implement the protected Send* primitives; the public input calls also remember
+// which keys and buttons our own events left down, so a stopped run can let go of them.
+class Desktop {
+  public:
+    Desktop() = default;
+    Desktop(const Desktop&) = delete;
+    Desktop& operator=(const Desktop&) = delete;
+    virtual ~Desktop() = default;
+
+    void MouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy);
+    void KeyEvent(std::uint8_t vk, bool down);
+
+    // Releases, in reverse order of pressing, every key and button still held by our events.
+    void ReleaseHeldInput();
+    const std::vector<std::uint8_t>& HeldKeys() const { return held_keys_; }
+    bool LeftButtonHeld() const { return left_held_; }
+
+    // True while the key is down at the moment of the call.
+    virtual bool IsKeyDown(std::uint8_t vk) = 0;
+    // Blocks the calling thread for ms milliseconds.
+    virtual void Pause(std::uint32_t ms) = 0;
+    // Size of the primary screen in pixels.
+    virtual Size ScreenSize() = 0;
+    // Copies width x height pixels whose top-left corner is the screen point (left, top).
+    // Pixels outside the screen are black. False when no copy could be made.
+    virtual bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
+                            std::int32_t height, Bitmap24& out) = 0;
+
+    // Top-level windows in Z order, top first; visit returns false to stop early.
+    virtual void ForEachWindow(const std::function<bool(WindowHandle)>& visit) = 0;
+    // The title as narrow text; empty for a window without one or one that has gone.
+    virtual std::string WindowTitle(WindowHandle window) = 0;
+    virtual bool IsWindowMinimised(WindowHandle window) = 0;
+    // The outer rectangle in screen pixels; nothing when it cannot be read (the window went).
+    virtual std::optional<Rect> WindowRect(WindowHandle window) = 0;
+
+  protected:
+    virtual void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) = 0;
+    virtual void SendKeyEvent(std::uint8_t vk, bool down) = 0;
+
+  private:
+    std::vector<std::uint8_t> held_keys_;
+    bool left_held_ = false;
+};
+
+// The backend every caller uses. Installed once at start-up (tests install their double);
+// before that, a desktop with no screen, no windows and no effect answers.
+Desktop& Active();
+// Makes desktop the active one (nullptr restores the inert one); returns the previous one.
+Desktop* Install(Desktop* desktop);
+
+}  // namespace platform

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// A screen rectangle in pixels; right and bottom lie one past the last column and row.
+struct Rect {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+struct Point {
+    std::int32_t x = 0;
+    std::int32_t y = 0;
+};
+
+struct Size {
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+};
+
+}  // namespace platform

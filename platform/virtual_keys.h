@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+// The program's key vocabulary: Windows virtual-key codes. Every backend translates them.
+namespace platform::vk {
+
+constexpr std::uint8_t kBack = 0x08;
+constexpr std::uint8_t kReturn = 0x0D;
+constexpr std::uint8_t kShift = 0x10;
+constexpr std::uint8_t kControl = 0x11;
+constexpr std::uint8_t kMenu = 0x12;
+constexpr std::uint8_t kEscape = 0x1B;
+constexpr std::uint8_t kSpace = 0x20;
+constexpr std::uint8_t kLeft = 0x25;
+constexpr std::uint8_t kUp = 0x26;
+constexpr std::uint8_t kRight = 0x27;
+constexpr std::uint8_t kDown = 0x28;
+constexpr std::uint8_t kSnapshot = 0x2C;
+constexpr std::uint8_t kDelete = 0x2E;
+constexpr std::uint8_t kLWin = 0x5B;
+constexpr std::uint8_t kSeparator = 0x6C;
+constexpr std::uint8_t kSubtract = 0x6D;
+constexpr std::uint8_t kDecimal = 0x6E;
+constexpr std::uint8_t kDivide = 0x6F;
+constexpr std::uint8_t kRControl = 0xA3;
+
+}  // namespace platform::vk
+
+// Flag words of a mouse event, with the Win32 values.
+namespace platform::mouse {
+
+constexpr std::uint32_t kMove = 0x0001;
+constexpr std::uint32_t kLeftDown = 0x0002;
+constexpr std::uint32_t kLeftUp = 0x0004;
+constexpr std::uint32_t kRightDown = 0x0008;
+constexpr std::uint32_t kRightUp = 0x0010;
+constexpr std::uint32_t kAbsolute = 0x8000;
+
+}  // namespace platform::mouse

@@ -1,0 +1,104 @@
+#include "tests/support/fake_desktop.h"
+
+#include <cstring>
+
+namespace testing_support {
+
+FakeDesktop::FakeDesktop(std::int32_t width, std::int32_t height)
+    : width_(width),
+      height_(height),
+      screen_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0),
+      previous_(platform::Install(this)) {}
+
+FakeDesktop::~FakeDesktop() {
+    platform::Install(previous_);
+}
+
+void FakeDesktop::SetScreen(std::int32_t width, std::int32_t height,
+                            std::vector<std::uint8_t> bgr) {
+    width_ = width;
+    height_ = height;
+    screen_ = std::move(bgr);
+    screen_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+}
+
+void FakeDesktop::SetPixel(std::int32_t x, std::int32_t y, std::uint8_t b, std::uint8_t g,
+                           std::uint8_t r) {
+    const std::size_t at = (static_cast<std::size_t>(y) * width_ + x) * 3;
+    screen_[at] = b;
+    screen_[at + 1] = g;
+    screen_[at + 2] = r;
+}
+
+void FakeDesktop::HoldKeyDuringPolls(std::uint8_t vk, int from, int until) {
+    key_scripts_[vk] = {from, until};
+}
+
+int FakeDesktop::polls(std::uint8_t vk) const {
+    const auto it = polls_.find(vk);
+    return it == polls_.end() ? 0 : it->second;
+}
+
+bool FakeDesktop::IsKeyDown(std::uint8_t vk) {
+    const int poll = polls_[vk]++;
+    const auto it = key_scripts_.find(vk);
+    return it != key_scripts_.end() && poll >= it->second.from && poll < it->second.until;
+}
+
+void FakeDesktop::Pause(std::uint32_t ms) {
+    pauses.push_back(ms);
+    now_ms += ms;
+}
+
+bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
+                             std::int32_t height, platform::Bitmap24& out) {
+    if (copy_fails_ || width <= 0 || height <= 0) return false;
+    out.Allocate(width, height, bottom_up_);
+    for (std::int32_t row = 0; row < height; ++row) {
+        const std::int64_t sy = static_cast<std::int64_t>(top) + row;
+        if (sy < 0 || sy >= height_) continue;
+        std::uint8_t* dst = out.TopRow() + row * out.pitch;
+        for (std::int32_t col = 0; col < width; ++col) {
+            const std::int64_t sx = static_cast<std::int64_t>(left) + col;
+            if (sx < 0 || sx >= width_) continue;
+            std::memcpy(dst + col * 3, &screen_[(sy * width_ + sx) * 3], 3);
+        }
+    }
+    return true;
+}
+
+void FakeDesktop::ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) {
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        if (!visit(i + 1)) return;
+    }
+}
+
+const FakeWindow* FakeDesktop::Find(platform::WindowHandle window) const {
+    if (window == 0 || window > windows.size()) return nullptr;
+    return &windows[window - 1];
+}
+
+std::string FakeDesktop::WindowTitle(platform::WindowHandle window) {
+    const FakeWindow* w = Find(window);
+    return w ? w->title : std::string();
+}
+
+bool FakeDesktop::IsWindowMinimised(platform::WindowHandle window) {
+    const FakeWindow* w = Find(window);
+    return w && w->minimised;
+}
+
+std::optional<platform::Rect> FakeDesktop::WindowRect(platform::WindowHandle window) {
+    const FakeWindow* w = Find(window);
+    return w ? w->rect : std::nullopt;
+}
+
+void FakeDesktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
+    events.push_back(InputEvent::Mouse(flags, dx, dy));
+}
+
+void FakeDesktop::SendKeyEvent(std::uint8_t vk, bool down) {
+    events.push_back(InputEvent::Key(vk, down));
+}
+
+}  // namespace testing_support

@@ -1,0 +1,93 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+namespace testing_support {
+
+// One input event as the desktop received it.
+struct InputEvent {
+    enum class Kind { kMouse, kKey } kind;
+    std::uint32_t flags = 0;  // mouse
+    std::uint32_t dx = 0;
+    std::uint32_t dy = 0;
+    std::uint8_t vk = 0;  // key
+    bool down = false;
+
+    static InputEvent Mouse(std::uint32_t flags, std::uint32_t dx = 0, std::uint32_t dy = 0) {
+        return {Kind::kMouse, flags, dx, dy, 0, false};
+    }
+    static InputEvent Key(std::uint8_t vk, bool down) { return {Kind::kKey, 0, 0, 0, vk, down}; }
+    bool operator==(const InputEvent&) const = default;
+};
+
+struct FakeWindow {
+    std::string title;
+    bool minimised = false;
+    std::optional<platform::Rect> rect;  // nothing: the rectangle cannot be read
+};
+
+// A recording desktop for tests: a scripted screen picture, window list and key state, an
+// ordered record of every input event, and a virtual clock that Pause advances.
+class FakeDesktop : public platform::Desktop {
+  public:
+    // Installs itself as the active desktop for its lifetime.
+    FakeDesktop(std::int32_t width = 1920, std::int32_t height = 1080);
+    ~FakeDesktop() override;
+
+    // Screen picture: BGR bytes, top row first, 3 bytes a pixel, no padding.
+    void SetScreen(std::int32_t width, std::int32_t height, std::vector<std::uint8_t> bgr);
+    void SetPixel(std::int32_t x, std::int32_t y, std::uint8_t b, std::uint8_t g, std::uint8_t r);
+    // Serve the copies bottom-up with a negative pitch, as a Windows bitmap is.
+    void set_bottom_up(bool bottom_up) { bottom_up_ = bottom_up; }
+    void set_copy_fails(bool fails) { copy_fails_ = fails; }
+
+    // Windows in enumeration order, top first.
+    std::vector<FakeWindow> windows;
+
+    // The key is down from the poll numbered from (0 = the first poll of that key) up to,
+    // not including, the poll numbered until.
+    void HoldKeyDuringPolls(std::uint8_t vk, int from, int until = 1 << 30);
+    int polls(std::uint8_t vk) const;
+
+    std::vector<InputEvent> events;
+    std::uint64_t now_ms = 0;
+    std::vector<std::uint32_t> pauses;
+
+    bool IsKeyDown(std::uint8_t vk) override;
+    void Pause(std::uint32_t ms) override;
+    platform::Size ScreenSize() override { return {width_, height_}; }
+    bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                    platform::Bitmap24& out) override;
+    void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
+    std::string WindowTitle(platform::WindowHandle window) override;
+    bool IsWindowMinimised(platform::WindowHandle window) override;
+    std::optional<platform::Rect> WindowRect(platform::WindowHandle window) override;
+
+  protected:
+    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
+    void SendKeyEvent(std::uint8_t vk, bool down) override;
+
+  private:
+    const FakeWindow* Find(platform::WindowHandle window) const;
+
+    std::int32_t width_;
+    std::int32_t height_;
+    std::vector<std::uint8_t> screen_;
+    bool bottom_up_ = false;
+    bool copy_fails_ = false;
+    struct KeyScript {
+        int from;
+        int until;
+    };
+    std::map<std::uint8_t, KeyScript> key_scripts_;
+    std::map<std::uint8_t, int> polls_;
+    platform::Desktop* previous_;
+};
+
+}  // namespace testing_support

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace testing_support {
+
+// A fresh directory under the system's temporary directory, removed with its contents.
+class TempDir {
+  public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+    // Writes bytes to a file below the directory (creating folders) and returns its path.
+    std::filesystem::path Write(const std::string& name, std::string_view bytes) const;
+
+  private:
+    std::filesystem::path path_;
+};
+
+// Makes dir the working directory for its lifetime.
+class ScopedCurrentDir {
+  public:
+    explicit ScopedCurrentDir(const std::filesystem::path& dir);
+    ~ScopedCurrentDir();
+    ScopedCurrentDir(const ScopedCurrentDir&) = delete;
+    ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
+
+  private:
+    std::filesystem::path previous_;
+};
+
+}  // namespace testing_support

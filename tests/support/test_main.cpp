@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include "engine/trace.h"
+
+int main(int argc, char** argv) {
+    // Trace lines would drown the test report; tests that check them capture them.
+    trace::SetOutput(nullptr);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
