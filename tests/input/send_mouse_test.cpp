@@ -1,0 +1,90 @@
+#include <gtest/gtest.h>
+
+#include "engine/event_maker.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
+
+namespace {
+
+using testing_support::FakeDesktop;
+using testing_support::InputEvent;
+namespace mouse = platform::mouse;
+
+TEST(SendMouse, NormalisesToTheAbsoluteSpaceWithTruncation) {
+    struct Case {
+        std::int32_t w, h;
+        std::uint32_t x, y, dx, dy;
+    };
+    const Case cases[] = {
+        {1920, 1080, 0, 0, 0, 0},
+        {1920, 1080, 960, 540, 32767, 32767},  // both 32767.5 before truncation
+        {1920, 1080, 1919, 1079, 65500, 65474},
+        {1920, 1080, 1920, 1080, 65535, 65535},
+        {800, 600, 0, 0, 0, 0},
+        {800, 600, 400, 300, 32767, 32767},
+        {800, 600, 799, 1, 65453, 109},
+        {800, 600, 800, 600, 65535, 65535},
+        // The product wraps in 32 bits, as the absolute space's arithmetic always has.
+        {800, 600, 65538, 0, (65538u * 65535u) / 800u, 0},
+    };
+    for (const auto& c : cases) {
+        FakeDesktop desktop(c.w, c.h);
+        CEvent_Maker engine;
+        EXPECT_EQ(engine.SendMouse(4, c.x, c.y), 0);
+        ASSERT_EQ(desktop.events.size(), 1u);
+        EXPECT_EQ(desktop.events[0], InputEvent::Mouse(mouse::kMove | mouse::kAbsolute, c.dx, c.dy))
+            << c.w << "x" << c.h << " at " << c.x << "," << c.y;
+    }
+}
+
+TEST(SendMouse, ButtonCodesSendTheirEventsAndIgnoreCoordinates) {
+    struct Case {
+        int code;
+        int result;
+        std::vector<std::uint32_t> flags;
+    };
+    const Case cases[] = {
+        {3, -1, {}},
+        {5, 0, {mouse::kLeftDown, mouse::kLeftUp}},
+        {6, 0, {mouse::kLeftDown}},
+        {7, 0, {mouse::kLeftUp}},
+        {8, 0, {mouse::kRightDown, mouse::kRightUp}},
+        {9, -1, {}},
+        {-1, -1, {}},
+    };
+    for (const auto& c : cases) {
+        FakeDesktop desktop;
+        CEvent_Maker engine;
+        EXPECT_EQ(engine.SendMouse(c.code, 123, 456), c.result) << c.code;
+        std::vector<InputEvent> expected;
+        for (auto f : c.flags) expected.push_back(InputEvent::Mouse(f));
+        EXPECT_EQ(desktop.events, expected) << c.code;
+    }
+}
+
+TEST(HeldInput, ReleasesWhatOurEventsLeftDownInReverseOrder) {
+    FakeDesktop desktop;
+    CEvent_Maker engine;
+    engine.SendKeys(2, "CTRL");
+    engine.SendKeys(2, "ALT");
+    engine.SendKeys(2, "CTRL");  // already down: remembered once
+    engine.SendKeys(1, "RET");   // pressed and released: not held
+    engine.SendMouse(6, 0, 0);
+    desktop.events.clear();
+
+    desktop.ReleaseHeldInput();
+    const std::vector<InputEvent> expected = {
+        InputEvent::Key(platform::vk::kMenu, false),
+        InputEvent::Key(platform::vk::kControl, false),
+        InputEvent::Mouse(mouse::kLeftUp),
+    };
+    EXPECT_EQ(desktop.events, expected);
+    EXPECT_TRUE(desktop.HeldKeys().empty());
+    EXPECT_FALSE(desktop.LeftButtonHeld());
+
+    desktop.events.clear();
+    desktop.ReleaseHeldInput();
+    EXPECT_TRUE(desktop.events.empty());
+}
+
+}  // namespace
