@@ -1,0 +1,39 @@
+#include "app/script_job.h"
+
+#include "engine/stop_request.h"
+#include "platform/desktop.h"
+#include "platform/virtual_keys.h"
+
+namespace {
+
+JobEnd EndOf(RunOutcome outcome) {
+    switch (outcome) {
+        case RunOutcome::kNotLoaded:
+            return JobEnd::kNotLoaded;
+        case RunOutcome::kCancelled:
+            return JobEnd::kCancelled;
+        case RunOutcome::kFailed:
+            return JobEnd::kFailed;
+        case RunOutcome::kCompleted:
+            break;
+    }
+    return JobEnd::kSucceeded;
+}
+
+bool StopWanted() {
+    return platform::Active().IsKeyDown(platform::vk::kRControl) || stop_request::IsRaised();
+}
+
+}  // namespace
+
+JobEnd RunJob(const std::vector<std::string>& files, bool repeat,
+              const std::function<RunOutcome(const std::string&)>& runOne) {
+    for (bool firstPass = true;; firstPass = false) {
+        if (!firstPass && StopWanted()) return JobEnd::kStopped;
+        for (const auto& file : files) {
+            const RunOutcome outcome = runOne(file);
+            if (outcome != RunOutcome::kCompleted) return EndOf(outcome);
+        }
+        if (!repeat || files.empty()) return JobEnd::kSucceeded;
+    }
+}
