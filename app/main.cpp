@@ -1,9 +1,12 @@
+#include <wx/app.h>
+
 #include <csignal>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
+#include "app/ravelkin_app.h"
 #include "engine/stop_request.h"
 #include "platform/native_desktop.h"
 
@@ -26,7 +29,12 @@ void InstallStopSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
     InstallStopSignals();
-    return RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop);
+    if (argc > 1) {
+        std::vector<std::string> args(argv + 1, argv + argc);
+        return RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop);
+    }
+    wxEntry(argc, argv);
+    // wxEntry reports failure also when the dialog ran and start-up asked to end afterwards.
+    return MainDialogRan() ? kExitCompleted : kExitNoDesktop;
 }

@@ -1,0 +1,32 @@
+#include "app/about_dlg.h"
+
+#include <wx/button.h>
+#include <wx/statbmp.h>
+#include <wx/stattext.h>
+
+#include "app/app_icon.h"
+#include "app/resource.h"
+
+CAboutDlg::CAboutDlg(wxWindow* parent)
+    : wxDialog(parent, IDD_ABOUTBOX, wxString::FromUTF8("バージョン情報 Ravelkin"),
+               wxDefaultPosition, wxDefaultSize, wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX) {
+    if (parent) SetFont(parent->GetFont());
+    const auto at = [this](int x, int y) { return ConvertDialogToPixels(wxPoint(x, y)); };
+    const auto size = [this](int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); };
+
+    SetClientSize(size(170, 62));
+    const wxSize iconSize = size(21, 20);
+    new wxStaticBitmap(
+        this, wxID_ANY,
+        AppIcons().GetIcon(std::min(iconSize.x, iconSize.y), wxIconBundle::FALLBACK_NEAREST_LARGER),
+        at(14, 14), iconSize);
+    // No mnemonic processing: the name is shown as written.
+    new wxStaticText(this, wxID_ANY, "Ravelkin, Version 1.0", at(42, 14), size(114, 8),
+                     wxST_NO_AUTORESIZE);
+    new wxStaticText(this, wxID_ANY, "Copyright (C) 2026 the Ravelkin developers", at(42, 26),
+                     size(114, 8), wxST_NO_AUTORESIZE);
+    auto* ok = new wxButton(this, wxID_OK, "OK", at(113, 41), size(50, 14));
+    ok->SetDefault();
+    ok->SetFocus();
+    Centre(wxBOTH);
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+#include <wx/iconbndl.h>
+
+// The application icon at 32, 48, 64 and 128 pixels, carried inside the program.
+wxIconBundle AppIcons();

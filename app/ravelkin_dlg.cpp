@@ -1,0 +1,261 @@
+#include "app/ravelkin_dlg.h"
+
+#include <wx/button.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/fontenum.h>
+#include <wx/menu.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
+#include <wx/utils.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+
+#include "app/about_dlg.h"
+#include "app/app_icon.h"
+#include "app/log_block.h"
+#include "app/message_box.h"
+#include "app/resource.h"
+#include "app/script_run.h"
+#include "engine/trace.h"
+#include "platform/desktop.h"
+
+namespace {
+
+// Windows draws this dialog in "MS UI Gothic" 9 pt; elsewhere the first Japanese face there is.
+wxFont DialogFont() {
+    for (const char* face : {"MS UI Gothic", "IPAGothic", "IPAPGothic", "Noto Sans CJK JP"}) {
+        if (wxFontEnumerator::IsValidFacename(face)) {
+            return wxFont(wxFontInfo(9).FaceName(face));
+        }
+    }
+    return wxFont(wxFontInfo(9));
+}
+
+std::string AsciiLower(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// Alphabetical without regard to case; names that differ only in case keep a fixed order.
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+    const std::string la = AsciiLower(a);
+    const std::string lb = AsciiLower(b);
+    return la != lb ? la < lb : a < b;
+}
+
+// Script files match *.dat without regard to case, as on the file systems scripts came from.
+bool HasDatExtension(const std::string& name) {
+    return name.size() > 4 && AsciiLower(name.substr(name.size() - 4)) == ".dat";
+}
+
+// Keeps the user interface answering while waiting, bounded, for the window manager.
+void WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(1000);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+        wxSafeYield(nullptr, true);
+        wxMilliSleep(10);
+    }
+    wxSafeYield(nullptr, true);
+}
+
+}  // namespace
+
+CRavelkinDlg::CRavelkinDlg(std::string currentDir, wxWindow* parent)
+    : wxDialog(parent, IDD_RAVELKIN_DIALOG, "Ravelkin", wxDefaultPosition, wxDefaultSize,
+               wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
+      m_currentDir(std::move(currentDir)),
+      m_hIcon(AppIcons()) {
+    SetFont(DialogFont());
+    CreateControls();
+    SetIcons(m_hIcon);
+    Centre(wxBOTH);
+
+    Bind(wxEVT_INIT_DIALOG, &CRavelkinDlg::OnInitDialog, this);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedStart(); }, IDC_START);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedReload(); }, IDC_RELOAD);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { OnBnClickedClearLog(); }, IDC_CLEAR_LOG);
+    Bind(
+        wxEVT_BUTTON, [this](wxCommandEvent&) { Close(); }, IDCLOSE_BUTTON);
+    Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent&) {
+        if (IsModal()) {
+            EndModal(IDCLOSE_BUTTON);
+        } else {
+            Hide();
+        }
+    });
+    // GTK has no system menu to extend: the About item lives in the context menu and on F1.
+    Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
+        wxMenu menu;
+        menu.Append(IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText));
+        PopupMenu(&menu);
+    });
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { ShowAboutBox(); }, IDM_ABOUTBOX);
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+        if (event.GetKeyCode() == WXK_F1) {
+            ShowAboutBox();
+        } else {
+            event.Skip();
+        }
+    });
+    SetEscapeId(IDCLOSE_BUTTON);
+}
+
+void CRavelkinDlg::CreateControls() {
+    // Positions and sizes are in dialog units, as the layout was drawn.
+    const auto at = [this](int x, int y) { return ConvertDialogToPixels(wxPoint(x, y)); };
+    const auto size = [this](int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); };
+    const auto text = [](const char* utf8) { return wxString::FromUTF8(utf8); };
+
+    SetClientSize(size(254, 269));
+
+    auto* ok = new wxButton(this, IDOK_HIDDEN, "OK", at(7, 7), size(50, 14));
+    ok->Disable();
+    ok->Hide();
+    new wxButton(this, IDCLOSE_BUTTON, text("終了"), at(197, 248), size(50, 14));
+    auto* repeatLabel = new wxStaticText(this, wxID_ANY, text("繰り返し回数\r\n(0で無限)"),
+                                         at(7, 19), size(49, 23), wxALIGN_CENTRE_HORIZONTAL);
+    repeatLabel->Hide();
+    new wxButton(this, IDC_START, text("開始"), at(7, 248), size(50, 14));
+    auto* repeatCount = new wxTextCtrl(this, IDC_REPEAT_COUNT, "", at(62, 17), size(40, 14));
+    repeatCount->Hide();
+    auto* stopHint = new wxStaticText(this, wxID_ANY, text("停止には右CTRLを長押ししてください"),
+                                      at(14, 43), size(102, 8));
+    stopHint->Hide();
+    (new wxButton(this, IDC_TEST_IMAGE, text("1.bmpでテスト"), at(197, 57), size(50, 14)))->Hide();
+    (new wxButton(this, IDC_PLEASE, text("おねがい＞＜"), at(197, 29), size(50, 14)))->Hide();
+    (new wxButton(this, IDC_RELOAD, text("設定ファイル再読み込み"), at(173, 7), size(74, 16)))
+        ->Hide();
+    new wxComboBox(this, IDC_SCRIPT_LIST, "", at(26, 217), size(82, 108), 0, nullptr,
+                   wxCB_READONLY | wxCB_DROPDOWN);
+    // Check boxes get at least the size the toolkit draws them in.
+    const auto checkBox = [&](int id, const char* label, wxPoint pos, wxSize dlu) {
+        auto* box = new wxCheckBox(this, id, text(label), pos, dlu);
+        box->SetSize(
+            wxSize(std::max(dlu.x, box->GetBestSize().x), std::max(dlu.y, box->GetBestSize().y)));
+    };
+    checkBox(IDC_IN_ORDER, "順番に実行", at(121, 221), size(49, 10));
+    new wxTextCtrl(this, IDC_LOG, "", at(7, 7), size(229, 204),
+                   wxTE_MULTILINE | wxHSCROLL | wxVSCROLL | wxTE_DONTWRAP);
+    checkBox(IDC_REPEAT, "繰り返し(右CTRLで停止)", at(121, 235), size(87, 10));
+    new wxButton(this, IDC_CLEAR_LOG, text("ログ削除"), at(208, 223), size(39, 14));
+}
+
+wxComboBox* CRavelkinDlg::ScriptList() const {
+    return static_cast<wxComboBox*>(FindWindow(IDC_SCRIPT_LIST));
+}
+wxCheckBox* CRavelkinDlg::InOrderBox() const {
+    return static_cast<wxCheckBox*>(FindWindow(IDC_IN_ORDER));
+}
+wxCheckBox* CRavelkinDlg::RepeatBox() const {
+    return static_cast<wxCheckBox*>(FindWindow(IDC_REPEAT));
+}
+wxTextCtrl* CRavelkinDlg::LogBox() const {
+    return static_cast<wxTextCtrl*>(FindWindow(IDC_LOG));
+}
+
+void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
+    event.Skip();
+    OnBnClickedReload();
+    FindWindow(IDCLOSE_BUTTON)->SetFocus();
+}
+
+void CRavelkinDlg::ShowAboutBox() {
+    CAboutDlg about(this);
+    about.ShowModal();
+}
+
+void CRavelkinDlg::OnBnClickedReload() {
+    m_scriptNames.clear();
+    ScriptList()->Clear();
+    std::error_code ec;
+    // Directories named like scripts are listed too; running one fails to load.
+    for (std::filesystem::directory_iterator it(m_currentDir, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (HasDatExtension(name)) m_scriptNames.push_back(std::move(name));
+    }
+    std::sort(m_scriptNames.begin(), m_scriptNames.end(), LessIgnoringCase);
+    for (const auto& name : m_scriptNames) {
+        wxString shown = wxString::FromUTF8(name);
+        if (shown.empty()) shown = wxString(name.c_str(), wxConvLibc);
+        ScriptList()->Append(shown);
+    }
+}
+
+void CRavelkinDlg::OnBnClickedClearLog() {
+    LogBox()->ChangeValue(wxString());
+}
+
+void CRavelkinDlg::Minimise() {
+    Iconize(true);
+    WaitUntil([this] { return IsIconized() || !IsShownOnScreen(); });
+}
+
+void CRavelkinDlg::Restore() {
+    Iconize(false);
+    Show();
+    Raise();
+    WaitUntil([this] { return !IsIconized() && IsShownOnScreen(); });
+}
+
+int CRavelkinDlg::RunScript(const std::string& fileName) {
+    return RunScriptOutcome(fileName) == RunOutcome::kCompleted ? 1 : 0;
+}
+
+RunOutcome CRavelkinDlg::RunScriptOutcome(const std::string& fileName) {
+    const ScriptRun run = RunScriptFile(fileName);
+    if (run.outcome == RunOutcome::kNotLoaded) return run.outcome;
+
+    // The block goes into the box before the dialog comes back and before any message.
+    const wxString old = LogBox()->GetValue();
+    LogBox()->ChangeValue(old + wxString::FromUTF8(ToCrLf(run.block)));
+
+    if (run.outcome == RunOutcome::kCancelled) {
+        Restore();
+        ShowAppMessage(this, std::string(kCancelledMessage));
+    } else if (run.outcome == RunOutcome::kFailed) {
+        Restore();
+        ShowAppMessage(this, ErrorMessage(run.errorText));
+    }
+    return run.outcome;
+}
+
+void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
+    Minimise();
+    const JobEnd end = RunJob(files, RepeatBox()->IsChecked(),
+                              [this](const std::string& file) { return RunScriptOutcome(file); });
+    // Earlier files of the job may hold keys that no failed or cancelled run let go of.
+    if (end == JobEnd::kStopped || end == JobEnd::kNotLoaded) {
+        platform::Active().ReleaseHeldInput();
+    }
+    Restore();
+    if (end == JobEnd::kSucceeded) {
+        ShowAppMessage(this, kSuccessMessage);
+    } else if (end == JobEnd::kStopped) {
+        // Stopped between two passes: no run has said so yet.
+        ShowAppMessage(this, std::string(kCancelledMessage));
+    }
+}
+
+void CRavelkinDlg::OnBnClickedStart() {
+    if (InOrderBox()->IsChecked()) {
+        RunJobOf(m_scriptNames);
+        return;
+    }
+    const int selection = ScriptList()->GetSelection();
+    if (selection < 0 || selection >= static_cast<int>(m_scriptNames.size())) {
+        ShowAppMessage(this, kNoSelectionMessage);
+        return;
+    }
+    RunJobOf({m_scriptNames[static_cast<std::size_t>(selection)]});
+}

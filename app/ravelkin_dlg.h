@@ -1,0 +1,47 @@
+#pragma once
+
+#include <wx/dialog.h>
+#include <wx/iconbndl.h>
+
+#include <string>
+#include <vector>
+
+#include "app/script_job.h"
+
+class wxCheckBox;
+class wxComboBox;
+class wxTextCtrl;
+
+// The main dialog: the script list of the start-up directory, Start with its two repeat
+// modes, the log box, and the About box.
+class CRavelkinDlg : public wxDialog {
+  public:
+    explicit CRavelkinDlg(std::string currentDir, wxWindow* parent = nullptr);
+
+    // Runs one script file and appends its log block; 1 when it completed, 0 otherwise.
+    int RunScript(const std::string& fileName);
+
+    void OnBnClickedStart();
+    void OnBnClickedReload();
+    void OnBnClickedClearLog();
+    void ShowAboutBox();
+
+    wxComboBox* ScriptList() const;
+    wxCheckBox* InOrderBox() const;
+    wxCheckBox* RepeatBox() const;
+    wxTextCtrl* LogBox() const;
+    // The script names in list order, as bytes (the list shows them as UTF-8 text).
+    const std::vector<std::string>& ScriptNames() const { return m_scriptNames; }
+
+  private:
+    void CreateControls();
+    void OnInitDialog(wxInitDialogEvent& event);
+    RunOutcome RunScriptOutcome(const std::string& fileName);
+    void RunJobOf(const std::vector<std::string>& files);
+    void Minimise();
+    void Restore();
+
+    std::string m_currentDir;
+    wxIconBundle m_hIcon;
+    std::vector<std::string> m_scriptNames;
+};

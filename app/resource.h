@@ -1,0 +1,27 @@
+#pragma once
+
+// Control and resource identifiers of the dialogs.
+enum ResourceId : int {
+    IDOK_HIDDEN = 1,  // the hidden, disabled default button
+    IDCLOSE_BUTTON = 2,
+    IDM_ABOUTBOX = 0x0010,
+    IDD_ABOUTBOX = 100,
+    IDS_ABOUTBOX = 101,
+    IDD_RAVELKIN_DIALOG = 102,
+    IDR_MAINFRAME = 128,
+    IDC_START = 1000,
+    IDC_REPEAT_COUNT = 1001,
+    IDC_TEST_IMAGE = 1002,
+    IDC_PLEASE = 1003,
+    IDC_RELOAD = 1004,
+    IDC_SCRIPT_LIST = 1005,
+    IDC_IN_ORDER = 1006,
+    IDC_LOG = 1007,
+    IDC_REPEAT = 1008,
+    IDC_CLEAR_LOG = 1009,
+};
+
+// Texts of the dialogs, UTF-8.
+inline constexpr char kAboutItemText[] = "バージョン情報 Ravelkin(&A)...";
+inline constexpr char kSuccessMessage[] = "成功しました!!";
+inline constexpr char kNoSelectionMessage[] = "ファイルが正しく選択されていません＞＜";

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+#include <wx/app.h>
+#include <wx/checkbox.h>
+#include <wx/combobox.h>
+#include <wx/image.h>
+#include <wx/textctrl.h>
+
+#include <memory>
+
+#include "app/message_box.h"
+#include "app/ravelkin_dlg.h"
+#include "engine/trace.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/virtual_display.h"
+
+namespace {
+
+using testing_support::FakeDesktop;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+
+struct Message {
+    std::string text;
+    bool dialogMinimised;
+};
+
+// The real dialog in a folder of scripts, its engine on the recording desktop and its message
+// boxes observed.
+class DialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        cwd_ = std::make_unique<ScopedCurrentDir>(dir_.path());
+        previous_ = SetMessageHandler([this](wxWindow*, const std::string& text) {
+            messages_.push_back({text, dialog_ && dialog_->IsIconized()});
+        });
+    }
+    void TearDown() override {
+        if (dialog_) dialog_->Destroy();
+        wxTheApp->ProcessPendingEvents();
+        SetMessageHandler(previous_);
+    }
+
+    CRavelkinDlg& Open() {
+        dialog_ = new CRavelkinDlg(dir_.path().string());
+        dialog_->Show();
+        dialog_->InitDialog();
+        return *dialog_;
+    }
+    std::string Log() const { return dialog_->LogBox()->GetValue().utf8_string(); }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const auto& m : messages_) texts.push_back(m.text);
+        return texts;
+    }
+
+    TempDir dir_;
+    FakeDesktop desktop_;
+    std::unique_ptr<ScopedCurrentDir> cwd_;
+    MessageHandler previous_;
+    std::vector<Message> messages_;
+    CRavelkinDlg* dialog_ = nullptr;
+};
+
+TEST_F(DialogTest, ListsScriptsWithoutRegardToCaseAndKeepsDirectories) {
+    dir_.Write("b.dat", "");
+    dir_.Write("A.dat", "");
+    dir_.Write("C.DAT", "");
+    dir_.Write("notes.txt", "");
+    dir_.Write("dat", "");
+    std::filesystem::create_directory(dir_.path() / "d.dat");
+    CRavelkinDlg& dialog = Open();
+    const std::vector<std::string> expected = {"A.dat", "b.dat", "C.DAT", "d.dat"};
+    EXPECT_EQ(dialog.ScriptNames(), expected);
+    ASSERT_EQ(dialog.ScriptList()->GetCount(), 4u);
+    EXPECT_EQ(dialog.ScriptList()->GetString(2), "C.DAT");
+    EXPECT_EQ(dialog.ScriptList()->GetSelection(), wxNOT_FOUND);
+
+    dir_.Write("0.dat", "");
+    dialog.ScriptList()->SetSelection(1);
+    dialog.OnBnClickedReload();
+    EXPECT_EQ(dialog.ScriptNames().front(), "0.dat");
+    EXPECT_EQ(dialog.ScriptList()->GetSelection(), wxNOT_FOUND);
+}
+
+TEST_F(DialogTest, StartWithoutSelectionAsksForOneAndRunsNothing) {
+    dir_.Write("a.dat", "CLK\n");
+    CRavelkinDlg& dialog = Open();
+    dialog.OnBnClickedStart();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"ファイルが正しく選択されていません＞＜"});
+    EXPECT_TRUE(desktop_.events.empty());
+    EXPECT_EQ(Log(), "");
+    EXPECT_FALSE(dialog.IsIconized());
+}
+
+TEST_F(DialogTest, SingleFileRunAppendsItsBlockAfterTheUsersTextAndReportsSuccess) {
+    dir_.Write("a.dat", "CLK\r\n; note\n");
+    CRavelkinDlg& dialog = Open();
+    dialog.LogBox()->ChangeValue("my note\n");
+    dialog.ScriptList()->SetSelection(0);
+    dialog.OnBnClickedStart();
+    EXPECT_EQ(Log(), "my note\n-----a.dat実行開始-----\r\nクリック\r\n-----a.dat実行完了-----\r\n");
+    ASSERT_EQ(messages_.size(), 1u);
+    EXPECT_EQ(messages_[0].text, "成功しました!!");
+    EXPECT_FALSE(messages_[0].dialogMinimised);
+    EXPECT_FALSE(dialog.IsIconized());
+
+    dialog.OnBnClickedClearLog();
+    EXPECT_EQ(Log(), "");
+}
+
+TEST_F(DialogTest, InOrderRunStopsAtTheFirstFileThatDoesNotComplete) {
+    dir_.Write("1.dat", "CLK\n");
+    dir_.Write("2.dat", "WAIT x\n");
+    dir_.Write("3.dat", "CLK\n");
+    CRavelkinDlg& dialog = Open();
+    dialog.InOrderBox()->SetValue(true);
+    dialog.RepeatBox()->SetValue(true);
+    dialog.OnBnClickedStart();
+    EXPECT_EQ(Log(),
+              "-----1.dat実行開始-----\r\nクリック\r\n-----1.dat実行完了-----\r\n"
+              "-----2.dat実行開始-----\r\nエラーが発生しました: STRING's ARG ERROR : WAIT x"
+              "-----2.dat実行完了-----\r\n");
+    EXPECT_EQ(Texts(),
+              std::vector<std::string>{"エラーが発生しました: STRING's ARG ERROR : WAIT x"});
+    EXPECT_FALSE(messages_[0].dialogMinimised);
+    EXPECT_EQ(desktop_.events.size(), 2u);  // only the first file clicked
+}
+
+TEST_F(DialogTest, RepeatedSingleFileEndsOnTheFirstRunThatDoesNotComplete) {
+    dir_.Write("a.dat", "WAIT 10\n");
+    // Polls alternate: the run's before its line, the job's between passes. The fifth poll,
+    // the third run's, finds the key down.
+    desktop_.HoldKeyDuringPolls(platform::vk::kRControl, 4);
+    CRavelkinDlg& dialog = Open();
+    dialog.ScriptList()->SetSelection(0);
+    dialog.RepeatBox()->SetValue(true);
+    dialog.OnBnClickedStart();
+    EXPECT_EQ(desktop_.now_ms, 20u);
+    EXPECT_EQ(Texts(), std::vector<std::string>{"キャンセルされました"});
+    const std::string cancelled =
+        "-----a.dat実行開始-----\r\nキャンセルされました\r\n-----a.dat実行完了-----\r\n";
+    EXPECT_EQ(Log().substr(Log().size() - cancelled.size()), cancelled);
+}
+
+TEST_F(DialogTest, EmptyListInOrderWithRepeatEndsAndSucceeds) {
+    CRavelkinDlg& dialog = Open();
+    dialog.InOrderBox()->SetValue(true);
+    dialog.RepeatBox()->SetValue(true);
+    dialog.OnBnClickedStart();
+    EXPECT_EQ(Texts(), std::vector<std::string>{"成功しました!!"});
+}
+
+TEST_F(DialogTest, UnloadableFileEndsTheJobSilently) {
+    std::filesystem::create_directory(dir_.path() / "dir.dat");
+    dir_.Write("z.dat", "CLK\n");
+    CRavelkinDlg& dialog = Open();
+    dialog.InOrderBox()->SetValue(true);
+    dialog.OnBnClickedStart();
+    EXPECT_TRUE(messages_.empty());
+    EXPECT_EQ(Log(), "");
+    EXPECT_TRUE(desktop_.events.empty());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    trace::SetOutput(nullptr);
+    ::testing::InitGoogleTest(&argc, argv);
+    if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
+    testing_support::VirtualDisplay display({1024, 768, true});
+    if (!display.ok()) {
+        std::fprintf(stderr, "virtual display: %s\n", display.error().c_str());
+        return 1;
+    }
+    wxApp::SetInstance(new wxApp());
+    if (!wxEntryStart(argc, argv)) return 1;
+    wxImage::AddHandler(new wxPNGHandler);
+    const int result = RUN_ALL_TESTS();
+    wxEntryCleanup();
+    return result;
+}
