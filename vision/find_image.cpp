@@ -9,28 +9,17 @@
 
 namespace {
 
-// Reads the template as an 8-bit three-channel BGR picture, as the desktop picture is: grey
-// and alpha files are converted. Empty when the file is missing, unreadable or of another
-// depth.
+// Reads the template as an 8-bit three-channel BGR picture, as the desktop picture is. With
+// IMREAD_ANYCOLOR the decoder already drops an alpha channel; a grey file is widened here.
+// Empty when the file is missing or unreadable.
 cv::Mat LoadTemplate(const char* path) {
     cv::Mat loaded = cv::imread(path, cv::IMREAD_ANYCOLOR);
     if (loaded.empty() || loaded.depth() != CV_8U) return {};
-    switch (loaded.channels()) {
-        case 3:
-            return loaded;
-        case 1: {
-            cv::Mat bgr;
-            cv::cvtColor(loaded, bgr, cv::COLOR_GRAY2BGR);
-            return bgr;
-        }
-        case 4: {
-            cv::Mat bgr;
-            cv::cvtColor(loaded, bgr, cv::COLOR_BGRA2BGR);
-            return bgr;
-        }
-        default:
-            return {};
-    }
+    if (loaded.channels() == 3) return loaded;
+    if (loaded.channels() != 1) return {};
+    cv::Mat bgr;
+    cv::cvtColor(loaded, bgr, cv::COLOR_GRAY2BGR);
+    return bgr;
 }
 
 struct Placement {
