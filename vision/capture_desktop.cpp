@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <opencv2/core.hpp>
@@ -11,16 +12,19 @@
 namespace {
 
 // True when every row the copy reads lies inside the bitmap's bytes, so that a malformed
-// bitmap from a backend can never make us read past its buffer.
+// bitmap from a backend can never make us read outside its buffer.
 bool RowsInside(const platform::Bitmap24& bitmap) {
-    const auto size = static_cast<std::int64_t>(bitmap.bytes.size());
-    const std::int64_t row_bytes = static_cast<std::int64_t>(bitmap.width) * 3;
-    const auto top = static_cast<std::int64_t>(bitmap.top_row_offset);
-    const std::int64_t last = top + static_cast<std::int64_t>(bitmap.height - 1) * bitmap.pitch;
-    const std::int64_t lowest = std::min(top, last);
-    const std::int64_t highest = std::max(top, last);
-    return std::abs(static_cast<std::int64_t>(bitmap.pitch)) >= row_bytes && lowest >= 0 &&
-           highest + row_bytes <= size;
+    const std::uint64_t size = bitmap.bytes.size();
+    const std::uint64_t row_bytes = static_cast<std::uint64_t>(bitmap.width) * 3;
+    const std::uint64_t stride = bitmap.pitch < 0 ? 0 - static_cast<std::uint64_t>(bitmap.pitch)
+                                                  : static_cast<std::uint64_t>(bitmap.pitch);
+    const auto gaps = static_cast<std::uint64_t>(bitmap.height) - 1;
+    if (stride < row_bytes || (stride > 0 && gaps > size / stride)) return false;
+    const std::uint64_t span = stride * gaps;  // from the first row in memory to the last
+    const std::uint64_t top = bitmap.top_row_offset;
+    if (bitmap.pitch < 0 && top < span) return false;
+    const std::uint64_t lowest = bitmap.pitch < 0 ? top - span : top;
+    return lowest <= size && span <= size - lowest && row_bytes <= size - lowest - span;
 }
 
 }  // namespace
@@ -32,9 +36,8 @@ int ConvertToMat(cv::Mat* picture, const platform::Bitmap24& bitmap) {
         const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width) * 3;
         // The pitch is negative for a bottom-up bitmap: walking it from the top row down
         // gives a picture whose first row is the top row.
-        const std::uint8_t* source = bitmap.TopRow();
-        for (int row = 0; row < bitmap.height; ++row, source += bitmap.pitch) {
-            std::memcpy(made.ptr(row), source, row_bytes);
+        for (int row = 0; row < bitmap.height; ++row) {
+            std::memcpy(made.ptr(row), bitmap.TopRow() + row * bitmap.pitch, row_bytes);
         }
         *picture = std::move(made);
         return 1;

@@ -45,6 +45,16 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
     }
 }
 
+TEST(ConvertToMat, StoresNothingForABitmapWithoutRowsOrTooShort) {
+    platform::Bitmap24 empty, cut;
+    cut.Allocate(5, 4, true);
+    cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
+    cv::Mat picture;
+    EXPECT_EQ(ConvertToMat(&picture, empty), 0);
+    EXPECT_EQ(ConvertToMat(&picture, cut), 0);
+    EXPECT_TRUE(picture.empty());
+}
+
 // Searches the area for template 1; the out-places must stay untouched when it fails.
 bool Find(const platform::Rect& area, int& x, int& y, double& score) {
     x = y = -1;
