@@ -26,8 +26,8 @@ struct Area {
     int iterations;
 };
 
-const Area kAreas[] = {{"1920x1080", {0, 0, 1920, 1080}, 9},
-                       {"800x600", {560, 240, 1360, 840}, 31}};
+const Area kAreas[] = {{"1920x1080", {0, 0, 1920, 1080}, 15},
+                       {"800x600", {560, 240, 1360, 840}, 41}};
 const int kTemplateSizes[] = {16, 64, 256};
 
 // One screen and one working directory for the whole run; template N is the N x N patch at
