@@ -1,0 +1,246 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/event_maker.h"
+#include "tests/vision/vision_support.h"
+#include "vision/find_window.h"
+
+namespace testing_support {
+namespace {
+
+using Mouse = std::vector<std::string>;
+
+// Runs one line on a fresh engine whose error text already holds "earlier".
+int RunLine(Scene& scene, const std::string& line, CEvent_Maker& engine) {
+    engine.m_error = "earlier";
+    scene.desktop.events.clear();
+    return engine.Execute(line);
+}
+
+// "%p" stands for the template path; an empty text means the command leaves it untouched.
+std::string ErrorText(std::string text, const std::string& path) {
+    if (const auto at = text.find("%p"); at != std::string::npos) text.replace(at, 2, path);
+    return text.empty() ? "earlier" : text;
+}
+
+TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
+    const struct {
+        const char* keyword;
+        const char* log_text;
+        Mouse found_mouse;
+        int found_result;
+        std::string found_error;
+        int missed_result;
+        std::string missed_error;
+        bool argument_message;
+    } commands[] = {
+        {"IMG_CLK_F", "を検索し、クリック\n", {"move 615,350", "down", "up"}, 0, {}, -1, {}, false},
+        {"IMG_CLK",
+         "を検索し、クリック(マッチしない場合は無視)\n",
+         {"move 615,350", "down", "up"},
+         0,
+         {},
+         0,
+         {},
+         false},
+        {"IMG_F", "を検索し、移動\n", {"move 615,350"}, 0, {}, -1, "Can't find Image %p", true},
+        {"IMG", "を検索し、移動(マッチしない場合は無視)\n", {"move 615,350"}, 0, {}, 0, {}, true},
+        {"CHK_IMG", "を検索\n", {}, 0, {}, -1, "Can't find like %p ", false},
+        {"CHK_NOIMG", "が無いことを検索\n", {}, -1, "Find like %p ", 0, {}, false},
+    };
+    // A score of 1 is not above 100; NaN never matches; a missing template is a failed search.
+    const std::pair<const char*, const char*> misses[] = {{"1,500,300,900,700,100", "1"},
+                                                          {"1,500,300,900,700,nan", "1"},
+                                                          {"7,0,0,800,600,-1", "7"},
+                                                          {"-1,0,0,800,600,0", "-1"},
+                                                          {"1,0,0,800,600,-1", "copy fails"}};
+    Scene scene;
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.keyword);
+        const std::string kw = std::string(c.keyword) + " ";
+        CEvent_Maker found;
+        EXPECT_EQ(RunLine(scene, kw + "1, 500, 300, 900, 700, 90", found), c.found_result);
+        EXPECT_EQ(found.m_log, ImagePath("1") + c.log_text);
+        EXPECT_EQ(found.m_error, ErrorText(c.found_error, ImagePath("1")));
+        EXPECT_EQ(MouseLog(scene.desktop), c.found_mouse);
+
+        for (const auto& [args, number] : misses) {
+            SCOPED_TRACE(args);
+            const bool copy_fails = std::string(number) == "copy fails";
+            const std::string path = ImagePath(copy_fails ? "1" : number);
+            scene.desktop.set_copy_fails(copy_fails);
+            CEvent_Maker missed;
+            EXPECT_EQ(RunLine(scene, kw + args, missed), c.missed_result);
+            EXPECT_EQ(missed.m_log, path + c.log_text);
+            EXPECT_EQ(missed.m_error, ErrorText(c.missed_error, path));
+            EXPECT_TRUE(scene.desktop.events.empty());
+        }
+        scene.desktop.set_copy_fails(false);
+
+        for (const char* args : {"1,0,0,1920,1080", "1,0,0,4294967296,1080,90",
+                                 "1,0,0,1920,-2147483649,90", "1 ,0,0,1920,1080,90", ""}) {
+            const std::string line = kw + args;
+            SCOPED_TRACE(line);
+            CEvent_Maker wrong;
+            EXPECT_EQ(RunLine(scene, line, wrong), -1);
+            EXPECT_EQ(wrong.m_log, "");
+            EXPECT_EQ(wrong.m_error,
+                      c.argument_message ? "STRING's ARG ERROR : " + line : "earlier");
+        }
+    }
+}
+
+TEST(ImageCommands, NegativeThresholdAcceptsAnySearchAndImgTracesIt) {
+    Scene scene;
+    // Beyond the screen the capture is black and scores 0.
+    EXPECT_EQ(CEvent_Maker().Execute("CHK_IMG 1,3000,3000,3400,3400,-0.5"), 0);
+    EXPECT_EQ(CEvent_Maker().Execute("CHK_IMG 1,3000,3000,3400,3400,0"), -1);
+    TraceCapture trace;
+    CEvent_Maker().Execute("IMG 1,500,300,900,700,90");
+    EXPECT_EQ(trace.Text(), "画像に移動\n" + ImagePath("1") +
+                                "のマッチングを開始\n画像サイズ: 400, 400\nmatching..end\n"
+                                "template pos is (100, 40)\ncenter   pos is (615, 350)\n"
+                                "val is 1.000000\n");
+}
+
+TEST(FindWindowByTitle, LastMatchWithinTheFirst99BytesWins) {
+    const std::string padding(94, 'x');
+    const struct {
+        std::vector<std::string> titles;
+        const char* text;
+        int found;  // 1-based window, 0: none
+    } cases[] = {
+        {{"Notes - a", "Mail", "Notes - b", "Calc"}, "Notes", 3},
+        {{"Notes", "", "Mail"}, "", 3},
+        {{"Notes"}, "notes", 0},
+        {{padding + "Notes"}, "Notes", 1},  // ends on byte 99
+        {{padding + "xNotes"}, "Notes", 0},
+        {{std::string("abc\0Notes", 9)}, "Notes", 0},
+        {{"日本語のメモ"}, "メモ", 1},
+        {{"日本"}, "\x97\xA5", 0},  // bytes from inside a character
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeDesktop desktop;
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(c.titles.size()); ++i) {
+            desktop.windows.push_back({c.titles[i], false, platform::Rect{i, i, i + 5, i + 6}});
+        }
+        platform::Point lt{-9, -9}, rb{-9, -9};
+        EXPECT_EQ(FindWindowByTitle(c.text, &lt, &rb), c.found ? 1 : 0);
+        const int n = c.found ? c.found - 1 : -9;
+        EXPECT_TRUE(lt.x == n && lt.y == n && rb.x == (c.found ? n + 5 : n)) << lt.x << " " << rb.x;
+    }
+}
+
+TEST(FindWindowByTitle, MinimisedIsFoundAnUnreadableRectangleIsNot) {
+    FakeDesktop desktop;
+    desktop.windows = {{"Notes", true, platform::Rect{-32000, -32000, -31840, -31972}},
+                       {"Mail", false, std::nullopt}};
+    platform::Point lt{7, 7}, rb{7, 7};
+    TraceCapture trace;
+    EXPECT_EQ(FindWindowByTitle("Mail", &lt, &rb), 0);
+    EXPECT_TRUE(lt.x == 7 && lt.y == 7 && rb.x == 7 && rb.y == 7);
+    EXPECT_EQ(FindWindowByTitle("Notes", &lt, &rb), 1);
+    EXPECT_EQ(lt.x, -32000);
+    EXPECT_EQ(trace.Text(), "普通ですWINDOW位置の取得に失敗最小化中です");
+}
+
+TEST(WindowCommands, LogMessagesResultsAndPointer) {
+    const struct {
+        const char* line;
+        int result;
+        const char* log;
+        const char* error;
+        Mouse mouse;
+    } cases[] = {
+        {"WIND_CLK Notes",
+         0,
+         "ウィンドウ[Notes]を検索し、クリック\n",
+         "",
+         {"move 300,52", "down", "up"}},
+        {"WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 300,52"}},
+        {"CHK_WIND Notes", 0, "ウィンドウ[Notes]を検索\n", "", {}},
+        {"CHK_NOWIND Notes", -1, "ウィンドウ[Notes]が無いことを検索\n", "Find Window Notes", {}},
+        {"WIND_CLK Mail", -1, "", "Can't find Window Mail", {}},
+        {"WIND Mail", -1, "", "Can't find Window Mail", {}},
+        {"CHK_WIND Mail", -1, "ウィンドウ[Mail]を検索\n", "Can't find Window Mail", {}},
+        {"CHK_NOWIND Mail", 0, "ウィンドウ[Mail]が無いことを検索\n", "", {}},
+        {"WIND  Notes", 1, "ウィンドウ[ Notes]を検索し、移動\n", "", {"move 20,17"}},
+        {"WIND Notes ", -1, "", "Can't find Window Notes ", {}},
+    };
+    FakeDesktop desktop;
+    desktop.windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
+                       {"Notes", false, platform::Rect{100, 50, 501, 350}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        desktop.events.clear();
+        CEvent_Maker engine;
+        EXPECT_EQ(engine.Execute(c.line), c.result);
+        EXPECT_EQ(engine.m_log, c.log);
+        EXPECT_EQ(engine.m_error, c.error);
+        EXPECT_EQ(MouseLog(desktop), c.mouse);
+    }
+}
+
+// The middle of the width truncated toward zero, two pixels below the top, in 64 bits; the move
+// then stays on the screen. Without a screen the move fails and so does the command.
+TEST(WindowCommands, TargetPointNeverOverflows) {
+    const struct {
+        platform::Rect rect;
+        const char* trace;
+        const char* move;
+    } cases[] = {
+        {{-7, 10, 0, 20}, "-3, 12に移動します\n", "move 0,12"},
+        {{-9, -5, -2, 20}, "-5, -3に移動します\n", "move 0,0"},
+        {{INT_MAX - 1, INT_MAX, INT_MAX, INT_MAX},
+         "2147483646, 2147483649に移動します\n",
+         "move 1920,1080"},
+    };
+    for (const auto& c : cases) {
+        FakeDesktop desktop;
+        desktop.windows = {{"Notes", false, c.rect}};
+        TraceCapture trace;
+        EXPECT_EQ(CEvent_Maker().Execute("WIND Notes"), 1);
+        EXPECT_EQ(trace.Text(), std::string("普通です") + c.trace);
+        EXPECT_EQ(MouseLog(desktop), Mouse{c.move});
+    }
+    FakeDesktop no_screen(0, 0);
+    no_screen.windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
+    EXPECT_EQ(CEvent_Maker().Execute("WIND Notes"), -1);
+    EXPECT_EQ(CEvent_Maker().Execute("WIND_CLK Notes"), -1);
+    EXPECT_TRUE(no_screen.events.empty());
+}
+
+TEST(Script, EveryCommandRunsFromAFile) {
+    Scene scene;
+    scene.desktop.windows = {{"Notes - Editor", false, platform::Rect{100, 50, 501, 350}}};
+    scene.dir.Write("job.dat",
+                    "; all twenty commands\nIMG_CLK_F 1,0,0,1920,1080,90\n"
+                    "IMG_CLK 1,500,300,900,700,90\nIMG_F 1,500,300,900,700,90\n"
+                    "IMG 2,0,0,800,600,90\nCHK_IMG 1,0,0,1920,1080,95\n"
+                    "CHK_NOIMG 1,0,0,1920,1080,100\nWIND_CLK Editor\nWIND Notes\n"
+                    "CHK_WIND Notes\nCHK_NOWIND Mail\nMOV 10,20\nCLK\nDRAG\nMOV 40,20\nDROP\n"
+                    "RCLICK\nSTR ab\nOPE_ON CTRL\nOPE_OFF CTRL\nOPE RET\nWAIT 100\n");
+    CEvent_Maker engine;
+    ASSERT_TRUE(engine.Load("job.dat"));
+    ASSERT_EQ(engine.RunList(), 0) << engine.m_error;
+    const std::string img = ImagePath("1");
+    EXPECT_EQ(engine.m_log,
+              img + "を検索し、クリック\n" + img + "を検索し、クリック(マッチしない場合は無視)\n" +
+                  img + "を検索し、移動\n" + ImagePath("2") +
+                  "を検索し、移動(マッチしない場合は無視)\n" + img + "を検索\n" + img +
+                  "が無いことを検索\n"
+                  "ウィンドウ[Editor]を検索し、クリック\nウィンドウ[Notes]を検索し、移動\n"
+                  "ウィンドウ[Notes]を検索\nウィンドウ[Mail]が無いことを検索\n"
+                  "(10,20) へ移動\nクリック\nドラッグ\n(40,20) へ移動\nドロップ\n右クリック\n"
+                  "文字列入力:ab\nコマンドON: CTRL\nコマンドOFF: CTRL\nコマンド: RET\n100ms待つ\n");
+    EXPECT_EQ(MouseLog(scene.desktop),
+              (Mouse{"move 615,350", "down", "up", "move 615,350", "down", "up", "move 615,350",
+                     "move 300,52", "down", "up", "move 300,52", "move 10,20", "down", "up", "down",
+                     "move 40,20", "up", "rdown", "rup"}));
+    EXPECT_EQ(scene.desktop.now_ms, 100u);
+}
+
+}  // namespace
+}  // namespace testing_support

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+#include <limits>
+
+#include "engine/event_maker.h"
+#include "tests/vision/vision_support.h"
+
+namespace testing_support {
+namespace {
+
+// Only the size is limited to the screen; the copy starts where the area does, is black beyond
+// the screen and reads top row first from a bottom-up bitmap with padded rows.
+TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
+    const struct {
+        platform::Rect area;
+        cv::Size size;       // empty: the capture fails
+        cv::Rect on_screen;  // the part of the picture that shows the screen
+        const char* size_line;
+    } cases[] = {
+        {{101, 50, 302, 150}, {201, 100}, {0, 0, 201, 100}, "画像サイズ: 201, 100\n"},
+        {{0, 0, 10000, 10000}, {1920, 1080}, {0, 0, 1920, 1080}, "画像サイズ: 1920, 1080\n"},
+        {{1000, 0, 3000, 500}, {1920, 500}, {0, 0, 920, 500}, "画像サイズ: 1920, 500\n"},
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {1920, 1080}, {}, "画像サイズ: 1920, 1080\n"},
+        {{10, 10, 10, 20}, {}, {}, "画像サイズ: 0, 10\n"},
+        {{INT_MAX, 10, INT_MIN, 5}, {}, {}, "画像サイズ: -4294967295, -5\n"},
+    };
+    Scene scene;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.size_line);
+        TraceCapture trace;
+        CEvent_Maker engine;
+        cv::Mat picture;
+        const bool captured = engine.CaptureDesktop(&picture, c.area);
+        EXPECT_EQ(trace.Text(), c.size_line);
+        ASSERT_EQ(captured, !c.size.empty());
+        if (!captured) continue;
+        cv::Mat expected(c.size, CV_8UC3, cv::Scalar::all(0));
+        if (!c.on_screen.empty()) {
+            scene.screen(c.on_screen + cv::Point(c.area.left, c.area.top))
+                .copyTo(expected(c.on_screen));
+        }
+        EXPECT_EQ(cv::norm(picture, expected, cv::NORM_INF), 0);
+    }
+}
+
+TEST(ConvertToMat, StoresNothingForABitmapWithoutRowsOrTooShort) {
+    platform::Bitmap24 empty, cut;
+    cut.Allocate(5, 4, true);
+    cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
+    cv::Mat picture;
+    EXPECT_EQ(ConvertToMat(&picture, empty), 0);
+    EXPECT_EQ(ConvertToMat(&picture, cut), 0);
+    EXPECT_TRUE(picture.empty());
+}
+
+// Searches the area for template 1; the out-places must stay untouched when it fails.
+bool Find(const platform::Rect& area, int& x, int& y, double& score) {
+    x = y = -1;
+    score = -1;
+    const bool found = CEvent_Maker().FindImage(&x, &y, &score, area, ImagePath("1").c_str());
+    if (!found) {
+        EXPECT_TRUE(x == -1 && y == -1 && score == -1) << "out-places written";
+    }
+    return found;
+}
+
+// The centre is the template's place plus half its size, truncated, whatever the area's offset;
+// an exact copy scores 1.
+TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
+    const struct {
+        cv::Rect templ;
+        platform::Rect area;
+    } cases[] = {
+        {{600, 340, 31, 20}, {500, 300, 900, 700}},
+        {{500, 300, 17, 9}, {500, 300, 900, 700}},      // top-left corner of the area
+        {{1200, 800, 64, 48}, {1200, 800, 1264, 848}},  // as large as the area
+        {{1500, 900, 263, 33}, {-50, -50, 5000, 5000}},
+        {{400, 100, 256, 256}, {0, 0, 1920, 1080}},
+    };
+    Scene scene;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.templ);
+        WriteTemplate(scene.dir, 1, scene.screen(c.templ));
+        int x, y;
+        double score;
+        ASSERT_TRUE(Find(c.area, x, y, score));
+        EXPECT_EQ(x, c.templ.x + c.templ.width / 2);
+        EXPECT_EQ(y, c.templ.y + c.templ.height / 2);
+        EXPECT_NEAR(score, 1.0, 1e-6);
+    }
+}
+
+// 8-bit grey, 24-bit and 32-bit files are all matched as BGR.
+TEST(FindImage, ReadsTemplatesOfEveryBmpDepth) {
+    Scene scene;
+    const cv::Rect place(700, 500, 40, 30);
+    cv::Mat grey, grey_bgr, bgra;
+    cv::cvtColor(scene.screen(place), grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(grey, grey_bgr, cv::COLOR_GRAY2BGR);
+    grey_bgr.copyTo(scene.screen(cv::Rect(100, 100, 40, 30)));
+    ShowOnScreen(scene.desktop, scene.screen);
+    std::vector<cv::Mat> channels;
+    cv::split(scene.screen(place), channels);
+    channels.push_back(cv::Mat(place.size(), CV_8U, cv::Scalar(17)));  // mostly transparent
+    cv::merge(channels, bgra);
+
+    const struct {
+        cv::Mat file;
+        char bits;
+        cv::Point at;
+    } cases[] = {
+        {grey, 8, {100, 100}}, {scene.screen(place), 24, place.tl()}, {bgra, 32, place.tl()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.bits));
+        WriteTemplate(scene.dir, 1, c.file);
+        char header[30] = {};
+        std::ifstream(ImagePath("1"), std::ios::binary).read(header, sizeof header);
+        ASSERT_EQ(header[28], c.bits) << "bits per pixel of the file";
+        int x, y;
+        double score;
+        ASSERT_TRUE(Find({0, 0, 1920, 1080}, x, y, score));
+        EXPECT_EQ(cv::Point(x, y), c.at + cv::Point(20, 15));
+        EXPECT_NEAR(score, 1.0, 1e-6);
+    }
+}
+
+TEST(FindImage, FailsWithoutTouchingTheOutPlaces) {
+    Scene scene;
+    int x, y;
+    double score;
+    EXPECT_FALSE(Find({0, 0, 30, 600}, x, y, score));  // template wider than the area
+    EXPECT_FALSE(Find({0, 0, 800, 19}, x, y, score));  // and higher
+    scene.dir.Write(ImagePath("1"), "BM not really a bitmap");
+    EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
+    std::filesystem::remove(ImagePath("1"));
+    {
+        TraceCapture trace;
+        EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
+        EXPECT_EQ(trace.Text(),
+                  "画像サイズ: 800, 600\n失敗(" + ImagePath("1") + "が読み込めません)\n");
+    }
+    scene.desktop.set_copy_fails(true);
+    TraceCapture trace;
+    EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
+    EXPECT_EQ(trace.Text(), "画像サイズ: 800, 600\n失敗(デスクトップイメージが読み込めません)\n");
+}
+
+TEST(ScoreAccepted, NeedsAProductStrictlyAboveTheThreshold) {
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+    const struct {
+        double score, threshold;
+        bool accepted;
+    } cases[] = {{0.5, 50, false},   {0.5, 49.9, true}, {1.0, 100, false}, {0.0, -0.5, true},
+                 {0.01, 0.85, true}, {kNaN, -1, false}, {0.9, kNaN, false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(ScoreAccepted(c.score, c.threshold), c.accepted) << c.score << " " << c.threshold;
+    }
+}
+
+}  // namespace
+}  // namespace testing_support

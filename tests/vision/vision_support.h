@@ -1,0 +1,113 @@
+#pragma once
+
+#include <cmath>
+#include <cstdio>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
+#include <string>
+#include <vector>
+
+#include "engine/trace.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
+#include "vision/image_search.h"
+
+namespace testing_support {
+
+// A screen-like BGR picture: gradients, filled shapes and noise, so that every patch of it is
+// found at one place only.
+inline cv::Mat NaturalPicture(int width, int height) {
+    cv::Mat picture(height, width, CV_8UC3);
+    picture.forEach<cv::Vec3b>([&](cv::Vec3b& p, const int* at) {
+        p = cv::Vec3b(20 + at[1] * 180 / width, 20 + at[0] * 180 / height,
+                      60 + (at[0] + at[1]) * 100 / (width + height));
+    });
+    cv::RNG rng(7);
+    for (int i = 0; i < width * height / 20000 + 4; ++i) {
+        const cv::Point at(rng.uniform(0, width), rng.uniform(0, height));
+        const cv::Scalar colour(rng.uniform(0, 256), rng.uniform(0, 256), rng.uniform(0, 256));
+        const int size = rng.uniform(4, 60);
+        if (i % 2) cv::circle(picture, at, size, colour, cv::FILLED);
+        if (i % 2 == 0) cv::rectangle(picture, at, at + cv::Point(size, size / 2), colour, -1);
+    }
+    cv::Mat noise(height, width, CV_8UC3);
+    rng.fill(noise, cv::RNG::UNIFORM, 0, 60);
+    return picture + noise;
+}
+
+inline void ShowOnScreen(FakeDesktop& desktop, const cv::Mat& bgr) {
+    const cv::Mat continuous = bgr.clone();
+    desktop.SetScreen(continuous.cols, continuous.rows,
+                      std::vector<std::uint8_t>(continuous.datastart, continuous.dataend));
+}
+
+// The path the program forms for an image number, with this platform's separator.
+inline std::string ImagePath(const std::string& number) {
+    return std::string("Images") + kPathSeparator + number + ".bmp";
+}
+
+inline void WriteTemplate(const TempDir& dir, int number, const cv::Mat& picture) {
+    std::filesystem::create_directories(dir.path() / "Images");
+    cv::imwrite((dir.path() / "Images" / (std::to_string(number) + ".bmp")).string(), picture);
+}
+
+// A 1920 x 1080 natural screen served bottom-up, and a working directory whose template 1 is
+// the 31 x 20 patch at (600, 340): its centre is (615, 350).
+struct Scene {
+    FakeDesktop desktop;
+    cv::Mat screen = NaturalPicture(1920, 1080);
+    TempDir dir;
+    ScopedCurrentDir cwd{dir.path()};
+
+    Scene() {
+        ShowOnScreen(desktop, screen);
+        desktop.set_bottom_up(true);
+        WriteTemplate(dir, 1, screen(cv::Rect(600, 340, 31, 20)));
+    }
+};
+
+// Collects the trace lines written while it lives.
+class TraceCapture {
+  public:
+    TraceCapture() : file_(std::tmpfile()), previous_(trace::Output()) { trace::SetOutput(file_); }
+    ~TraceCapture() {
+        trace::SetOutput(previous_);
+        std::fclose(file_);
+    }
+    TraceCapture(const TraceCapture&) = delete;
+    TraceCapture& operator=(const TraceCapture&) = delete;
+
+    std::string Text() const {
+        std::string text;
+        std::rewind(file_);
+        for (int c; (c = std::fgetc(file_)) != EOF;) text += static_cast<char>(c);
+        return text;
+    }
+
+  private:
+    std::FILE* file_;
+    std::FILE* previous_;
+};
+
+// The mouse events as text; a move shows the screen pixel its absolute position names.
+inline std::vector<std::string> MouseLog(FakeDesktop& desktop) {
+    namespace mouse = platform::mouse;
+    const platform::Size screen = desktop.ScreenSize();
+    std::vector<std::string> log;
+    for (const InputEvent& e : desktop.events) {
+        if (e.kind != InputEvent::Kind::kMouse) continue;
+        if (e.flags & mouse::kMove) {
+            log.push_back("move " + std::to_string(std::lround(e.dx * screen.width / 65535.0)) +
+                          "," + std::to_string(std::lround(e.dy * screen.height / 65535.0)));
+        }
+        if (e.flags & mouse::kLeftDown) log.push_back("down");
+        if (e.flags & mouse::kLeftUp) log.push_back("up");
+        if (e.flags & mouse::kRightDown) log.push_back("rdown");
+        if (e.flags & mouse::kRightUp) log.push_back("rup");
+    }
+    return log;
+}
+
+}  // namespace testing_support

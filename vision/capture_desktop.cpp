@@ -1,0 +1,71 @@
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <opencv2/core.hpp>
+
+#include "engine/event_maker.h"
+#include "engine/trace.h"
+#include "platform/desktop.h"
+#include "vision/image_search.h"
+
+namespace {
+
+// True when every row the copy reads lies inside the bitmap's bytes, so that a malformed
+// bitmap from a backend can never make us read outside its buffer.
+bool RowsInside(const platform::Bitmap24& bitmap) {
+    const std::uint64_t size = bitmap.bytes.size();
+    const std::uint64_t row_bytes = static_cast<std::uint64_t>(bitmap.width) * 3;
+    const std::uint64_t stride = bitmap.pitch < 0 ? 0 - static_cast<std::uint64_t>(bitmap.pitch)
+                                                  : static_cast<std::uint64_t>(bitmap.pitch);
+    const auto gaps = static_cast<std::uint64_t>(bitmap.height) - 1;
+    if (stride < row_bytes || (stride > 0 && gaps > size / stride)) return false;
+    const std::uint64_t span = stride * gaps;  // from the first row in memory to the last
+    const std::uint64_t top = bitmap.top_row_offset;
+    if (bitmap.pitch < 0 && top < span) return false;
+    const std::uint64_t lowest = bitmap.pitch < 0 ? top - span : top;
+    return lowest <= size && span <= size - lowest && row_bytes <= size - lowest - span;
+}
+
+}  // namespace
+
+int ConvertToMat(cv::Mat* picture, const platform::Bitmap24& bitmap) {
+    if (bitmap.width <= 0 || bitmap.height <= 0 || !RowsInside(bitmap)) return 0;
+    try {
+        cv::Mat made(bitmap.height, bitmap.width, CV_8UC3);
+        const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width) * 3;
+        // The pitch is negative for a bottom-up bitmap: walking it from the top row down
+        // gives a picture whose first row is the top row.
+        for (int row = 0; row < bitmap.height; ++row) {
+            std::memcpy(made.ptr(row), bitmap.TopRow() + row * bitmap.pitch, row_bytes);
+        }
+        *picture = std::move(made);
+        return 1;
+    } catch (const std::exception&) {
+        // Out of memory for the picture.
+        return 0;
+    }
+}
+
+bool CEvent_Maker::CaptureDesktop(cv::Mat* picture, const platform::Rect& area) {
+    platform::Desktop& desktop = platform::Active();
+    const platform::Size screen = desktop.ScreenSize();
+    // Only the size is limited to the screen; the starting point stays where the area begins.
+    // 64 bits, so that an area from INT_MIN to INT_MAX neither overflows nor asks for more than
+    // a screen's worth of pixels.
+    const std::int64_t width =
+        std::min<std::int64_t>(screen.width, std::int64_t{area.right} - area.left);
+    const std::int64_t height =
+        std::min<std::int64_t>(screen.height, std::int64_t{area.bottom} - area.top);
+    trace::Printf("画像サイズ: %lld, %lld\n", static_cast<long long>(width),
+                  static_cast<long long>(height));
+    if (width <= 0 || height <= 0) return false;
+
+    platform::Bitmap24 bitmap;
+    // A failed copy would leave a black picture that could still "match"; it is a failure.
+    if (!desktop.CopyScreen(area.left, area.top, static_cast<std::int32_t>(width),
+                            static_cast<std::int32_t>(height), bitmap)) {
+        return false;
+    }
+    return ConvertToMat(picture, bitmap) != 0;
+}
