@@ -30,7 +30,7 @@ int CEvent_Maker::RunMov(const std::string& line) {
         SetArgError(line);
         return -1;
     }
-    m_log += "(" + std::string(SplitAtFirstSpace(line).args) + ") へ移動\n";
+    m_log.append("(").append(SplitAtFirstSpace(line).args).append(") へ移動\n");
     return MovePointer(x, y);
 }
 
