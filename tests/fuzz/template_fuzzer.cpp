@@ -1,0 +1,50 @@
+// Arbitrary bytes as the template picture Images/1.bmp, searched for on a small screen.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "engine/event_maker.h"
+#include "engine/trace.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+struct World {
+    testing_support::TempDir dir;
+    testing_support::FakeDesktop desktop{96, 64};
+    std::unique_ptr<testing_support::ScopedCurrentDir> cwd;
+
+    World() {
+        trace::SetOutput(nullptr);
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 96; ++x) {
+                desktop.SetPixel(x, y, static_cast<std::uint8_t>(x * 2),
+                                 static_cast<std::uint8_t>(y * 3),
+                                 static_cast<std::uint8_t>(x * y));
+            }
+        }
+        cwd = std::make_unique<testing_support::ScopedCurrentDir>(dir.path());
+    }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static World world;
+    world.dir.Write("Images/1.bmp", std::string_view(reinterpret_cast<const char*>(data), size));
+    CEvent_Maker engine;
+    int x = -1;
+    int y = -1;
+    double score = -1;
+    if (engine.FindImage(&x, &y, &score, platform::Rect{0, 0, 96, 64}, "Images/1.bmp")) {
+        // A found placement lies inside the area and scores between 0 and 1.
+        if (x < 0 || x > 96 || y < 0 || y > 64 || !(score >= -1e-6 && score <= 1 + 1e-6)) {
+            __builtin_trap();
+        }
+    } else if (x != -1 || y != -1 || score != -1) {
+        __builtin_trap();  // a failed search must leave the out-places alone
+    }
+    return 0;
+}
