@@ -3,6 +3,7 @@
 
 #include <X11/Xutil.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/x11/capture.h"
@@ -99,6 +100,26 @@ TEST(X11PixelConversion, EveryTrueColourLayoutGivesBlueGreenRed) {
         ConvertRow(image, 0, 2, out.data());
         EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 6), c.bgr);
         EXPECT_EQ(out[6], 0xEE);
+    }
+}
+
+// The usual layout goes through a vector path in blocks of pixels; rows of every length
+// must come out whole, with nothing written past their end.
+TEST(X11PixelConversion, UsualLayoutRowsOfAnyLengthAreExact) {
+    for (const int width : {1, 2, 5, 6, 7, 9, 16, 37, 1920}) {
+        SCOPED_TRACE(width);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * 4);
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+            bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+        const XImage image = Header(bytes, width, 32, LSBFirst, 0xff0000, 0xff00, 0xff);
+        std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * 3 + 16, 0xEE);
+        ConvertRow(image, 0, width, out.data());
+        int wrong = 0;
+        for (int x = 0; x < width; ++x) {
+            for (int c = 0; c < 3; ++c) wrong += out[3 * x + c] != bytes[4 * x + c];
+        }
+        EXPECT_EQ(wrong, 0);
+        EXPECT_EQ(std::count(out.begin() + 3 * width, out.end(), 0xEE), 16);
     }
 }
 

@@ -51,4 +51,22 @@ void PressKey(Display* display, KeySym sym, bool down);
 // The screen position of the pointer.
 platform::Point PointerPosition(Display* display);
 
+// The ravelkin-target program on a display, started and waited for until it is drawn.
+class TargetWindow {
+  public:
+    static std::unique_ptr<TargetWindow> Start(const XServer& server,
+                                               const std::vector<std::string>& args,
+                                               std::string* error);
+    Window window() const { return window_; }
+    // Ends the program and returns what it printed after its ready line.
+    std::string StopAndReadOutput();
+
+  private:
+    std::unique_ptr<Child> child_;
+    Window window_ = 0;
+};
+
+// The path of the ravelkin-target program.
+const char* TargetProgram();
+
 }  // namespace x11_testing

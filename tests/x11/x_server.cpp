@@ -270,35 +270,4 @@ std::optional<long> ReadCardinalProperty(Display* display, Window window, const 
     return value;
 }
 
-const char* TargetProgram() {
-    return RAVELKIN_TARGET_PROGRAM;
-}
-
-std::unique_ptr<TargetWindow> TargetWindow::Start(const XServer& server,
-                                                  const std::vector<std::string>& args,
-                                                  std::string* error) {
-    std::vector<std::string> argv{TargetProgram()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    auto target = std::make_unique<TargetWindow>();
-    Child::Options options;
-    options.display = server.name();
-    options.capture_stdout = true;
-    target->child_ = Child::Spawn(argv, options);
-    std::string line;
-    if (!target->child_ || !target->child_->ReadLine(&line, 10s) || line.rfind("ready ", 0) != 0) {
-        *error = "ravelkin-target did not come up (last line: \"" + line + "\")";
-        return nullptr;
-    }
-    target->window_ = std::strtoul(line.c_str() + 6, nullptr, 16);
-    return target;
-}
-
-std::string TargetWindow::StopAndReadOutput() {
-    child_->Stop();
-    std::string output;
-    std::string line;
-    while (child_->ReadLine(&line, 1s)) output += line + "\n";
-    return output;
-}
-
 }  // namespace x11_testing

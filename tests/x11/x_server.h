@@ -75,22 +75,4 @@ class XServer {
 std::optional<std::string> ReadStringProperty(Display* display, Window window, const char* name);
 std::optional<long> ReadCardinalProperty(Display* display, Window window, const char* name);
 
-// The ravelkin-target program on a display, started and waited for until it is drawn.
-class TargetWindow {
-  public:
-    static std::unique_ptr<TargetWindow> Start(const XServer& server,
-                                               const std::vector<std::string>& args,
-                                               std::string* error);
-    Window window() const { return window_; }
-    // Ends the program and returns what it printed after its ready line.
-    std::string StopAndReadOutput();
-
-  private:
-    std::unique_ptr<Child> child_;
-    Window window_ = 0;
-};
-
-// The path of the ravelkin-target program.
-const char* TargetProgram();
-
 }  // namespace x11_testing
