@@ -56,28 +56,26 @@ void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint
 
 void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
     Tidy();
+    const KeyCode ours = pressed_code_[vk];
     KeyCode code;
     if (down) {
         // A second press of a key that is still down reuses its code, as autorepeat would.
-        code = pressed_code_[vk] ? pressed_code_[vk] : keymap_->Press(KeysymForVirtualKey(vk));
-        if (code == 0) return;
+        code = ours ? ours : keymap_->Press(KeysymForVirtualKey(vk));
         pressed_code_[vk] = code;
     } else {
-        code = pressed_code_[vk];
-        // A release without our press: release the key that gives the keysym, if any.
-        if (code == 0) {
-            code = keymap_->Press(KeysymForVirtualKey(vk));
-            if (code == 0) return;
-        }
+        // Releasing a key we did not press: the key that gives its keysym, never a borrowed
+        // one, as nothing can be holding a code we have not mapped yet.
+        code = ours ? ours : keymap_->Find(KeysymForVirtualKey(vk));
         pressed_code_[vk] = 0;
     }
+    if (code == 0) return;
     bool sent;
     {
         ErrorTrap trap(display_.get());
         sent = XTestFakeKeyEvent(display_.get(), code, down ? True : False, CurrentTime) != 0 &&
                !trap.Failed();
     }
-    if (!down) keymap_->Released(code);
+    if (!down && ours) keymap_->Released(code);
     if (!sent) last_error_ = "the X server refused a key event";
 }
 

@@ -179,6 +179,14 @@ bool Keymap::SetCode(KeyCode code, KeySym sym) {
     return ok;
 }
 
+KeyCode Keymap::Find(KeySym sym) {
+    if (sym == NoSymbol || !ReadMap()) return 0;
+    for (int code = min_code_; code <= max_code_; ++code) {
+        if (At(code, 0) == sym) return static_cast<KeyCode>(code);
+    }
+    return 0;
+}
+
 KeyCode Keymap::Press(KeySym sym) {
     if (sym == NoSymbol) return 0;
     for (Borrowed& b : borrowed_) {
@@ -187,10 +195,8 @@ KeyCode Keymap::Press(KeySym sym) {
             return b.code;
         }
     }
-    if (!ReadMap()) return 0;
-    for (int code = min_code_; code <= max_code_; ++code) {
-        if (At(code, 0) == sym) return static_cast<KeyCode>(code);
-    }
+    if (const KeyCode code = Find(sym)) return code;
+    if (map_.empty()) return 0;
     // Borrow from the top of the range, far from the codes of real keys.
     for (int code = max_code_; code >= min_code_; --code) {
         bool spare = true;
@@ -223,9 +229,15 @@ void Keymap::GiveBackDue(bool force) {
         if (latest > now) std::this_thread::sleep_until(latest);
         now = std::chrono::steady_clock::now();
     }
+    const auto due = [&](const Borrowed& b) {
+        return force || (b.holders == 0 && now >= b.give_back_at);
+    };
+    if (std::none_of(borrowed_.begin(), borrowed_.end(), due)) return;
+    const bool have_map = ReadMap();
     std::erase_if(borrowed_, [&](const Borrowed& b) {
-        if (!force && (b.holders > 0 || now < b.give_back_at)) return false;
-        SetCode(b.code, NoSymbol);
+        if (!due(b)) return false;
+        // Someone may have loaded a new keymap meanwhile; their entry stays as it is.
+        if (have_map && At(b.code, 0) == b.sym) SetCode(b.code, NoSymbol);
         return true;
     });
 }

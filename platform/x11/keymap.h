@@ -35,6 +35,8 @@ class Keymap {
     // and no spare code is left.
     KeyCode Press(KeySym sym);
     void Released(KeyCode code);
+    // The key code that gives sym now, borrowed ones included, without borrowing; 0 if none.
+    KeyCode Find(KeySym sym);
     // Gives back borrowed codes that are up and past their grace time; all when force is
     // set, after waiting out what remains of the grace of keys already released.
     void GiveBackDue(bool force);

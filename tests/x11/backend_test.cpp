@@ -5,6 +5,7 @@
 #include <stdlib.h>
 
 #include <chrono>
+#include <cstdio>
 #include <thread>
 
 #include "engine/event_maker.h"
@@ -32,6 +33,23 @@ TEST(X11Open, FailureNamesTheDisplay) {
     if (saved) setenv("DISPLAY", previous.c_str(), 1);
     EXPECT_FALSE(unset.desktop);
     EXPECT_NE(unset.error.find("$DISPLAY"), std::string::npos) << unset.error;
+}
+
+// Nothing can be done over a dead connection; what matters is a clear message and an end,
+// not a hang or a crash in static destructors.
+TEST(X11ConnectionLoss, NamesTheDisplayAndEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Session s;
+            StartSession(&s);
+            const std::string name = s.server->name();
+            s.server->Kill();
+            s.desktop->ScreenSize();
+            std::fprintf(stderr, "still running on %s\n", name.c_str());
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(1), "lost the connection to X display \":[0-9]+\"");
 }
 
 class X11Pointer : public ::testing::TestWithParam<platform::Size> {};

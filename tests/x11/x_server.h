@@ -62,6 +62,8 @@ class XServer {
 
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }
+    // Ends the X server while its clients are still connected.
+    void Kill() { xvfb_.reset(); }
 
   private:
     XServer() = default;
