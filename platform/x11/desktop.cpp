@@ -32,8 +32,9 @@ OpenResult X11Desktop::Open(const Options& options) {
         new X11Desktop(std::move(display), {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]}));
     X11Desktop& desktop = *result.desktop;
     Display* d = desktop.display_.get();
-    if (options.capture == CaptureMethod::kAuto)
+    if (options.capture == CaptureMethod::kAuto) {
         desktop.capturer_ = MakeShmCapturer(d, desktop.root_);
+    }
     if (!desktop.capturer_) desktop.capturer_ = MakeGetImageCapturer(d, desktop.root_);
     return result;
 }

@@ -76,6 +76,7 @@ void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
                !trap.Failed();
     }
     if (!down && ours) keymap_->Released(code);
+    keymap_->Touch();
     if (!sent) last_error_ = "the X server refused a key event";
 }
 

@@ -204,7 +204,7 @@ KeyCode Keymap::Press(KeySym sym) {
         if (!spare) continue;
         const auto key = static_cast<KeyCode>(code);
         if (!SetCode(key, sym)) return 0;
-        borrowed_.push_back({key, sym, 1, {}});
+        borrowed_.push_back({key, sym, 1});
         return key;
     }
     return 0;
@@ -212,30 +212,23 @@ KeyCode Keymap::Press(KeySym sym) {
 
 void Keymap::Released(KeyCode code) {
     for (Borrowed& b : borrowed_) {
-        if (b.code == code && b.holders > 0 && --b.holders == 0) {
-            b.give_back_at = std::chrono::steady_clock::now() + kGrace;
-        }
+        if (b.code == code && b.holders > 0) --b.holders;
     }
 }
 
 void Keymap::GiveBackDue(bool force) {
     if (borrowed_.empty()) return;
-    auto now = std::chrono::steady_clock::now();
+    const auto idle_until = last_key_ + kGrace;
     if (force) {
-        auto latest = now;
-        for (const Borrowed& b : borrowed_) {
-            if (b.holders == 0) latest = std::max(latest, b.give_back_at);
-        }
-        if (latest > now) std::this_thread::sleep_until(latest);
-        now = std::chrono::steady_clock::now();
+        std::this_thread::sleep_until(idle_until);
+    } else if (std::chrono::steady_clock::now() < idle_until ||
+               std::none_of(borrowed_.begin(), borrowed_.end(),
+                            [](const Borrowed& b) { return b.holders == 0; })) {
+        return;
     }
-    const auto due = [&](const Borrowed& b) {
-        return force || (b.holders == 0 && now >= b.give_back_at);
-    };
-    if (std::none_of(borrowed_.begin(), borrowed_.end(), due)) return;
     const bool have_map = ReadMap();
     std::erase_if(borrowed_, [&](const Borrowed& b) {
-        if (!due(b)) return false;
+        if (!force && b.holders > 0) return false;
         // Someone may have loaded a new keymap meanwhile; their entry stays as it is.
         if (have_map && At(b.code, 0) == b.sym) SetCode(b.code, NoSymbol);
         return true;

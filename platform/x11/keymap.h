@@ -21,9 +21,10 @@ std::array<KeySym, 2> StateKeysymsForVirtualKey(std::uint8_t vk);
 //
 // Where no key gives a keysym without modifiers (KP_Separator is often on no key at all), a
 // spare key code, one without keysyms, is borrowed and mapped to it. The code is given back
-// (its keysyms cleared) only once its key is up and a grace time has passed: clients look the
-// keysym up when they handle the event, which may be later than we send it, and would find
-// nothing if the map were cleared straight after the release.
+// (its keysyms cleared) only once its key is up and the keyboard has been idle for a grace
+// time: clients look the keysym up in the server's keymap as it is when they handle the
+// event, which on a busy machine can be long after we sent it, and would find nothing if the
+// map had been cleared meanwhile.
 class Keymap {
   public:
     explicit Keymap(Display* display);
@@ -35,10 +36,12 @@ class Keymap {
     // and no spare code is left.
     KeyCode Press(KeySym sym);
     void Released(KeyCode code);
+    // Notes a key event: borrowed codes stay while the keyboard is in use.
+    void Touch() { last_key_ = std::chrono::steady_clock::now(); }
     // The key code that gives sym now, borrowed ones included, without borrowing; 0 if none.
     KeyCode Find(KeySym sym);
-    // Gives back borrowed codes that are up and past their grace time; all when force is
-    // set, after waiting out what remains of the grace of keys already released.
+    // Gives back borrowed codes that are up, once the keyboard has been idle for the grace
+    // time; all of them when force is set, after waiting out the rest of the grace.
     void GiveBackDue(bool force);
     bool HasBorrowed() const { return !borrowed_.empty(); }
 
@@ -46,14 +49,13 @@ class Keymap {
     // vector of XQueryKeymap.
     bool AnyDown(const std::array<KeySym, 2>& syms, const char keys[32]);
 
-    static constexpr std::chrono::milliseconds kGrace{200};
+    static constexpr std::chrono::milliseconds kGrace{1000};
 
   private:
     struct Borrowed {
         KeyCode code;
         KeySym sym;
         int holders;
-        std::chrono::steady_clock::time_point give_back_at;
     };
 
     // The core keymap: keysyms_per_code keysyms for each code from min_code_ upwards.
@@ -67,6 +69,8 @@ class Keymap {
     int per_code_ = 0;
     std::vector<KeySym> map_;
     std::vector<Borrowed> borrowed_;
+    // The last press or release of any key.
+    std::chrono::steady_clock::time_point last_key_;
 };
 
 }  // namespace platform::x11
