@@ -318,6 +318,9 @@ int main(int argc, char** argv) {
                     static_cast<int>(title.size()));
     XSetWMProtocols(display, t.window, &t.delete_atom, 1);
     t.Publish();
+    // Load the keymap now. Xlib does it at the first key lookup otherwise, and a keymap change
+    // made by a typing program while Xlib sets this up can be missed for good.
+    XKeysymToKeycode(display, XK_a);
     XSelectInput(display, t.window,
                  ExposureMask | KeyPressMask | ButtonPressMask | StructureNotifyMask);
     XMapWindow(display, t.window);
