@@ -1,4 +1,3 @@
-
 // Before the X headers, whose macros (None, Bool) clash with names in it.
 #include <gtest/gtest.h>
 
@@ -14,30 +13,6 @@ namespace {
 using namespace x11_testing;
 using platform::x11::CaptureMethod;
 
-// The copy's pixel at column x of row y.
-Rgb At(const platform::Bitmap24& bitmap, int x, int y) {
-    const std::uint8_t* p = bitmap.TopRow() + y * bitmap.pitch + x * 3;
-    return {p[2], p[1], p[0]};
-}
-
-// Counts the pixels that differ from want(x, y) and reports the first few.
-template <class Want>
-int Mismatches(const platform::Bitmap24& bitmap, Want want) {
-    int misses = 0;
-    for (int y = 0; y < bitmap.height; ++y) {
-        for (int x = 0; x < bitmap.width; ++x) {
-            const Rgb got = At(bitmap, x, y);
-            const Rgb expected = want(x, y);
-            if (got != expected && ++misses <= 3) {
-                ADD_FAILURE() << "pixel (" << x << ", " << y << "): got " << +got.r << "," << +got.g
-                              << "," << +got.b << " want " << +expected.r << "," << +expected.g
-                              << "," << +expected.b;
-            }
-        }
-    }
-    return misses;
-}
-
 class X11Capture : public ::testing::TestWithParam<CaptureMethod> {
   protected:
     void SetUp() override {
@@ -49,16 +24,15 @@ class X11Capture : public ::testing::TestWithParam<CaptureMethod> {
 TEST_P(X11Capture, CopiesEqualTheScreenAndAreBlackBeyondIt) {
     EXPECT_STREQ(s_.desktop->capture_method(),
                  GetParam() == CaptureMethod::kAuto ? "MIT-SHM" : "XGetImage");
-    ShowPattern(s_.display(), 0, 0, 640, 480);
+    ShowPattern(s_.display());
     const struct {
         int left, top, width, height;
-    } areas[] =
-        {
-            {0, 0, 640, 480},     {100, 50, 200, 100},     {-10, -20, 50, 40},
-            {600, 450, 100, 100}, {1000, 0, 3000, 500},    {-5, -7, 651, 493},
-            {639, 479, 1, 1},     {INT_MAX - 4, 10, 4, 4}, {INT_MIN, INT_MIN, 3, 3},
-            {300, 200, 7, 3},     {100, 50, 200, 100},  // same size again: a reused buffer
-        };
+    } areas[] = {
+        {0, 0, 640, 480},        {100, 50, 200, 100},      {-10, -20, 50, 40},
+        {600, 450, 100, 100},    {1000, 0, 3000, 500},     {-5, -7, 651, 493},
+        {INT_MAX - 4, 10, 4, 4}, {INT_MIN, INT_MIN, 3, 3}, {300, 200, 7, 3},
+        {100, 50, 200, 100},  // the same size again: a reused buffer
+    };
     for (const auto& a : areas) {
         SCOPED_TRACE(testing::Message()
                      << a.left << "," << a.top << " " << a.width << "x" << a.height);
@@ -66,14 +40,7 @@ TEST_P(X11Capture, CopiesEqualTheScreenAndAreBlackBeyondIt) {
         ASSERT_TRUE(s_.desktop->CopyScreen(a.left, a.top, a.width, a.height, copy));
         ASSERT_EQ(copy.width, a.width);
         ASSERT_EQ(copy.height, a.height);
-        EXPECT_EQ(Mismatches(copy,
-                             [&](int x, int y) {
-                                 const long long sx = static_cast<long long>(a.left) + x;
-                                 const long long sy = static_cast<long long>(a.top) + y;
-                                 if (sx < 0 || sy < 0 || sx >= 640 || sy >= 480) return Rgb{};
-                                 return PatternPixel(static_cast<int>(sx), static_cast<int>(sy));
-                             }),
-                  0);
+        EXPECT_EQ(Mismatches(copy, PatternOrBlack(a.left, a.top, 640, 480)), 0);
     }
     platform::Bitmap24 none;
     for (const auto& [w, h] : {std::pair{0, 10}, {10, 0}, {-1, 10}, {INT_MAX, INT_MAX}}) {
@@ -81,12 +48,11 @@ TEST_P(X11Capture, CopiesEqualTheScreenAndAreBlackBeyondIt) {
     }
 }
 
-// The target's logo on the screen equals the picture it saves, which scripts use as template.
+// The logo on the screen equals the picture the target saves, which scripts use as template.
 TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
     testing_support::TempDir dir;
-    const auto bmp = dir.path() / "1.bmp";
-    std::string error;
-    auto saver = Child::Spawn({TargetProgram(), "--save-logo", bmp.string()}, {});
+    const std::string bmp = (dir.path() / "1.bmp").string();
+    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", bmp});
     int status = -1;
     ASSERT_TRUE(saver && saver->WaitExit(&status, 10s));
     ASSERT_EQ(status, 0);
@@ -94,13 +60,14 @@ TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
     const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(file.size(), 54u + 64 * 64 * 3);
 
+    std::string error;
     auto target = TargetWindow::Start(*s_.server, {"--position", "200,120"}, &error);
     ASSERT_TRUE(target) << error;
     platform::Bitmap24 copy;
     ASSERT_TRUE(s_.desktop->CopyScreen(216, 136, 64, 64, copy));
     EXPECT_EQ(Mismatches(copy,
                          [&](int x, int y) {
-                             // Bottom row first in the file, blue, green, red.
+                             // Bottom row first in the file; blue, green, red.
                              const auto* p = reinterpret_cast<const std::uint8_t*>(file.data()) +
                                              54 + ((63 - y) * 64 + x) * 3;
                              return Rgb{p[2], p[1], p[0]};

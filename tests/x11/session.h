@@ -39,19 +39,21 @@ struct Rgb {
 
 // A picture with no black pixel, different at every place of a small screen.
 Rgb PatternPixel(int x, int y);
+// Covers the screen with an override-redirect window that shows PatternPixel(x, y) at each
+// pixel (x, y); returns once it is on the screen.
+void ShowPattern(Display* display);
+// The number of pixels of the copy that differ from want(column, row); reports the first few.
+int Mismatches(const platform::Bitmap24& copy, const std::function<Rgb(int, int)>& want);
+// want for a copy of the area at (left, top) of the pattern on a width x height screen.
+std::function<Rgb(int, int)> PatternOrBlack(int left, int top, int width, int height);
 
-// Covers the rectangle with an override-redirect window that shows PatternPixel(x, y) at
-// the screen pixel (x, y); returns once it is on the screen.
-Window ShowPattern(Display* display, int left, int top, int width, int height);
-
-// Presses or releases the key of keysym through XTest on the test's own connection, as
-// the user at the keyboard would.
+// Presses or releases the key of keysym through XTest on the test's own connection, as the
+// user at the keyboard would.
 void PressKey(Display* display, KeySym sym, bool down);
-
-// The screen position of the pointer.
 platform::Point PointerPosition(Display* display);
+bool LeftButtonDown(Display* display);
 
-// The ravelkin-target program on a display, started and waited for until it is drawn.
+// The ravelkin-target program on a display, waited for until it is drawn.
 class TargetWindow {
   public:
     static std::unique_ptr<TargetWindow> Start(const XServer& server,
@@ -65,8 +67,5 @@ class TargetWindow {
     std::unique_ptr<Child> child_;
     Window window_ = 0;
 };
-
-// The path of the ravelkin-target program.
-const char* TargetProgram();
 
 }  // namespace x11_testing
