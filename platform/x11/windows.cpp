@@ -2,7 +2,7 @@
 #include <X11/Xutil.h>
 
 #include <climits>
-#include <deque>
+#include <vector>
 
 #include "platform/x11/display.h"
 #include "platform/x11/x11_desktop.h"
@@ -86,18 +86,26 @@ Window X11Desktop::ClientOf(Window frame) {
     if (enumerating_) {
         if (const auto it = clients_.find(frame); it != clients_.end()) return it->second;
     }
-    // Breadth first, as a window manager nests the client a level or two below its frame.
+    // Breadth first, as a window manager nests the client a level or two below its frame;
+    // no deeper, so that the deep window tree of a frameless application is not searched
+    // window by window.
+    constexpr int kMaxDepth = 3;
     Window client = frame;
-    std::deque<Window> queue{frame};
-    while (!queue.empty()) {
-        const Window window = queue.front();
-        queue.pop_front();
-        if (HasProperty(display_.get(), window, atoms_.wm_state)) {
-            client = window;
-            break;
+    bool found = false;
+    std::vector<Window> level{frame};
+    for (int depth = 0; depth <= kMaxDepth && !found; ++depth) {
+        std::vector<Window> next;
+        for (const Window window : level) {
+            if (HasProperty(display_.get(), window, atoms_.wm_state)) {
+                client = window;
+                found = true;
+                break;
+            }
+            if (depth == kMaxDepth) continue;
+            const Children children = ChildrenOf(display_.get(), window);
+            next.insert(next.end(), children.list.get(), children.list.get() + children.count);
         }
-        const Children children = ChildrenOf(display_.get(), window);
-        queue.insert(queue.end(), children.list.get(), children.list.get() + children.count);
+        level = std::move(next);
     }
     if (enumerating_) clients_[frame] = client;
     return client;
