@@ -13,7 +13,7 @@
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "tests/support/virtual_display.h"
+#include "tests/x11/x_server.h"
 
 namespace {
 
@@ -169,11 +169,13 @@ int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
     ::testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    testing_support::VirtualDisplay display({1024, 768, true});
-    if (!display.ok()) {
-        std::fprintf(stderr, "virtual display: %s\n", display.error().c_str());
+    std::string error;
+    const auto server = x11_testing::XServer::Start(1024, 768, true, &error);
+    if (!server) {
+        std::fprintf(stderr, "virtual display: %s\n", error.c_str());
         return 1;
     }
+    setenv("DISPLAY", server->name().c_str(), 1);
     wxApp::SetInstance(new wxApp());
     if (!wxEntryStart(argc, argv)) return 1;
     wxImage::AddHandler(new wxPNGHandler);

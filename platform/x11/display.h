@@ -1,0 +1,66 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <memory>
+#include <string>
+
+namespace platform::x11 {
+
+struct DisplayCloser {
+    void operator()(Display* display) const {
+        if (display) XCloseDisplay(display);
+    }
+};
+using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
+
+// Memory that Xlib hands out and XFree releases (query results, property data).
+struct XFreeDeleter {
+    void operator()(void* p) const {
+        if (p) XFree(p);
+    }
+};
+template <class T>
+using XPtr = std::unique_ptr<T, XFreeDeleter>;
+
+// Opens the display named by name, or by $DISPLAY when name is null. On failure returns null
+// and sets error to a message that names the display (or says that $DISPLAY is unset).
+DisplayPtr OpenDisplay(const char* name, std::string* error);
+
+// Catches the X errors of one connection while it lives, instead of letting Xlib's default
+// handler end the process: a window may vanish between two of our requests at any time.
+// Errors on other connections go on to the handler that was installed before. Xlib reports
+// errors late, so Failed() first syncs. Single-threaded use, like Xlib's handler itself.
+class ErrorTrap {
+  public:
+    explicit ErrorTrap(Display* display);
+    ~ErrorTrap();
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+
+    // Waits until the server has handled every request sent so far, then says whether any
+    // of them failed since the trap was set.
+    bool Failed();
+    // The first error's code (BadWindow, BadMatch, ...); 0 when none has arrived yet.
+    int error_code() const { return error_code_; }
+
+  private:
+    static int Handle(Display* display, XErrorEvent* event);
+
+    Display* display_;
+    int error_code_ = 0;
+    ErrorTrap* outer_;
+    XErrorHandler previous_;
+};
+
+// Our connections read no events. Sync and drop what has queued up (MappingNotify after a
+// keymap change, for instance), so that the queue cannot grow over a long run.
+void SyncAndDiscard(Display* display);
+
+// A lost connection cannot be recovered inside Xlib, which ends the process after the
+// handler returns anyway. The handler names the display on standard error and ends the
+// process with status 1, as Xlib's own handler does, but with _exit: exit() would run static
+// destructors that touch the dead connection again.
+void InstallConnectionLossPolicy(const char* display_name);
+
+}  // namespace platform::x11

@@ -1,0 +1,110 @@
+#include "platform/x11/input.h"
+
+#include <X11/extensions/XTest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include "engine/stop_request.h"
+#include "platform/virtual_keys.h"
+#include "platform/x11/keymap.h"
+#include "platform/x11/x11_desktop.h"
+
+namespace platform::x11 {
+
+std::int32_t PixelFromAbsolute(std::uint32_t d, std::int32_t size) {
+    if (size <= 0) return 0;
+    const std::int64_t pixel = (std::int64_t{d} * size + 32767) / 65535;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(pixel, size - 1));
+}
+
+void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
+    Tidy();
+    Display* display = display_.get();
+    ErrorTrap trap(display);
+    // XTest calls return non-zero on success; zero means the request was not sent.
+    bool sent = true;
+    // The order in which Windows acts on the bits of one event: the move, then the buttons.
+    if (flags & mouse::kMove) {
+        if (flags & mouse::kAbsolute) {
+            const Size screen = ScreenSize();
+            sent &= XTestFakeMotionEvent(display, DefaultScreen(display),
+                                         PixelFromAbsolute(dx, screen.width),
+                                         PixelFromAbsolute(dy, screen.height), CurrentTime) != 0;
+        } else {
+            sent &= XTestFakeRelativeMotionEvent(display, static_cast<std::int32_t>(dx),
+                                                 static_cast<std::int32_t>(dy), CurrentTime) != 0;
+        }
+    }
+    const struct {
+        std::uint32_t flag;
+        unsigned button;
+        Bool press;
+    } buttons[] = {{mouse::kLeftDown, Button1, True},
+                   {mouse::kLeftUp, Button1, False},
+                   {mouse::kRightDown, Button3, True},
+                   {mouse::kRightUp, Button3, False}};
+    for (const auto& b : buttons) {
+        if (flags & b.flag) {
+            sent &= XTestFakeButtonEvent(display, b.button, b.press, CurrentTime) != 0;
+        }
+    }
+    // The server has acted on the events before we return: the next capture sees their effect.
+    if (trap.Failed() || !sent) last_error_ = "the X server refused a mouse event";
+}
+
+void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
+    Tidy();
+    const KeyCode ours = pressed_code_[vk];
+    KeyCode code;
+    if (down) {
+        // A second press of a key that is still down reuses its code, as autorepeat would.
+        code = ours ? ours : keymap_->Press(KeysymForVirtualKey(vk));
+        pressed_code_[vk] = code;
+    } else {
+        // Releasing a key we did not press: the key that gives its keysym, never a borrowed
+        // one, as nothing can be holding a code we have not mapped yet.
+        code = ours ? ours : keymap_->Find(KeysymForVirtualKey(vk));
+        pressed_code_[vk] = 0;
+    }
+    if (code == 0) return;
+    bool sent;
+    {
+        ErrorTrap trap(display_.get());
+        sent = XTestFakeKeyEvent(display_.get(), code, down ? True : False, CurrentTime) != 0 &&
+               !trap.Failed();
+    }
+    if (!down && ours) keymap_->Released(code);
+    keymap_->Touch();
+    if (!sent) last_error_ = "the X server refused a key event";
+}
+
+bool X11Desktop::IsKeyDown(std::uint8_t vk) {
+    Tidy();
+    char keys[32] = {};
+    XQueryKeymap(display_.get(), keys);
+    // A key we pressed on a borrowed code counts too: the keymap may name it differently.
+    const KeyCode ours = pressed_code_[vk];
+    if (ours && (keys[ours / 8] >> (ours % 8)) & 1) return true;
+    return keymap_->AnyDown(StateKeysymsForVirtualKey(vk), keys);
+}
+
+void X11Desktop::Pause(std::uint32_t ms) {
+    using Clock = std::chrono::steady_clock;
+    constexpr auto kSlice = std::chrono::milliseconds(20);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    Tidy();
+    while (!stop_request::IsRaised()) {
+        const auto now = Clock::now();
+        if (now >= deadline) return;
+        std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, deadline - now));
+        if (keymap_->HasBorrowed()) Tidy();
+    }
+}
+
+void X11Desktop::Tidy() {
+    keymap_->GiveBackDue(false);
+}
+
+}  // namespace platform::x11

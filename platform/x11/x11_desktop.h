@@ -1,0 +1,94 @@
+#pragma once
+
+#include <X11/Xlib.h>
+
+#include <array>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "platform/desktop.h"
+#include "platform/x11/display.h"
+
+namespace platform::x11 {
+
+class Capturer;
+class Keymap;
+
+enum class CaptureMethod {
+    kAuto,      // MIT-SHM when the server offers it and can attach our segment, else XGetImage
+    kGetImage,  // always plain XGetImage
+};
+
+struct Options {
+    const char* display_name = nullptr;  // null: $DISPLAY
+    CaptureMethod capture = CaptureMethod::kAuto;
+};
+
+class X11Desktop;
+
+struct OpenResult {
+    std::unique_ptr<X11Desktop> desktop;
+    std::string error;  // why there is no desktop
+};
+
+// The desktop of an X server: input through XTest, screen copies from the root window,
+// top-level windows as the children of the root window.
+class X11Desktop final : public Desktop {
+  public:
+    // Opens the display and checks the extensions we need; never throws.
+    static OpenResult Open(const Options& options = {});
+    ~X11Desktop() override;
+
+    bool IsKeyDown(std::uint8_t vk) override;
+    // Returns early, within a few tens of milliseconds, once a stop has been requested.
+    void Pause(std::uint32_t ms) override;
+    Size ScreenSize() override;
+    bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
+                    Bitmap24& out) override;
+
+    // Every child of the root window, mapped or not, as EnumWindows lists every top-level
+    // window; a handle is that child, the frame when a window manager has reparented.
+    void ForEachWindow(const std::function<bool(WindowHandle)>& visit) override;
+    std::string WindowTitle(WindowHandle window) override;
+    bool IsWindowMinimised(WindowHandle window) override;
+    std::optional<Rect> WindowRect(WindowHandle window) override;
+
+    // "MIT-SHM" or "XGetImage".
+    const char* capture_method() const;
+    // Why the last refused input event was refused; empty while none was.
+    const std::string& last_error() const { return last_error_; }
+
+  protected:
+    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
+    void SendKeyEvent(std::uint8_t vk, bool down) override;
+
+  private:
+    struct Atoms {
+        Atom wm_state;
+        Atom net_wm_name;
+        Atom utf8_string;
+        Atom net_wm_state;
+        Atom net_wm_state_hidden;
+    };
+
+    X11Desktop(DisplayPtr display, const Atoms& atoms);
+    // The window that carries WM_STATE: the frame itself or a descendant; the frame when none.
+    Window ClientOf(Window frame);
+    // Gives back borrowed key codes whose time has come; called at the start of each call.
+    void Tidy();
+
+    DisplayPtr display_;  // first member: closed after everything that uses it
+    Window root_;
+    Atoms atoms_;
+    std::unique_ptr<Keymap> keymap_;
+    std::unique_ptr<Capturer> capturer_;
+    // The key code each virtual key was pressed with, so its release uses the same code.
+    std::array<KeyCode, 256> pressed_code_{};
+    // Frame to client, filled during one ForEachWindow only.
+    std::unordered_map<Window, Window> clients_;
+    bool enumerating_ = false;
+    std::string last_error_;
+};
+
+}  // namespace platform::x11

@@ -1,0 +1,280 @@
+// Before the X headers, whose macros (None, Bool) clash with names in it.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+#include <stdlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+
+#include "engine/event_maker.h"
+#include "engine/keyword_table.h"
+#include "engine/stop_request.h"
+#include "platform/virtual_keys.h"
+#include "platform/x11/keymap.h"
+#include "tests/x11/session.h"
+
+namespace {
+
+using namespace x11_testing;
+using platform::x11::X11Desktop;
+namespace vk = platform::vk;
+
+TEST(X11Open, FailureNamesTheDisplay) {
+    const auto named = X11Desktop::Open({.display_name = ":987", .capture = {}});
+    EXPECT_FALSE(named.desktop);
+    EXPECT_NE(named.error.find("\":987\""), std::string::npos) << named.error;
+
+    const std::string saved = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    unsetenv("DISPLAY");
+    const auto unset = X11Desktop::Open();
+    if (!saved.empty()) setenv("DISPLAY", saved.c_str(), 1);
+    EXPECT_FALSE(unset.desktop);
+    EXPECT_NE(unset.error.find("$DISPLAY"), std::string::npos) << unset.error;
+}
+
+// Nothing can be done over a dead connection; what matters is a clear message and an end,
+// not a hang or a crash in static destructors.
+TEST(X11ConnectionLoss, NamesTheDisplayAndEnds) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            Session s;
+            StartSession(&s);
+            s.server->Kill();
+            s.desktop->ScreenSize();
+            std::fprintf(stderr, "still running\n");
+            std::_Exit(0);
+        },
+        ::testing::ExitedWithCode(1), "lost the connection to X display \":[0-9]+\"");
+}
+
+class X11Pointer : public ::testing::TestWithParam<platform::Size> {};
+
+// The engine sends x * 65535 / width truncated; the pointer must land on x itself, for every
+// pixel, not one off here and there.
+TEST_P(X11Pointer, MovesLandOnTheExactPixelAcrossTheScreen) {
+    const auto [width, height] = GetParam();
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(StartSession(&s, width, height));
+    ScopedInstall use(s.desktop.get());
+    CEvent_Maker engine;
+    int misses = 0;
+    const auto move = [&](int x, int y) {
+        engine.SendMouse(4, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+        const platform::Point at = PointerPosition(s.display());
+        if ((at.x != x || at.y != y) && ++misses <= 5) {
+            ADD_FAILURE() << "sent (" << x << ", " << y << "), got (" << at.x << ", " << at.y
+                          << ")";
+        }
+    };
+    for (int x = 0; x < width; ++x) move(x, height / 2 + 1);
+    for (int y = 0; y < height; ++y) move(width / 2 - 1, y);
+    EXPECT_EQ(misses, 0);
+
+    // The far edge (dx = dy = 65535) is the last pixel, not one past the screen.
+    engine.SendMouse(4, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    EXPECT_EQ(PointerPosition(s.display()).x, width - 1);
+    EXPECT_EQ(PointerPosition(s.display()).y, height - 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(ScreenSizes, X11Pointer,
+                         ::testing::Values(platform::Size{1920, 1080}, platform::Size{1366, 768}));
+
+// ravelkin-target at (100, 100), focused, with the backend active.
+class X11Target : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(StartSession(&s_));
+        std::string error;
+        target_ = TargetWindow::Start(*s_.server, {"--position", "100,100"}, &error);
+        ASSERT_TRUE(target_) << error;
+        ASSERT_TRUE(WaitUntil([&] {
+            Window focus = 0;
+            int revert = 0;
+            XGetInputFocus(s_.display(), &focus, &revert);
+            return focus == target_->window();
+        }));
+        use_ = std::make_unique<ScopedInstall>(s_.desktop.get());
+    }
+
+    std::string Property(const char* name) {
+        return ReadProperty(s_.display(), target_->window(), name).value_or("<none>");
+    }
+    // Waits, bounded, for the property to read want; returns what it read last.
+    std::string Await(const char* name, const std::string& want) {
+        WaitUntil([&] { return Property(name) == want; });
+        return Property(name);
+    }
+    // Key codes that give sym without modifiers in the server's keymap now.
+    int KeysGiving(KeySym sym) {
+        int min = 0;
+        int max = 0;
+        XDisplayKeycodes(s_.display(), &min, &max);
+        int per = 0;
+        KeySym* map =
+            XGetKeyboardMapping(s_.display(), static_cast<KeyCode>(min), max - min + 1, &per);
+        int count = 0;
+        for (int i = 0; map && i <= max - min; ++i) count += map[i * per] == sym;
+        if (map) XFree(map);
+        return count;
+    }
+
+    Session s_;
+    std::unique_ptr<TargetWindow> target_;
+    std::unique_ptr<ScopedInstall> use_;
+    CEvent_Maker engine_;
+};
+
+TEST_F(X11Target, TypedTextArrivesAsTheTypingTableMeansIt) {
+    const int separators = KeysGiving(XK_KP_Separator);
+    // Letters are the bare letter keys (lower case, as on Windows); '?' is shift + keypad
+    // divide, which types '/' on Windows too; lower-case letters and bytes >= 0x80 are skipped.
+    // The keypad comma is on no key of the US keymap: it needs a borrowed key code.
+    ASSERT_EQ(engine_.SendKeys(0, "HELLO, WORLD-1!./?9x\xC3\xA9,"), 23);
+    const std::string want = "hello, world-1!.//9,";
+    EXPECT_EQ(Await("_RAVELKIN_TEXT", want), want) << Property("_RAVELKIN_KEYS");
+
+    // The borrowed code is given back during a wait, and when the backend closes.
+    s_.desktop->Pause(static_cast<std::uint32_t>(platform::x11::Keymap::kGrace.count()) + 50);
+    EXPECT_EQ(KeysGiving(XK_KP_Separator), separators);
+    ASSERT_EQ(engine_.SendKeys(0, ","), 1);
+    EXPECT_EQ(Await("_RAVELKIN_TEXT", want + ","), want + ",");
+    use_.reset();
+    s_.desktop.reset();
+    EXPECT_EQ(KeysGiving(XK_KP_Separator), separators);
+    EXPECT_EQ(target_->StopAndReadOutput(), want + ",\n");
+}
+
+TEST_F(X11Target, NamedKeysArriveAsTheirKeysyms) {
+    const char* const keysyms[kKeyNameCount] = {"Up",        "Down",   "Right",   "Left",
+                                                "BackSpace", "Return", "Super_L", "Control_L",
+                                                "Alt_L",     "Delete", "Print",   "Escape"};
+    std::string want;
+    for (int k = 0; k < kKeyNameCount; ++k) {
+        ASSERT_EQ(engine_.SendKeys(1, g_keywordTable[kFirstKeyName + k]), 1);
+        want += (k ? " " : "") + std::string(keysyms[k]);
+    }
+    EXPECT_EQ(Await("_RAVELKIN_KEYS", want), want);
+}
+
+TEST_F(X11Target, ClicksActWhereThePointerIsAndAHeldButtonIsReleased) {
+    const auto clicks = [&] {
+        const std::string bytes = Property("_RAVELKIN_CLICKS");
+        long n = -1;
+        if (bytes.size() == sizeof n) std::memcpy(&n, bytes.data(), sizeof n);
+        return n;
+    };
+    // The middle of the logo, which is 64 pixels wide at (16, 16) of the window.
+    engine_.SendMouse(4, 148, 148);
+    engine_.SendMouse(5, 0, 0);
+    engine_.SendMouse(8, 0, 0);  // right button: not counted
+    EXPECT_TRUE(WaitUntil([&] { return clicks() == 1; })) << clicks();
+
+    engine_.SendMouse(6, 0, 0);
+    EXPECT_TRUE(LeftButtonDown(s_.display()));
+    s_.desktop->ReleaseHeldInput();
+    EXPECT_FALSE(LeftButtonDown(s_.display()));
+    EXPECT_TRUE(WaitUntil([&] { return clicks() == 2; })) << clicks();
+}
+
+TEST(X11KeyState, KeysHeldAtTheKeyboardAreSeen) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(StartSession(&s));
+    constexpr std::uint8_t kLControl = 0xA2;
+    constexpr std::uint8_t kRShift = 0xA1;
+    const struct {
+        KeySym held;
+        std::vector<std::uint8_t> down, up;
+    } cases[] = {
+        {XK_Control_R, {vk::kRControl, vk::kControl}, {kLControl, vk::kShift}},
+        {XK_Control_L, {kLControl, vk::kControl}, {vk::kRControl}},
+        {XK_Shift_R, {kRShift, vk::kShift}, {vk::kControl}},
+        {XK_a, {'A'}, {'B'}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(XKeysymToString(c.held));
+        PressKey(s.display(), c.held, true);
+        for (const std::uint8_t code : c.down) EXPECT_TRUE(s.desktop->IsKeyDown(code)) << +code;
+        for (const std::uint8_t code : c.up) EXPECT_FALSE(s.desktop->IsKeyDown(code)) << +code;
+        PressKey(s.display(), c.held, false);
+        for (const std::uint8_t code : c.down) EXPECT_FALSE(s.desktop->IsKeyDown(code)) << +code;
+    }
+}
+
+// The real desktop, and a user who presses right CTRL while the script waits.
+class UserStopsDuringWait final : public platform::Desktop {
+  public:
+    UserStopsDuringWait(X11Desktop& real, Display* user) : real_(real), user_(user) {}
+    bool IsKeyDown(std::uint8_t code) override { return real_.IsKeyDown(code); }
+    void Pause(std::uint32_t ms) override {
+        PressKey(user_, XK_Control_R, true);
+        real_.Pause(ms);
+    }
+    platform::Size ScreenSize() override { return real_.ScreenSize(); }
+    bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
+                    platform::Bitmap24&) override {
+        return false;
+    }
+    void ForEachWindow(const std::function<bool(platform::WindowHandle)>&) override {}
+    std::string WindowTitle(platform::WindowHandle) override { return {}; }
+    bool IsWindowMinimised(platform::WindowHandle) override { return false; }
+    std::optional<platform::Rect> WindowRect(platform::WindowHandle) override { return {}; }
+
+  protected:
+    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override {
+        real_.MouseEvent(flags, dx, dy);
+    }
+    void SendKeyEvent(std::uint8_t code, bool down) override { real_.KeyEvent(code, down); }
+
+  private:
+    X11Desktop& real_;
+    Display* user_;
+};
+
+TEST(X11StopKey, RightControlStopsTheRunBeforeItsNextLine) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(StartSession(&s));
+    UserStopsDuringWait desktop(*s.desktop, s.display());
+    ScopedInstall use(&desktop);
+    const auto still_at_10_10 = [&] {
+        const platform::Point at = PointerPosition(s.display());
+        return at.x == 10 && at.y == 10;
+    };
+
+    CEvent_Maker engine;
+    engine.m_commands = {"MOV 10,10", "WAIT 1", "MOV 200,200"};
+    EXPECT_EQ(engine.RunList(), 1);
+    EXPECT_TRUE(still_at_10_10());
+    // Still held: the next run stops before its first line.
+    CEvent_Maker next;
+    next.m_commands = {"MOV 300,300"};
+    EXPECT_EQ(next.RunList(), 1);
+    EXPECT_TRUE(still_at_10_10());
+}
+
+TEST(X11Pause, WaitsItsTimeButEndsSoonAfterAStopRequest) {
+    Session s;
+    ASSERT_NO_FATAL_FAILURE(StartSession(&s));
+    using Clock = std::chrono::steady_clock;
+    stop_request::Clear();
+    const auto start = Clock::now();
+    s.desktop->Pause(120);
+    EXPECT_GE(Clock::now() - start, 120ms);
+
+    Clock::time_point raised;
+    std::thread requester([&] {
+        std::this_thread::sleep_for(100ms);
+        raised = Clock::now();
+        stop_request::Raise();
+    });
+    s.desktop->Pause(60'000);
+    const auto returned = Clock::now();
+    requester.join();
+    stop_request::Clear();
+    EXPECT_LT(returned - raised, 500ms);
+}
+
+}  // namespace

@@ -1,0 +1,84 @@
+// Before the X headers, whose macros (None, Bool) clash with names in it.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <fstream>
+#include <iterator>
+
+#include "tests/support/temp_dir.h"
+#include "tests/x11/session.h"
+
+namespace {
+
+using namespace x11_testing;
+using platform::x11::CaptureMethod;
+
+class X11Capture : public ::testing::TestWithParam<CaptureMethod> {
+  protected:
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(StartSession(&s_, 640, 480, false, GetParam()));
+    }
+    Session s_;
+};
+
+TEST_P(X11Capture, CopiesEqualTheScreenAndAreBlackBeyondIt) {
+    EXPECT_STREQ(s_.desktop->capture_method(),
+                 GetParam() == CaptureMethod::kAuto ? "MIT-SHM" : "XGetImage");
+    ShowPattern(s_.display());
+    const struct {
+        int left, top, width, height;
+    } areas[] = {
+        {0, 0, 640, 480},        {100, 50, 200, 100},      {-10, -20, 50, 40},
+        {600, 450, 100, 100},    {1000, 0, 3000, 500},     {-5, -7, 651, 493},
+        {INT_MAX - 4, 10, 4, 4}, {INT_MIN, INT_MIN, 3, 3}, {300, 200, 7, 3},
+        {100, 50, 200, 100},  // the same size again: a reused buffer
+    };
+    for (const auto& a : areas) {
+        SCOPED_TRACE(testing::Message()
+                     << a.left << "," << a.top << " " << a.width << "x" << a.height);
+        platform::Bitmap24 copy;
+        ASSERT_TRUE(s_.desktop->CopyScreen(a.left, a.top, a.width, a.height, copy));
+        ASSERT_EQ(copy.width, a.width);
+        ASSERT_EQ(copy.height, a.height);
+        EXPECT_EQ(Mismatches(copy, PatternOrBlack(a.left, a.top, 640, 480)), 0);
+    }
+    platform::Bitmap24 none;
+    for (const auto& [w, h] : {std::pair{0, 10}, {10, 0}, {-1, 10}, {INT_MAX, INT_MAX}}) {
+        EXPECT_FALSE(s_.desktop->CopyScreen(0, 0, w, h, none)) << w << "x" << h;
+    }
+}
+
+// The logo on the screen equals the picture the target saves, which scripts use as template.
+TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
+    testing_support::TempDir dir;
+    const std::string bmp = (dir.path() / "1.bmp").string();
+    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", bmp});
+    int status = -1;
+    ASSERT_TRUE(saver && saver->WaitExit(&status, 10s));
+    ASSERT_EQ(status, 0);
+    std::ifstream in(bmp, std::ios::binary);
+    const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(file.size(), 54u + 64 * 64 * 3);
+
+    std::string error;
+    auto target = TargetWindow::Start(*s_.server, {"--position", "200,120"}, &error);
+    ASSERT_TRUE(target) << error;
+    platform::Bitmap24 copy;
+    ASSERT_TRUE(s_.desktop->CopyScreen(216, 136, 64, 64, copy));
+    EXPECT_EQ(Mismatches(copy,
+                         [&](int x, int y) {
+                             // Bottom row first in the file; blue, green, red.
+                             const auto* p = reinterpret_cast<const std::uint8_t*>(file.data()) +
+                                             54 + ((63 - y) * 64 + x) * 3;
+                             return Rgb{p[2], p[1], p[0]};
+                         }),
+              0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, X11Capture,
+                         ::testing::Values(CaptureMethod::kAuto, CaptureMethod::kGetImage),
+                         [](const auto& info) {
+                             return info.param == CaptureMethod::kAuto ? "Shm" : "GetImage";
+                         });
+
+}  // namespace

@@ -1,0 +1,142 @@
+// Before the X headers, whose macros (None, Bool) clash with names in it.
+#include <gtest/gtest.h>
+
+#include "tests/x11/session.h"
+
+#include <X11/Xutil.h>
+#include <X11/extensions/XTest.h>
+
+#include <cstdlib>
+
+namespace x11_testing {
+
+void StartSession(Session* session, int width, int height, bool window_manager,
+                  platform::x11::CaptureMethod capture) {
+    std::string error;
+    session->server = XServer::Start(width, height, window_manager, &error);
+    ASSERT_TRUE(session->server) << error;
+    auto opened = platform::x11::X11Desktop::Open(
+        {.display_name = session->server->name().c_str(), .capture = capture});
+    ASSERT_TRUE(opened.desktop) << opened.error;
+    session->desktop = std::move(opened.desktop);
+}
+
+Rgb PatternPixel(int x, int y) {
+    return {static_cast<std::uint8_t>(1 + (x * 7 + y) % 251),
+            static_cast<std::uint8_t>(1 + (y * 5 + x * 3) % 251),
+            static_cast<std::uint8_t>(1 + (x ^ y) % 251)};
+}
+
+void ShowPattern(Display* display) {
+    const int screen = DefaultScreen(display);
+    const int width = DisplayWidth(display, screen);
+    const int height = DisplayHeight(display, screen);
+    const auto depth = static_cast<unsigned>(DefaultDepth(display, screen));
+    const Window root = RootWindow(display, screen);
+
+    // The picture becomes the window's background, which the server paints itself when the
+    // window is mapped: once the map is synced, the picture is on the screen.
+    XImage* image =
+        XCreateImage(display, DefaultVisual(display, screen), depth, ZPixmap, 0,
+                     static_cast<char*>(std::calloc(width * height, 4)), width, height, 32, 0);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const Rgb c = PatternPixel(x, y);
+            XPutPixel(image, x, y, (c.r << 16) | (c.g << 8) | c.b);
+        }
+    }
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixmap = XCreatePixmap(display, root, width, height, depth);
+    const GC gc = XCreateGC(display, attributes.background_pixmap, 0, nullptr);
+    XPutImage(display, attributes.background_pixmap, gc, image, 0, 0, 0, 0, width, height);
+    XFreeGC(display, gc);
+    XDestroyImage(image);
+    const Window window =
+        XCreateWindow(display, root, 0, 0, width, height, 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect | CWBackPixmap, &attributes);
+    XFreePixmap(display, attributes.background_pixmap);
+    XMapRaised(display, window);
+    XSync(display, False);
+}
+
+int Mismatches(const platform::Bitmap24& copy, const std::function<Rgb(int, int)>& want) {
+    int misses = 0;
+    for (int y = 0; y < copy.height; ++y) {
+        for (int x = 0; x < copy.width; ++x) {
+            const std::uint8_t* p = copy.TopRow() + y * copy.pitch + x * 3;
+            const Rgb got{p[2], p[1], p[0]};
+            const Rgb expected = want(x, y);
+            if (got != expected && ++misses <= 3) {
+                ADD_FAILURE() << "pixel (" << x << ", " << y << "): got " << +got.r << "," << +got.g
+                              << "," << +got.b << " want " << +expected.r << "," << +expected.g
+                              << "," << +expected.b;
+            }
+        }
+    }
+    return misses;
+}
+
+std::function<Rgb(int, int)> PatternOrBlack(int left, int top, int width, int height) {
+    return [=](int x, int y) {
+        const long long sx = static_cast<long long>(left) + x;
+        const long long sy = static_cast<long long>(top) + y;
+        if (sx < 0 || sy < 0 || sx >= width || sy >= height) return Rgb{};
+        return PatternPixel(static_cast<int>(sx), static_cast<int>(sy));
+    };
+}
+
+void PressKey(Display* display, KeySym sym, bool down) {
+    XTestFakeKeyEvent(display, XKeysymToKeycode(display, sym), down ? True : False, CurrentTime);
+    XSync(display, False);
+}
+
+namespace {
+unsigned PointerState(Display* display, platform::Point* at) {
+    Window root = 0;
+    Window child = 0;
+    int wx = 0;
+    int wy = 0;
+    unsigned mask = 0;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &at->x, &at->y, &wx, &wy,
+                  &mask);
+    return mask;
+}
+}  // namespace
+
+platform::Point PointerPosition(Display* display) {
+    platform::Point at;
+    PointerState(display, &at);
+    return at;
+}
+
+bool LeftButtonDown(Display* display) {
+    platform::Point at;
+    return PointerState(display, &at) & Button1Mask;
+}
+
+std::unique_ptr<TargetWindow> TargetWindow::Start(const XServer& server,
+                                                  const std::vector<std::string>& args,
+                                                  std::string* error) {
+    std::vector<std::string> argv{RAVELKIN_TARGET_PROGRAM};
+    argv.insert(argv.end(), args.begin(), args.end());
+    auto target = std::make_unique<TargetWindow>();
+    target->child_ = Child::Spawn(argv, server.name(), true, false);
+    std::string line;
+    if (!target->child_ || !target->child_->ReadLine(&line, 10s) || line.rfind("ready ", 0) != 0) {
+        *error = "ravelkin-target did not come up (last line: \"" + line + "\")";
+        return nullptr;
+    }
+    target->window_ = std::strtoul(line.c_str() + 6, nullptr, 16);
+    return target;
+}
+
+std::string TargetWindow::StopAndReadOutput() {
+    child_->Stop();
+    std::string output;
+    std::string line;
+    while (child_->ReadLine(&line, 1s)) output += line + "\n";
+    return output;
+}
+
+}  // namespace x11_testing

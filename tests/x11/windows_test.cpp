@@ -1,0 +1,201 @@
+// Before the X headers, whose macros (None, Bool) clash with names in it.
+#include <gtest/gtest.h>
+
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+
+#include "tests/x11/session.h"
+
+namespace {
+
+using namespace x11_testing;
+
+struct Found {
+    std::string title;
+    bool minimised;
+    std::optional<platform::Rect> rect;
+};
+
+// What the backend sees of every window, top first.
+std::vector<Found> Enumerate(platform::Desktop& desktop) {
+    std::vector<Found> found;
+    desktop.ForEachWindow([&](platform::WindowHandle w) {
+        found.push_back(
+            {desktop.WindowTitle(w), desktop.IsWindowMinimised(w), desktop.WindowRect(w)});
+        return true;
+    });
+    return found;
+}
+
+std::vector<Found> WithTitle(const std::vector<Found>& all, const std::string& title) {
+    std::vector<Found> matching;
+    for (const Found& f : all) {
+        if (f.title == title) matching.push_back(f);
+    }
+    return matching;
+}
+
+// Run without and with a window manager: with one, the handles are frames around the
+// windows, and titles and states must be read from the client inside.
+class X11Windows : public ::testing::TestWithParam<bool> {
+  protected:
+    void SetUp() override { ASSERT_NO_FATAL_FAILURE(StartSession(&s_, 800, 600, GetParam())); }
+    bool managed() const { return GetParam(); }
+    Display* d() const { return s_.display(); }
+
+    // A window with a one-pixel border and a title property of the given type, mapped unless
+    // map is false; waits until it is on the screen.
+    Window Open(int x, int y, const char* property, const char* type, const std::string& title,
+                bool map = true) {
+        const Window w = XCreateSimpleWindow(d(), DefaultRootWindow(d()), x, y, 120, 90, 1, 0, 0);
+        XSizeHints hints{};
+        hints.flags = USPosition | USSize;
+        XSetWMNormalHints(d(), w, &hints);
+        XChangeProperty(d(), w, XInternAtom(d(), property, False), XInternAtom(d(), type, False), 8,
+                        PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
+                        static_cast<int>(title.size()));
+        if (map) XMapWindow(d(), w);
+        XSync(d(), False);
+        EXPECT_TRUE(!map || WaitUntil([&] {
+            XWindowAttributes a;
+            return XGetWindowAttributes(d(), w, &a) && a.map_state == IsViewable;
+        }));
+        return w;
+    }
+    Window Open(int x, int y, const std::string& title) {
+        return Open(x, y, "_NET_WM_NAME", "UTF8_STRING", title);
+    }
+
+    Session s_;
+};
+
+TEST_P(X11Windows, TitlesInEveryEncodingAndOuterRectangles) {
+    const std::string utf8 =
+        "Gr\xc3\xbc\xc3\x9f"
+        "e \xe2\x9c\x93";
+    const struct {
+        const char* property;
+        const char* type;
+        std::string bytes;
+        std::string title;
+    } cases[] = {
+        {"_NET_WM_NAME", "UTF8_STRING", utf8, utf8},
+        {"WM_NAME", "STRING", "Caf\xe9 Latin-1", "Caf\xc3\xa9 Latin-1"},
+        // As xterm sets a Japanese title: JIS X 0208 for the kanji, then ASCII.
+        {"WM_NAME", "COMPOUND_TEXT", "\x1b$(BF|K\\8l\x1b(B ok",
+         "\xe6\x97\xa5\xe6\x9c\xac\xe8\xaa\x9e ok"},
+        {"WM_NAME", "UTF8_STRING", "\xce\xbb wm_name", "\xce\xbb wm_name"},
+    };
+    std::vector<Window> windows;
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        windows.push_back(Open(40 + 150 * i, 60, cases[i].property, cases[i].type, cases[i].bytes));
+    }
+    const auto all = Enumerate(*s_.desktop);
+    for (int i = 0; i < static_cast<int>(std::size(cases)); ++i) {
+        SCOPED_TRACE(cases[i].title);
+        const auto found = WithTitle(all, cases[i].title);
+        ASSERT_EQ(found.size(), 1u);
+        ASSERT_TRUE(found[0].rect);
+        EXPECT_FALSE(found[0].minimised);
+        const platform::Rect r = *found[0].rect;
+        if (!managed()) {
+            // No frame: the window with its border, where it was created.
+            EXPECT_EQ(r.left, 40 + 150 * i);
+            EXPECT_EQ(r.top, 60);
+            EXPECT_EQ(r.right, 40 + 150 * i + 122);
+            EXPECT_EQ(r.bottom, 60 + 92);
+            continue;
+        }
+        // The frame around the window, its title bar above it.
+        int x = 0;
+        int y = 0;
+        Window child = 0;
+        XTranslateCoordinates(d(), windows[i], DefaultRootWindow(d()), 0, 0, &x, &y, &child);
+        EXPECT_LE(r.left, x);
+        EXPECT_LT(r.top, y);
+        EXPECT_GE(r.right, x + 120);
+        EXPECT_GE(r.bottom, y + 90);
+    }
+}
+
+TEST_P(X11Windows, TopOfTheStackComesFirst) {
+    const Window lower = Open(50, 50, "Stack A");
+    Open(80, 80, "Stack B");
+    const auto order = [&] {
+        std::vector<std::string> titles;
+        for (const Found& f : Enumerate(*s_.desktop)) {
+            if (f.title.rfind("Stack ", 0) == 0) titles.push_back(f.title);
+        }
+        return titles;
+    };
+    using Titles = std::vector<std::string>;
+    EXPECT_TRUE(WaitUntil([&] { return order() == Titles{"Stack B", "Stack A"}; }));
+    XRaiseWindow(d(), lower);
+    XSync(d(), False);
+    EXPECT_TRUE(WaitUntil([&] { return order() == Titles{"Stack A", "Stack B"}; }));
+}
+
+TEST_P(X11Windows, MinimisedAndUnmappedWindowsAreFound) {
+    Open(20, 20, "Shown");
+    const Window iconic = Open(200, 20, "WM_NAME", "STRING", "Iconic");
+    Open(400, 20, "WM_NAME", "STRING", "Never mapped", false);
+    if (managed()) {
+        XIconifyWindow(d(), iconic, DefaultScreen(d()));
+    } else {
+        // What a window manager would do: unmap it and mark it iconic.
+        XUnmapWindow(d(), iconic);
+        const Atom wm_state = XInternAtom(d(), "WM_STATE", False);
+        const long state[2] = {IconicState, None};
+        XChangeProperty(d(), iconic, wm_state, wm_state, 32, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(state), 2);
+    }
+    // _NET_WM_STATE_HIDDEN alone counts too: some window managers set only that.
+    const Window hidden = Open(20, 200, "_NET_WM_NAME", "UTF8_STRING", "Hidden", false);
+    const Atom hidden_atom = XInternAtom(d(), "_NET_WM_STATE_HIDDEN", False);
+    XChangeProperty(d(), hidden, XInternAtom(d(), "_NET_WM_STATE", False), XA_ATOM, 32,
+                    PropModeReplace, reinterpret_cast<const unsigned char*>(&hidden_atom), 1);
+    XSync(d(), False);
+
+    const auto minimised = [&](const char* title) {
+        const auto found = WithTitle(Enumerate(*s_.desktop), title);
+        return found.size() == 1 && found[0].minimised;
+    };
+    EXPECT_TRUE(WaitUntil([&] { return minimised("Iconic"); }));
+    EXPECT_TRUE(minimised("Hidden"));
+    EXPECT_FALSE(minimised("Shown"));
+    EXPECT_EQ(WithTitle(Enumerate(*s_.desktop), "Never mapped").size(), 1u);
+}
+
+TEST_P(X11Windows, AWindowThatVanishesDuringTheEnumerationIsGoneNotFatal) {
+    std::vector<Window> doomed;
+    for (int i = 0; i < 3; ++i) doomed.push_back(Open(30 + 60 * i, 30, "Doomed"));
+    int before = 0;
+    s_.desktop->ForEachWindow([&](platform::WindowHandle) { return ++before, true; });
+
+    // At the first window, every test window goes; the rest are looked at all the same.
+    std::vector<Found> after;
+    s_.desktop->ForEachWindow([&](platform::WindowHandle w) {
+        if (after.empty()) {
+            for (const Window window : doomed) XDestroyWindow(d(), window);
+            XSync(d(), False);
+        }
+        after.push_back({s_.desktop->WindowTitle(w), s_.desktop->IsWindowMinimised(w),
+                         s_.desktop->WindowRect(w)});
+        return true;
+    });
+    EXPECT_EQ(static_cast<int>(after.size()), before);
+    EXPECT_TRUE(WithTitle(after, "Doomed").empty());
+    if (!managed()) {
+        // Without frames the handles are the windows themselves, now gone.
+        for (const Window w : doomed) {
+            EXPECT_EQ(s_.desktop->WindowTitle(w), "");
+            EXPECT_FALSE(s_.desktop->IsWindowMinimised(w));
+            EXPECT_FALSE(s_.desktop->WindowRect(w));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManager, X11Windows, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Openbox" : "NoWM"; });
+
+}  // namespace
