@@ -183,6 +183,9 @@ struct Target {
         XDrawString(display, window, gc, kFieldX + 4, kFieldY + 16, shown.data(),
                     static_cast<int>(shown.size()));
         const std::string count = "clicks: " + std::to_string(clicks);
+        // Clear the line first: a longer or different count must not print over the old one.
+        XClearArea(display, window, kFieldX, kFieldY + kFieldHeight + 4, kFieldWidth, 20, False);
+        XSetForeground(display, gc, PixelValue(visual, {0, 0, 0}));
         XDrawString(display, window, gc, kFieldX, kFieldY + kFieldHeight + 20, count.data(),
                     static_cast<int>(count.size()));
     }
