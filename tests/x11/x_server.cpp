@@ -91,6 +91,10 @@ bool Child::ReadLine(std::string* line, std::chrono::milliseconds timeout) {
     }
 }
 
+void Child::Signal(int signal) {
+    if (pid_ > 0) kill(pid_, signal);
+}
+
 bool Child::WaitExit(int* status, std::chrono::milliseconds timeout) {
     int raw = 0;
     const bool ended =

@@ -36,6 +36,8 @@ class Child {
     bool WaitExit(int* status, std::chrono::milliseconds timeout);
     // SIGTERM, and SIGKILL if it is still there after a bounded wait.
     void Stop();
+    // Sends a signal to the child, as a user or a scheduler would.
+    void Signal(int signal);
 
   private:
     Child(int pid, int out) : pid_(pid), out_(out) {}

@@ -1,0 +1,229 @@
+// The ravelkin program, run with --run on script files against real windows of a private X
+// server with openbox: what it does to them, what it prints, and its exit status.
+// gtest goes first: Xlib defines None as a macro.
+#include <gtest/gtest.h>
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/keysym.h>
+// clang-format on
+
+#include <sys/wait.h>
+#include <csignal>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "tests/support/temp_dir.h"
+#include "tests/x11/session.h"
+
+namespace {
+
+using namespace x11_testing;
+using testing_support::TempDir;
+
+struct Result {
+    int status = -1;
+    std::string out;
+};
+
+class RunnerTest : public ::testing::Test {
+  protected:
+    static void SetUpTestSuite() {
+        std::string error;
+        server_ = XServer::Start(800, 600, true, &error).release();
+        ASSERT_NE(server_, nullptr) << error;
+    }
+    static void TearDownTestSuite() {
+        delete server_;
+        server_ = nullptr;
+    }
+
+    void SetUp() override {
+        ASSERT_NE(server_, nullptr);
+        std::string error;
+        target_ = TargetWindow::Start(*server_, {"--position", "100,100"}, &error);
+        ASSERT_NE(target_, nullptr) << error;
+        // The picture to find is the target's logo; 9.bmp is a checkerboard shown nowhere.
+        std::filesystem::create_directories(dir_.path() / "Images");
+        auto saver = Child::Spawn(
+            {RAVELKIN_TARGET_PROGRAM, "--save-logo", (dir_.path() / "Images/1.bmp").string()});
+        int status = -1;
+        ASSERT_TRUE(saver && saver->WaitExit(&status, 10s) && status == 0);
+        std::string checker;
+        for (int i = 0; i < 16 * 16; ++i)
+            checker += ((i / 16 + i % 16) % 2) ? "\xF0\x10\xF0" : "\x10\xF0\x10";
+        dir_.Write("Images/9.bmp", Bmp24(16, 16, checker));
+    }
+
+    static std::string Bmp24(int w, int h, const std::string& bgr_top_down) {
+        auto le32 = [](std::uint32_t v) {
+            return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
+                               static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+        };
+        const int stride = (w * 3 + 3) & ~3;
+        std::string pixels;
+        for (int y = h - 1; y >= 0; --y) {
+            pixels += bgr_top_down.substr(static_cast<std::size_t>(y * w * 3), w * 3);
+            pixels += std::string(static_cast<std::size_t>(stride - w * 3), '\0');
+        }
+        return "BM" + le32(54 + pixels.size()) + le32(0) + le32(54) + le32(40) + le32(w) + le32(h) +
+               std::string("\x01\x00\x18\x00", 4) + std::string(24, '\0') + pixels;
+    }
+
+    // Runs ravelkin with args in the script folder; standard error joins standard output.
+    Result Ravelkin(const std::string& args, const std::function<void(Child&)>& during = {}) {
+        const std::string command =
+            "cd '" + dir_.path().string() + "' && exec " + RAVELKIN_PROGRAM + " " + args + " 2>&1";
+        auto child = Child::Spawn({"sh", "-c", command}, server_->name(), true, false);
+        Result result;
+        if (!child) return result;
+        if (during) during(*child);
+        std::string line;
+        while (child->ReadLine(&line, 20s)) result.out += line + "\n";
+        int status = -1;
+        if (child->WaitExit(&status, 20s) && WIFEXITED(status)) result.status = WEXITSTATUS(status);
+        return result;
+    }
+
+    Result RunScript(const std::string& script) {
+        dir_.Write("t.dat", script);
+        return Ravelkin("--run t.dat");
+    }
+
+    long Clicks() {
+        const auto bytes = ReadProperty(server_->display(), target_->window(), "_RAVELKIN_CLICKS");
+        long clicks = -1;
+        if (bytes && bytes->size() == sizeof clicks)
+            std::memcpy(&clicks, bytes->data(), sizeof clicks);
+        return clicks;
+    }
+
+    static inline XServer* server_ = nullptr;
+    TempDir dir_;
+    std::unique_ptr<TargetWindow> target_;
+};
+
+TEST_F(RunnerTest, FindsThePictureOnTheScreenAndClicksIt) {
+    const Result r = RunScript("IMG_CLK_F 1,0,0,800,600,95\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out,
+              "-----t.dat実行開始-----\nImages/1.bmpを検索し、クリック\n-----t.dat実行完了-----\n");
+    EXPECT_TRUE(WaitUntil([&] { return Clicks() == 1; })) << Clicks();
+}
+
+TEST_F(RunnerTest, FindsTheWindowByTitleAndClicksJustBelowTheMiddleOfItsTopEdge) {
+    const Result r = RunScript("WIND_CLK Target\n");
+    ASSERT_EQ(r.status, 0) << r.out;
+    // The frame's rectangle, as the program reads it: the root's child that holds the target.
+    Window root = 0, parent = 0, frame = target_->window();
+    Window* children = nullptr;
+    unsigned count = 0;
+    for (Window w = frame; XQueryTree(server_->display(), w, &root, &parent, &children, &count);
+         w = parent) {
+        if (children) XFree(children);
+        frame = w;
+        if (parent == root) break;
+    }
+    XWindowAttributes a{};
+    XGetWindowAttributes(server_->display(), frame, &a);
+    const int border = a.border_width;
+    const platform::Point expected{a.x + (a.width + 2 * border) / 2, a.y + 2};
+    const platform::Point at = PointerPosition(server_->display());
+    EXPECT_EQ(at.x, expected.x);
+    EXPECT_EQ(at.y, expected.y);
+}
+
+TEST_F(RunnerTest, TypesIntoTheFocusedTextField) {
+    const Result r = RunScript("STR HELLO, 42-1?\nOPE BS\n");
+    ASSERT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(WaitUntil([&] {
+        return ReadProperty(server_->display(), target_->window(), "_RAVELKIN_TEXT") ==
+               std::optional<std::string>("hello, 42-1");
+    }));
+}
+
+TEST_F(RunnerTest, ChecksPassAndFailWithTheirMessages) {
+    struct Case {
+        std::string line;
+        int status;
+        std::string error;  // the error line's message, when the check fails
+    };
+    const Case cases[] = {
+        {"CHK_IMG 1,0,0,800,600,95", 0, ""},
+        {"CHK_IMG 9,0,0,800,600,95", 2, "Can't find like Images/9.bmp "},
+        {"CHK_NOIMG 9,0,0,800,600,95", 0, ""},
+        {"CHK_NOIMG 1,0,0,800,600,95", 2, "Find like Images/1.bmp "},
+        {"CHK_WIND Ravelkin Target", 0, ""},
+        {"CHK_WIND No Such Window", 2, "Can't find Window No Such Window"},
+        {"CHK_NOWIND No Such Window", 0, ""},
+        {"CHK_NOWIND Ravelkin Target", 2, "Find Window Ravelkin Target"},
+    };
+    for (const auto& c : cases) {
+        const Result r = RunScript(c.line + "\n");
+        EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.out;
+        const std::string closing = "-----t.dat実行完了-----\n";
+        const std::string tail =
+            c.status == 0 ? closing : "エラーが発生しました: " + c.error + closing;
+        EXPECT_TRUE(r.out.ends_with(tail)) << c.line << "\n" << r.out;
+    }
+}
+
+TEST_F(RunnerTest, ExitStatuses) {
+    dir_.Write("ok.dat", "WAIT 1\n");
+    dir_.Write("bad.dat", "OPE_ON CTRL\nNOPE\n");
+    EXPECT_EQ(Ravelkin("--run ok.dat ok.dat").status, 0);
+    EXPECT_EQ(Ravelkin("--run").status, 64);
+    EXPECT_EQ(Ravelkin("--frobnicate").status, 64);
+
+    const Result missing = Ravelkin("--run ok.dat missing.dat");
+    EXPECT_EQ(missing.status, 3);
+    EXPECT_NE(missing.out.find("ravelkin: cannot load script file 'missing.dat'"),
+              std::string::npos);
+
+    const Result failed = Ravelkin("--run bad.dat ok.dat");
+    EXPECT_EQ(failed.status, 2);
+    EXPECT_EQ(failed.out.find("ok.dat"), std::string::npos);  // the job ended at bad.dat
+    // The key the failed script held is let go.
+    char keys[32];
+    XQueryKeymap(server_->display(), keys);
+    const KeyCode ctrl = XKeysymToKeycode(server_->display(), XK_Control_L);
+    EXPECT_FALSE(keys[ctrl / 8] & (1 << (ctrl % 8)));
+
+    const Result noDisplay = [&] {
+        const std::string command = "cd '" + dir_.path().string() + "' && DISPLAY=:4711 exec " +
+                                    RAVELKIN_PROGRAM + " --run ok.dat 2>&1";
+        auto child = Child::Spawn({"sh", "-c", command}, {}, true, false);
+        Result r;
+        std::string line;
+        while (child && child->ReadLine(&line, 10s)) r.out += line + "\n";
+        int status = -1;
+        if (child && child->WaitExit(&status, 10s)) r.status = WEXITSTATUS(status);
+        return r;
+    }();
+    EXPECT_EQ(noDisplay.status, 69);
+    EXPECT_NE(noDisplay.out.find(":4711"), std::string::npos) << noDisplay.out;
+}
+
+TEST_F(RunnerTest, StopsOnSigintAndOnTheRightControlKey) {
+    dir_.Write("long.dat", "OPE_ON ALT\nWAIT 60000\nCLK\n");
+    const auto started = std::chrono::steady_clock::now();
+    const Result interrupted = Ravelkin("--run long.dat", [](Child& child) {
+        std::this_thread::sleep_for(300ms);
+        child.Signal(SIGINT);
+    });
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+    EXPECT_EQ(interrupted.status, 1) << interrupted.out;
+    EXPECT_NE(interrupted.out.find("キャンセルされました\n-----long.dat実行完了-----"),
+              std::string::npos)
+        << interrupted.out;
+    EXPECT_EQ(Clicks(), 0);
+
+    PressKey(server_->display(), XK_Control_R, true);
+    const Result held = Ravelkin("--run long.dat");
+    PressKey(server_->display(), XK_Control_R, false);
+    EXPECT_EQ(held.status, 1);
+    EXPECT_EQ(held.out,
+              "-----long.dat実行開始-----\nキャンセルされました\n-----long.dat実行完了-----\n");
+}
+
+}  // namespace
