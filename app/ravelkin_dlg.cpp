@@ -2,7 +2,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/fontenum.h>
 #include <wx/menu.h>
 #include <wx/stattext.h>
@@ -135,8 +135,11 @@ void CRavelkinDlg::CreateControls() {
     (new wxButton(this, IDC_PLEASE, text("おねがい＞＜"), at(197, 29), size(50, 14)))->Hide();
     (new wxButton(this, IDC_RELOAD, text("設定ファイル再読み込み"), at(173, 7), size(74, 16)))
         ->Hide();
-    new wxComboBox(this, IDC_SCRIPT_LIST, "", at(26, 217), size(82, 108), 0, nullptr,
-                   wxCB_READONLY | wxCB_DROPDOWN);
+    // A drop-down list without an edit field. The layout's height of 108 includes the
+    // dropped-down list; the closed box takes the toolkit's own height, so it does not cover
+    // the controls below it.
+    auto* list = new wxChoice(this, IDC_SCRIPT_LIST, at(26, 217));
+    list->SetSize(wxSize(size(82, 108).x, list->GetBestSize().y));
     // Check boxes get at least the size the toolkit draws them in.
     const auto checkBox = [&](int id, const char* label, wxPoint pos, wxSize dlu) {
         auto* box = new wxCheckBox(this, id, text(label), pos, dlu);
@@ -150,8 +153,8 @@ void CRavelkinDlg::CreateControls() {
     new wxButton(this, IDC_CLEAR_LOG, text("ログ削除"), at(208, 223), size(39, 14));
 }
 
-wxComboBox* CRavelkinDlg::ScriptList() const {
-    return static_cast<wxComboBox*>(FindWindow(IDC_SCRIPT_LIST));
+wxChoice* CRavelkinDlg::ScriptList() const {
+    return static_cast<wxChoice*>(FindWindow(IDC_SCRIPT_LIST));
 }
 wxCheckBox* CRavelkinDlg::InOrderBox() const {
     return static_cast<wxCheckBox*>(FindWindow(IDC_IN_ORDER));
@@ -231,6 +234,9 @@ RunOutcome CRavelkinDlg::RunScriptOutcome(const std::string& fileName) {
 }
 
 void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
+    // The control that started the job gets the keyboard back at the end: after minimising
+    // and message boxes the toolkit leaves the dialog with no focused control.
+    wxWindow* focused = FindFocus();
     Minimise();
     const JobEnd end = RunJob(files, RepeatBox()->IsChecked(),
                               [this](const std::string& file) { return RunScriptOutcome(file); });
@@ -245,6 +251,7 @@ void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
         // Stopped between two passes: no run has said so yet.
         ShowAppMessage(this, std::string(kCancelledMessage));
     }
+    if (focused && IsDescendant(focused)) focused->SetFocus();
 }
 
 void CRavelkinDlg::OnBnClickedStart() {

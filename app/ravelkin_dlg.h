@@ -9,7 +9,7 @@
 #include "app/script_job.h"
 
 class wxCheckBox;
-class wxComboBox;
+class wxChoice;
 class wxTextCtrl;
 
 // The main dialog: the script list of the start-up directory, Start with its two repeat
@@ -26,7 +26,7 @@ class CRavelkinDlg : public wxDialog {
     void OnBnClickedClearLog();
     void ShowAboutBox();
 
-    wxComboBox* ScriptList() const;
+    wxChoice* ScriptList() const;
     wxCheckBox* InOrderBox() const;
     wxCheckBox* RepeatBox() const;
     wxTextCtrl* LogBox() const;
