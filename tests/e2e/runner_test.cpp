@@ -71,13 +71,15 @@ class RunnerTest : public ::testing::Test {
     }
 
     // Runs ravelkin with args in the script folder; standard error joins standard output.
-    Result Ravelkin(const std::string& args, const std::function<void(Child&)>& during = {}) {
+    // during may read the first lines of output itself; they go to out.
+    Result Ravelkin(const std::string& args,
+                    const std::function<void(Child&, std::string&)>& during = {}) {
         const std::string command =
             "cd '" + dir_.path().string() + "' && exec " + RAVELKIN_PROGRAM + " " + args + " 2>&1";
         auto child = Child::Spawn({"sh", "-c", command}, server_->name(), true, false);
         Result result;
         if (!child) return result;
-        if (during) during(*child);
+        if (during) during(*child, result.out);
         std::string line;
         while (child->ReadLine(&line, 20s)) result.out += line + "\n";
         int status = -1;
@@ -207,10 +209,17 @@ TEST_F(RunnerTest, ExitStatuses) {
 TEST_F(RunnerTest, StopsOnSigintAndOnTheRightControlKey) {
     dir_.Write("long.dat", "OPE_ON ALT\nWAIT 60000\nCLK\n");
     const auto started = std::chrono::steady_clock::now();
-    const Result interrupted = Ravelkin("--run long.dat", [](Child& child) {
-        std::this_thread::sleep_for(300ms);
-        child.Signal(SIGINT);
-    });
+    // The trace says when the wait has begun (the loader lists the line first, the run loop
+    // second); only then is the signal sent.
+    const Result interrupted =
+        Ravelkin("--run --trace long.dat", [](Child& child, std::string& out) {
+            std::string line;
+            for (int seen = 0; seen < 2 && child.ReadLine(&line, 10s);) {
+                out += line + "\n";
+                if (line == "COMLIST: [WAIT 60000]") ++seen;
+            }
+            child.Signal(SIGINT);
+        });
     EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
     EXPECT_EQ(interrupted.status, 1) << interrupted.out;
     EXPECT_NE(interrupted.out.find("キャンセルされました\n-----long.dat実行完了-----"),
