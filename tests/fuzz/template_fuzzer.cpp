@@ -14,7 +14,7 @@ namespace {
 struct World {
     testing_support::TempDir dir;
     testing_support::FakeDesktop desktop{96, 64};
-    std::unique_ptr<testing_support::ScopedCurrentDir> cwd;
+    std::string path;
 
     World() {
         trace::SetOutput(nullptr);
@@ -25,7 +25,9 @@ struct World {
                                  static_cast<std::uint8_t>(x * y));
             }
         }
-        cwd = std::make_unique<testing_support::ScopedCurrentDir>(dir.path());
+        // An absolute path: the working directory stays the fuzzer's, whose corpus paths may be
+        // relative.
+        path = (dir.path() / "Images/1.bmp").string();
     }
 };
 
@@ -38,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int x = -1;
     int y = -1;
     double score = -1;
-    if (engine.FindImage(&x, &y, &score, platform::Rect{0, 0, 96, 64}, "Images/1.bmp")) {
+    if (engine.FindImage(&x, &y, &score, platform::Rect{0, 0, 96, 64}, world.path.c_str())) {
         // A found placement lies inside the area and scores between 0 and 1.
         if (x < 0 || x > 96 || y < 0 || y > 64 || !(score >= -1e-6 && score <= 1 + 1e-6)) {
             __builtin_trap();

@@ -1,0 +1,3 @@
+// The template fuzz target under another name, for the replay test.
+#define LLVMFuzzerTestOneInput TemplateFuzzOne
+#include "tests/fuzz/template_fuzzer.cpp"
