@@ -29,8 +29,9 @@ void InstallStopSignals() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    InstallStopSignals();
     if (argc > 1) {
+        // The dialog keeps the default: a signal ends the program, as for any window.
+        InstallStopSignals();
         std::vector<std::string> args(argv + 1, argv + argc);
         return RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop);
     }
