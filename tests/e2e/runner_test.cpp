@@ -176,6 +176,7 @@ TEST_F(RunnerTest, ExitStatuses) {
     EXPECT_EQ(Ravelkin("--run ok.dat ok.dat").status, 0);
     EXPECT_EQ(Ravelkin("--run").status, 64);
     EXPECT_EQ(Ravelkin("--frobnicate").status, 64);
+    EXPECT_EQ(Ravelkin("--version").out, "Ravelkin 1.0.0.2\n");
 
     const Result missing = Ravelkin("--run ok.dat missing.dat");
     EXPECT_EQ(missing.status, 3);
