@@ -67,7 +67,7 @@ bool Find(const platform::Rect& area, int& x, int& y, double& score) {
 }
 
 // The centre is the template's place plus half its size, truncated, whatever the area's offset;
-// an exact copy scores 1.
+// an exact copy scores 1. Both matchers find the same and trace the same lines.
 TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
     const struct {
         cv::Rect templ;
@@ -83,12 +83,21 @@ TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
     for (const auto& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.templ);
         WriteTemplate(scene.dir, 1, scene.screen(c.templ));
-        int x, y;
-        double score;
-        ASSERT_TRUE(Find(c.area, x, y, score));
-        EXPECT_EQ(x, c.templ.x + c.templ.width / 2);
-        EXPECT_EQ(y, c.templ.y + c.templ.height / 2);
-        EXPECT_NEAR(score, 1.0, 1e-6);
+        std::string traces[2];
+        for (const auto kind : {vision::MatcherKind::kFast, vision::MatcherKind::kOpenCv}) {
+            SCOPED_TRACE(vision::MatcherName(kind));
+            const ScopedMatcher matcher(kind);
+            TraceCapture trace;
+            int x, y;
+            double score;
+            ASSERT_TRUE(Find(c.area, x, y, score));
+            EXPECT_EQ(x, c.templ.x + c.templ.width / 2);
+            EXPECT_EQ(y, c.templ.y + c.templ.height / 2);
+            EXPECT_NEAR(score, 1.0, 1e-6);
+            traces[kind == vision::MatcherKind::kOpenCv] = trace.Text();
+        }
+        EXPECT_EQ(traces[0], traces[1]);
+        EXPECT_NE(traces[0].find("matching..end\ntemplate pos is ("), std::string::npos);
     }
 }
 
