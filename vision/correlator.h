@@ -21,6 +21,9 @@ class Correlator {
     virtual cv::Size BlockSize() const = 0;
     // Working memory for this many threads, made on the calling thread. Throws std::bad_alloc.
     virtual void PrepareWorkers(int count) = 0;
+    // Work on the template that must be done before the first block; allocates nothing, so
+    // that any one thread may do it.
+    virtual void PrepareTemplate() {}
     // Sums for the placements whose top-left corners are (left + i, top + j) with i below
     // size.width and j below size.height; size is at most BlockSize() and the block lies inside
     // the placements. Valid until the worker's next call. Workers may run at the same time.

@@ -10,6 +10,7 @@
 #include <opencv2/core.hpp>
 #include <system_error>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "vision/direct_correlator.h"
@@ -73,10 +74,9 @@ void ScoreBlock(const Scoring& scoring, const Correlator::Sums& sums, cv::Point 
         const int y = origin.y + j;
         const std::int64_t* top = scoring.energy->Row(y) + origin.x;
         const std::int64_t* bottom = scoring.energy->Row(y + scoring.templ.height) + origin.x;
-        // Kept apart from the scores: without AVX-512 there is no vector conversion from
-        // 64-bit integers, and the loop below vectorises only without one.
+        // Energies stay far below 2^52 (that would take 2^34 pixels).
         for (int i = 0; i < size.width; ++i) {
-            energies[i] = static_cast<double>(bottom[i + w] - bottom[i] - top[i + w] + top[i]);
+            energies[i] = ExactDouble(bottom[i + w] - bottom[i] - top[i + w] + top[i]);
         }
         const double* sum = sums.values + j * sums.stride;
         double* out =
@@ -91,6 +91,26 @@ void ScoreBlock(const Scoring& scoring, const Correlator::Sums& sums, cv::Point 
         best.TakeIfBetter(row_best, origin.x + first, y);
     }
 }
+
+// A piece of work that one worker does for all, whichever claims it first; the others wait
+// for it.
+class SharedStep {
+  public:
+    explicit SharedStep(std::function<void()> step) : step_(std::move(step)) {}
+
+    void Claim() {
+        if (claimed_.exchange(true)) return;
+        step_();
+        done_.store(true);
+        done_.notify_all();
+    }
+    void Await() { done_.wait(false); }
+
+  private:
+    std::function<void()> step_;
+    std::atomic<bool> claimed_{false};
+    std::atomic<bool> done_{false};
+};
 
 // Runs work(0) on this thread and work(1) on a helper when two workers are asked for. The
 // workers share the blocks, so a helper that cannot start leaves them all to this thread.
@@ -142,7 +162,9 @@ bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv
             rows.energies.resize(block.width);
             rows.scores.resize(block.width);
         }
-        workspace.energy.Build(picture);
+        workspace.energy.Reserve(picture.cols, picture.rows);
+        SharedStep spectra([correlator] { correlator->PrepareTemplate(); });
+        SharedStep energies([&] { workspace.energy.Build(picture); });
         cv::Mat map;
         if (scores) map.create(placements, CV_64F);
 
@@ -154,12 +176,18 @@ bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv
         std::atomic<int> next{0};
         std::vector<Best> bests(workers);
         RunWorkers(workers, [&](int worker) {
+            // This thread takes the template first, a helper the energies: they overlap.
+            if (worker > 0) energies.Claim();
+            spectra.Claim();
+            spectra.Await();
             for (int b; (b = next.fetch_add(1)) < blocks;) {
                 const cv::Point origin((b % across) * block.width, (b / across) * block.height);
                 const cv::Size size(std::min(block.width, placements.width - origin.x),
                                     std::min(block.height, placements.height - origin.y));
                 const Correlator::Sums sums =
                     correlator->Correlate(worker, origin.x, origin.y, size);
+                energies.Claim();
+                energies.Await();
                 ScoreBlock(scoring, sums, origin, size, workspace.rows[worker], bests[worker]);
             }
         });

@@ -64,17 +64,21 @@ bool FftCorrelator::Setup(const cv::Mat& picture, const cv::Mat& templ, cv::Size
     channel_doubles_ = ChannelDoubles(tile);
 
     spectra_.Reserve(3 * channel_doubles_);
-    FillTile(spectra_.data(), templ, 0, 0, templ.size());
+    templ_ = &templ;
+    return true;
+}
+
+void FftCorrelator::PrepareTemplate() {
+    FillTile(spectra_.data(), *templ_, 0, 0, templ_size_);
     fftw_execute_dft_r2c(plans_->forward.get(), spectra_.data(), spectra_.complex_data());
     // Correlation is the product with the conjugate spectrum; FFTW's round trip multiplies
     // by the tile's area, taken out here once.
-    const double scale = 1.0 / (static_cast<double>(tile.width) * tile.height);
+    const double scale = 1.0 / (static_cast<double>(tile_.width) * tile_.height);
     double* spectrum = spectra_.data();
     for (std::ptrdiff_t i = 0; i < 3 * channel_doubles_; i += 2) {
         spectrum[i] *= scale;
         spectrum[i + 1] *= -scale;
     }
-    return true;
 }
 
 void FftCorrelator::PrepareWorkers(int count) {

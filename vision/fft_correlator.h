@@ -17,12 +17,14 @@ struct TilePlans;
 // from one search to the next.
 class FftCorrelator final : public Correlator {
   public:
-    // Prepares the template's spectra for tiles of this size; keeps pointers to both pictures.
-    // False when FFTW cannot plan the size. Throws std::bad_alloc.
+    // Plans for tiles of this size and makes room for the template's spectra; keeps pointers
+    // to both pictures. False when FFTW cannot plan the size. Throws std::bad_alloc.
     bool Setup(const cv::Mat& picture, const cv::Mat& templ, cv::Size tile);
 
     cv::Size BlockSize() const override { return block_; }
     void PrepareWorkers(int count) override;
+    // The template's spectra.
+    void PrepareTemplate() override;
     Sums Correlate(int worker, int left, int top, cv::Size size) override;
 
   private:
@@ -31,6 +33,7 @@ class FftCorrelator final : public Correlator {
     void FillTile(double* tile, const cv::Mat& source, int left, int top, cv::Size area) const;
 
     const cv::Mat* picture_ = nullptr;
+    const cv::Mat* templ_ = nullptr;
     cv::Size templ_size_;
     cv::Size tile_;
     cv::Size block_;

@@ -5,11 +5,14 @@
 
 namespace vision {
 
+void WindowEnergy::Reserve(int width, int height) {
+    stride_ = static_cast<std::size_t>(width) + 1;
+    integral_.resize(stride_ * (static_cast<std::size_t>(height) + 1));
+}
+
 void WindowEnergy::Build(const cv::Mat& picture) {
     const int width = picture.cols;
     const int height = picture.rows;
-    stride_ = static_cast<std::size_t>(width) + 1;
-    integral_.resize(stride_ * (static_cast<std::size_t>(height) + 1));
     std::fill(integral_.begin(), integral_.begin() + static_cast<std::ptrdiff_t>(stride_), 0);
     for (int y = 0; y < height; ++y) {
         const std::uint8_t* pixel = picture.ptr<std::uint8_t>(y);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -15,7 +16,9 @@ namespace vision {
 // integral image in exact 64-bit integers.
 class WindowEnergy {
   public:
-    // Reuses the storage of an earlier build. Throws std::bad_alloc.
+    // Makes room for a picture of this size, reusing earlier storage. Throws std::bad_alloc.
+    void Reserve(int width, int height);
+    // Sums a picture of the reserved size; allocates nothing, so it may run on any thread.
     void Build(const cv::Mat& picture);
 
     // Row y of the integral image: element x is the sum over the rectangle (0, 0)-(x, y),
@@ -49,6 +52,14 @@ inline double NormalisedScore(double correlation, double window_energy, double t
     const double unit = correlation > 0 ? 1.0 : -1.0;
     const double near_one = magnitude < norm * 1.125 ? unit : 0.0;
     return magnitude < norm ? quotient : near_one;
+}
+
+// A whole number from 0 to 2^52 as a double, exactly: its bits placed under the exponent of
+// 2^52, less 2^52. Unlike a plain conversion it vectorises without AVX-512.
+inline double ExactDouble(std::int64_t whole) {
+    constexpr std::uint64_t kExponent = 0x4330000000000000;  // the bits of 2^52
+    return std::bit_cast<double>(static_cast<std::uint64_t>(whole) | kExponent) -
+           4503599627370496.0;
 }
 
 // The whole number nearest to value, for |value| below 2^51: adding 1.5 x 2^52 leaves no bits
