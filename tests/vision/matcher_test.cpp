@@ -11,6 +11,7 @@
 #include "tests/vision/vision_support.h"
 #include "vision/correlation_choice.h"
 #include "vision/fast_matcher.h"
+#include "vision/fft_correlator.h"
 #include "vision/matcher.h"
 
 namespace testing_support {
@@ -217,6 +218,28 @@ TEST(FastMatch, FindsTheSameOnLargePictures) {
             EXPECT_NEAR(scores.at<double>(at), DirectScore(c.picture, templ, at), 1e-5) << at;
         }
     }
+}
+
+// Scores rely on rounding the transformed sums to whole numbers. The error grows with the
+// norms of tile and template, so saturated pictures in a large tile must still leave a wide
+// margin below 1/2.
+TEST(FftCorrelator, SumsStayCloseToWholeNumbersWhenSaturated) {
+    const cv::Mat picture = Uniform({1280, 720}, cv::Scalar::all(255));
+    const cv::Mat templ = Uniform({256, 256}, cv::Scalar::all(255));
+    vision::FftCorrelator correlator;
+    ASSERT_TRUE(correlator.Setup(picture, templ, {1280, 720}));
+    correlator.PrepareWorkers(1);
+    correlator.PrepareTemplate();
+    const cv::Size block(1280 - 255, 720 - 255);
+    const vision::Correlator::Sums sums = correlator.Correlate(0, 0, 0, block);
+    const double exact = 255.0 * 255.0 * 3 * 256 * 256;
+    double worst = 0;
+    for (int y = 0; y < block.height; ++y) {
+        for (int x = 0; x < block.width; ++x) {
+            worst = std::max(worst, std::fabs(sums.values[y * sums.stride + x] - exact));
+        }
+    }
+    EXPECT_LT(worst, 0.01);
 }
 
 TEST(FastMatch, RefusesPicturesThatDoNotFit) {
