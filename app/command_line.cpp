@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <cstdio>
+#include <iterator>
 #include <ostream>
 
 #include "app/script_job.h"
@@ -10,12 +11,14 @@
 
 const char kUsage[] =
     "Usage: ravelkin                      open the dialog on the scripts of this folder\n"
-    "       ravelkin --run FILE... [--repeat] [--trace]\n"
+    "       ravelkin --run FILE... [--repeat] [--trace] [--matcher fast|opencv]\n"
     "                                     run script files in order, without the dialog\n"
     "       ravelkin --help | --version\n"
     "\n"
     "  --repeat  run the files again and again until a run does not complete\n"
     "  --trace   write diagnostic trace lines to standard error\n"
+    "  --matcher find pictures with the fast matcher (default) or with OpenCV's\n"
+    "            matchTemplate; RAVELKIN_MATCHER sets the same for the dialog\n"
     "\n"
     "Hold the right CTRL key (or send SIGINT) to stop a run before its next line.\n"
     "Exit status: 0 completed, 1 cancelled, 2 a command failed, 3 a file could not be\n"
@@ -27,8 +30,17 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool help = false;
     bool version = false;
     bool filesOnly = false;
-    for (const auto& arg : args) {
-        if (!filesOnly && arg.starts_with("--")) {
+    for (auto it = args.begin(); it != args.end(); ++it) {
+        const std::string& arg = *it;
+        if (!filesOnly && arg == "--matcher") {
+            vision::MatcherKind kind = vision::MatcherKind::kFast;
+            if (std::next(it) == args.end() || !vision::ParseMatcherKind(*std::next(it), &kind)) {
+                line.error = "--matcher needs fast or opencv";
+                return line;
+            }
+            line.matcher = kind;
+            ++it;
+        } else if (!filesOnly && arg.starts_with("--")) {
             if (arg == "--run") {
                 run = true;
             } else if (arg == "--repeat") {
@@ -107,6 +119,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     platform::Desktop* previous = platform::Install(desktop.get());
     std::FILE* previousTrace = trace::Output();
     trace::SetOutput(line.trace ? stderr : nullptr);
+    const vision::MatcherKind previousMatcher = vision::ActiveMatcher();
+    if (line.matcher) vision::SetMatcher(*line.matcher);
 
     const JobEnd end = RunJob(line.files, line.repeat, [&](const std::string& file) {
         ScriptRun run = RunScriptFile(file);
@@ -120,6 +134,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     // A job stopped between passes may still hold what an earlier file pressed.
     if (end == JobEnd::kStopped || end == JobEnd::kNotLoaded) desktop->ReleaseHeldInput();
 
+    vision::SetMatcher(previousMatcher);
     trace::SetOutput(previousTrace);
     platform::Install(previous);
     return StatusOf(end);

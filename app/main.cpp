@@ -1,6 +1,7 @@
 #include <wx/app.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -9,6 +10,8 @@
 #include "app/ravelkin_app.h"
 #include "engine/stop_request.h"
 #include "platform/native_desktop.h"
+#include "vision/allocator_tuning.h"
+#include "vision/matcher.h"
 
 namespace {
 
@@ -26,9 +29,24 @@ void InstallStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+// RAVELKIN_MATCHER=opencv makes every search use OpenCV's matchTemplate, in the dialog too;
+// the runner's --matcher overrides it.
+void ApplyMatcherFromEnvironment() {
+    const char* name = std::getenv("RAVELKIN_MATCHER");
+    if (name == nullptr) return;
+    vision::MatcherKind kind = vision::MatcherKind::kFast;
+    if (vision::ParseMatcherKind(name, &kind)) {
+        vision::SetMatcher(kind);
+    } else {
+        std::cerr << "ravelkin: ignoring RAVELKIN_MATCHER=" << name << " (fast or opencv)\n";
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    KeepLargeBlocksInHeap();
+    ApplyMatcherFromEnvironment();
     if (argc > 1) {
         // The dialog keeps the default: a signal ends the program, as for any window.
         InstallStopSignals();

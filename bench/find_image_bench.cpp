@@ -1,22 +1,34 @@
-// FindImage against the recording desktop's screen picture, beside raw OpenCV doing the same
-// work on the same pictures in the same run: copy the area out of the screen picture, read the
-// template, match, find the best place. Each iteration times one raw search and one FindImage,
-// in alternating order, so that load from elsewhere on the machine falls on both alike; the
-// counters give the median time of each and the median of FindImage's time over the raw time.
+// Template matching on the recording desktop's screen picture: the fast matcher beside
+// cv::matchTemplate, first with glibc's default heap, then with large blocks kept in the heap
+// as the program keeps them, and whole IMG_CLK commands (capture, load, match, move, click).
+// Each iteration times the contenders once each, in alternating order, so that load from
+// elsewhere on the machine falls on all alike; the counters give the median wall time of each
+// (milliseconds) and the median of the per-iteration ratios.
+//
+//   find_image_bench [--calibrate] [benchmark flags]
+//
+// --calibrate instead times single FFT tiles and direct sums, the measurements the fast
+// matcher's cost model is fitted to.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <chrono>
+#include <cstring>
 #include <ctime>
+#include <functional>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
-#include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
 #include "engine/event_maker.h"
 #include "engine/trace.h"
 #include "tests/vision/vision_support.h"
+#include "vision/allocator_tuning.h"
+#include "vision/direct_correlator.h"
+#include "vision/fft_correlator.h"
 #include "vision/image_search.h"
+#include "vision/matcher.h"
 
 namespace {
 
@@ -27,8 +39,8 @@ struct Area {
 };
 
 const Area kAreas[] = {{"1920x1080", {0, 0, 1920, 1080}, 15},
-                       {"800x600", {560, 240, 1360, 840}, 41}};
-const int kTemplateSizes[] = {16, 64, 256};
+                       {"800x600", {560, 240, 1360, 840}, 31}};
+const int kTemplateSizes[] = {16, 64, 128, 256};
 
 // One screen and one working directory for the whole run; template N is the N x N patch at
 // (900, 500), inside both areas.
@@ -46,25 +58,19 @@ struct Scene {
     }
 };
 
-double RawSearch(const cv::Mat& screen, const platform::Rect& area, const std::string& path) {
-    const cv::Rect roi(area.left, area.top, area.right - area.left, area.bottom - area.top);
-    const cv::Mat picture = screen(roi).clone();
-    const cv::Mat templ = cv::imread(path, cv::IMREAD_ANYCOLOR);
-    cv::Mat scores;
-    cv::matchTemplate(picture, templ, scores, cv::TM_CCORR_NORMED);
-    double best = 0;
-    cv::Point at;
-    cv::minMaxLoc(scores, nullptr, &best, nullptr, &at);
-    return best;
+bool g_heap_tuned = false;
+
+double Milliseconds(const std::chrono::steady_clock::time_point& start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
 }
 
-// Processor time of the process, in which only this thread works: time spent waiting while
-// other programs run on the machine does not count.
+// Wall time: the fast matcher works on two threads.
 template <typename Work>
-double Milliseconds(Work work) {
-    const std::clock_t start = std::clock();
+double WallMilliseconds(Work work) {
+    const auto start = std::chrono::steady_clock::now();
     work();
-    return 1000.0 * static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC;
+    return Milliseconds(start);
 }
 
 double Median(std::vector<double> values) {
@@ -72,59 +78,205 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-void Compare(benchmark::State& state, const Scene& scene, const Area& area, int size) {
-    const std::string path = TemplatePath(size);
-    CEvent_Maker engine;
-    std::vector<double> raw_ms;
-    std::vector<double> find_ms;
+// Times the contenders once per iteration, rotating which goes first, and reports each one's
+// median and the median ratio of the first to every other.
+void Race(benchmark::State& state, const std::vector<std::string>& names,
+          const std::vector<std::function<bool()>>& contenders) {
+    for (const auto& run : contenders) {
+        if (!run()) state.SkipWithError("search failed");  // also plans and warms up
+    }
+    std::vector<std::vector<double>> ms(contenders.size());
+    std::size_t turn = 0;
     for (auto _ : state) {
-        const auto raw = [&] {
-            benchmark::DoNotOptimize(RawSearch(scene.screen, area.rect, path));
-        };
-        const auto find = [&] {
-            int x = 0;
-            int y = 0;
-            double score = 0;
-            if (!engine.FindImage(&x, &y, &score, area.rect, path.c_str())) {
-                state.SkipWithError("search failed");
-            }
-            benchmark::DoNotOptimize(score);
-        };
-        if (raw_ms.size() % 2 == 0) {
-            raw_ms.push_back(Milliseconds(raw));
-            find_ms.push_back(Milliseconds(find));
-        } else {
-            find_ms.push_back(Milliseconds(find));
-            raw_ms.push_back(Milliseconds(raw));
+        for (std::size_t k = 0; k < contenders.size(); ++k) {
+            const std::size_t c = (turn + k) % contenders.size();
+            ms[c].push_back(WallMilliseconds([&] {
+                if (!contenders[c]()) state.SkipWithError("search failed");
+            }));
+        }
+        ++turn;
+    }
+    if (ms[0].empty()) return;
+    for (std::size_t c = 0; c < contenders.size(); ++c) {
+        state.counters[names[c] + "_ms"] = Median(ms[c]);
+        if (c == 0) continue;
+        std::vector<double> ratios;
+        for (std::size_t i = 0; i < ms[0].size(); ++i) ratios.push_back(ms[0][i] / ms[c][i]);
+        state.counters[names[0] + "/" + names[c]] = Median(ratios);
+    }
+}
+
+struct Pictures {
+    cv::Mat picture;
+    cv::Mat templ;
+};
+
+Pictures Load(const Area& area, int size) {
+    Pictures p;
+    CEvent_Maker().CaptureDesktop(&p.picture, area.rect);
+    p.templ = cv::imread(TemplatePath(size), cv::IMREAD_ANYCOLOR);
+    return p;
+}
+
+std::vector<std::function<bool()>> Matchers(const Pictures& p) {
+    return {[&p] {
+                vision::Placement best;
+                vision::OpenCvMatch(p.picture, p.templ, &best);
+                benchmark::DoNotOptimize(best);
+                return true;
+            },
+            [&p] {
+                vision::Placement best;
+                const bool found = vision::FastMatch(p.picture, p.templ, &best);
+                benchmark::DoNotOptimize(best);
+                return found;
+            }};
+}
+
+// glibc's own heap settings: OpenCV's large blocks are mapped and unmapped on every call.
+// Runs before any tuned benchmark, since the tuning cannot be undone.
+void MatchDefaultHeap(benchmark::State& state, const Area& area, int size) {
+    if (g_heap_tuned) {
+        state.SkipWithError("run the default-heap benchmarks before the tuned ones");
+        return;
+    }
+    const Pictures p = Load(area, size);
+    Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p));
+}
+
+void MatchTunedHeap(benchmark::State& state, const Area& area, int size) {
+    if (!g_heap_tuned) g_heap_tuned = KeepLargeBlocksInHeap();
+    const Pictures p = Load(area, size);
+    Race(state, {"opencv", "fast"}, Matchers(p));
+}
+
+// The whole command on a fresh engine each time, as a script line runs.
+void ImgClk(benchmark::State& state, Scene& scene, const Area& area, int size) {
+    if (!g_heap_tuned) g_heap_tuned = KeepLargeBlocksInHeap();
+    const platform::Rect& r = area.rect;
+    const std::string line = "IMG_CLK " + std::to_string(size) + "," + std::to_string(r.left) +
+                             "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
+                             std::to_string(r.bottom) + ",90";
+    const auto run = [&](vision::MatcherKind kind) {
+        const testing_support::ScopedMatcher matcher(kind);
+        scene.desktop.events.clear();
+        CEvent_Maker engine;
+        // Found and clicked: a move, a press and a release.
+        return engine.Execute(line) == 0 && scene.desktop.events.size() == 3;
+    };
+    Race(state, {"img_clk_opencv", "img_clk_fast"},
+         {[&] { return run(vision::MatcherKind::kOpenCv); },
+          [&] { return run(vision::MatcherKind::kFast); }});
+}
+
+// Processor time of this thread: the calibration runs on one thread, and time other programs
+// take from the machine does not count.
+double ThreadMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+// One FFT tile of the given size, in nanoseconds per tile (the lower quartile).
+void TileCost(benchmark::State& state, const cv::Mat& picture, cv::Size tile) {
+    const cv::Mat templ = picture(cv::Rect(0, 0, 8, 8)).clone();
+    vision::FftCorrelator correlator;
+    if (!correlator.Setup(picture, templ, tile)) {
+        state.SkipWithError("no plan");
+        return;
+    }
+    correlator.PrepareWorkers(1);
+    const cv::Size block = correlator.BlockSize();
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const double start = ThreadMilliseconds();
+        benchmark::DoNotOptimize(correlator.Correlate(0, 0, 0, block));
+        ms.push_back(ThreadMilliseconds() - start);
+    }
+    std::sort(ms.begin(), ms.end());
+    state.counters["tile_ns"] = ms[ms.size() / 4] * 1e6;
+    state.counters["ns_per_element"] = ms[ms.size() / 4] * 1e6 / tile.area();
+}
+
+// Direct sums for one band of four rows of placements across a full HD picture, in
+// nanoseconds per placement and per product.
+void DirectCost(benchmark::State& state, const cv::Mat& picture, cv::Size templ_size) {
+    const cv::Mat templ = picture(cv::Rect(cv::Point(0, 0), templ_size)).clone();
+    vision::DirectCorrelator correlator;
+    correlator.Setup(picture, templ, 4);
+    correlator.PrepareWorkers(1);
+    std::vector<double> ms;
+    for (auto _ : state) {
+        const double start = ThreadMilliseconds();
+        benchmark::DoNotOptimize(correlator.Correlate(0, 0, 0, correlator.BlockSize()));
+        ms.push_back(ThreadMilliseconds() - start);
+    }
+    std::sort(ms.begin(), ms.end());
+    const double per_placement = ms[ms.size() / 4] * 1e6 / correlator.BlockSize().area();
+    state.counters["ns_per_placement"] = per_placement;
+    state.counters["ns_per_product"] = per_placement / (3.0 * templ_size.area());
+}
+
+void RegisterCalibration(const cv::Mat& picture) {
+    const int sides[] = {32, 64, 128, 160, 256, 320, 384, 512, 640, 768, 1024, 1280, 1536, 2048};
+    for (const int height : sides) {
+        for (const int width : sides) {
+            if (width < height || width > 4 * height) continue;
+            const cv::Size tile(width, height);
+            const std::string name =
+                "TileCost/" + std::to_string(width) + "x" + std::to_string(height);
+            benchmark::RegisterBenchmark(name.c_str(), [&picture, tile](benchmark::State& s) {
+                TileCost(s, picture, tile);
+            })->Iterations(std::clamp(static_cast<int>(4e7 / tile.area()), 5, 2000));
         }
     }
-    if (raw_ms.empty()) return;
-    state.counters["raw_ms"] = Median(raw_ms);
-    state.counters["FindImage_ms"] = Median(find_ms);
-    // The median of the ratios within each pair: drift over the run cancels out.
-    std::vector<double> ratios;
-    for (std::size_t i = 0; i < raw_ms.size(); ++i) ratios.push_back(find_ms[i] / raw_ms[i]);
-    state.counters["ratio"] = Median(ratios);
+    for (const cv::Size templ : {cv::Size(1, 1), cv::Size(4, 4), cv::Size(16, 16), cv::Size(64, 64),
+                                 cv::Size(5, 40), cv::Size(200, 3)}) {
+        const std::string name =
+            "DirectCost/" + std::to_string(templ.width) + "x" + std::to_string(templ.height);
+        benchmark::RegisterBenchmark(name.c_str(), [&picture, templ](benchmark::State& s) {
+            DirectCost(s, picture, templ);
+        })->Iterations(std::clamp(static_cast<int>(3e6 / templ.area()), 3, 200));
+    }
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
-    // One thread for both sides: other load on the machine then disturbs the comparison less.
-    cv::setNumThreads(1);
+    const bool calibrate = std::find_if(argv + 1, argv + argc, [](const char* a) {
+                               return std::strcmp(a, "--calibrate") == 0;
+                           }) != argv + argc;
+    argc = static_cast<int>(
+        std::remove_if(argv + 1, argv + argc,
+                       [](const char* a) { return std::strcmp(a, "--calibrate") == 0; }) -
+        argv);
     Scene scene;
-    for (const Area& area : kAreas) {
-        for (const int size : kTemplateSizes) {
-            const std::string name =
-                std::string("FindImage_vs_raw/") + area.name + "/" + std::to_string(size);
-            benchmark::RegisterBenchmark(name.c_str(),
-                                         [&scene, &area, size](benchmark::State& state) {
-                                             Compare(state, scene, area, size);
-                                         })
-                ->Iterations(area.iterations)
-                ->Unit(benchmark::kMillisecond);
-        }
+    cv::Mat large;
+    if (calibrate) {
+        large = testing_support::NaturalPicture(8300, 2100);
+        RegisterCalibration(large);
+    } else {
+        const auto each = [&](const char* family, auto run) {
+            for (const Area& area : kAreas) {
+                for (const int size : kTemplateSizes) {
+                    const std::string name =
+                        std::string(family) + "/" + area.name + "/" + std::to_string(size);
+                    benchmark::RegisterBenchmark(
+                        name.c_str(),
+                        [run, &area, size](benchmark::State& state) { run(state, area, size); })
+                        ->Iterations(area.iterations)
+                        ->Unit(benchmark::kMillisecond)
+                        ->UseRealTime();
+                }
+            }
+        };
+        // Registered first: they must run before the heap is tuned.
+        each("MatchDefaultHeap", MatchDefaultHeap);
+        each("Match", MatchTunedHeap);
+        each("ImgClk", [&scene](benchmark::State& state, const Area& area, int size) {
+            ImgClk(state, scene, area, size);
+        });
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

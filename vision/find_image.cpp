@@ -6,6 +6,7 @@
 #include "engine/event_maker.h"
 #include "engine/trace.h"
 #include "vision/image_search.h"
+#include "vision/matcher.h"
 
 namespace {
 
@@ -22,19 +23,14 @@ cv::Mat LoadTemplate(const char* path) {
     return bgr;
 }
 
-struct Placement {
-    cv::Point top_left;
-    double score = 0;
-};
-
 // Slides the template over every placement of the picture and keeps the best one.
-Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ) {
-    cv::Mat scores;
+vision::Placement MatchTemplate(const cv::Mat& picture, const cv::Mat& templ) {
+    vision::Placement best;
     trace::Printf("matching..");
-    cv::matchTemplate(picture, templ, scores, cv::TM_CCORR_NORMED);
+    // The fast matcher fails only when it cannot get memory or a plan; the reference may
+    // still manage.
+    if (!vision::BestPlacement(picture, templ, &best)) vision::OpenCvMatch(picture, templ, &best);
     trace::Printf("end\n");
-    Placement best;
-    cv::minMaxLoc(scores, nullptr, &best.score, nullptr, &best.top_left);
     return best;
 }
 
@@ -59,7 +55,7 @@ bool CEvent_Maker::FindImage(int* x, int* y, double* score, const platform::Rect
             return false;
         }
 
-        const Placement best = BestPlacement(picture, templ);
+        const vision::Placement best = MatchTemplate(picture, templ);
         trace::Printf("template pos is (%d, %d)\n", best.top_left.x, best.top_left.y);
         // The centre lies inside the area, so it fits 32 bits; the sum is made in 64 anyway.
         const auto cx =

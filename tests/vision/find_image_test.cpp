@@ -92,6 +92,30 @@ TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
     }
 }
 
+// The reference matcher, chosen instead, finds the same and traces the same lines.
+TEST(FindImage, BothMatchersFindAndTraceTheSame) {
+    Scene scene;
+    const platform::Rect areas[] = {{500, 300, 900, 700}, {600, 340, 631, 360}};
+    for (const auto& area : areas) {
+        std::string traces[2];
+        int xs[2], ys[2];
+        double scores[2];
+        for (const int reference : {0, 1}) {
+            const ScopedMatcher matcher(reference ? vision::MatcherKind::kOpenCv
+                                                  : vision::MatcherKind::kFast);
+            TraceCapture trace;
+            ASSERT_TRUE(Find(area, xs[reference], ys[reference], scores[reference]));
+            traces[reference] = trace.Text();
+        }
+        EXPECT_EQ(xs[0], xs[1]);
+        EXPECT_EQ(ys[0], ys[1]);
+        EXPECT_NEAR(scores[0], scores[1], 1e-6);
+        EXPECT_EQ(traces[0], traces[1]);
+        EXPECT_NE(traces[0].find("matching..end\ntemplate pos is ("), std::string::npos);
+        EXPECT_NE(traces[0].find("center   pos is (615, 350)\n"), std::string::npos);
+    }
+}
+
 // 8-bit grey, 24-bit and 32-bit files are all matched as BGR.
 TEST(FindImage, ReadsTemplatesOfEveryBmpDepth) {
     Scene scene;

@@ -13,6 +13,7 @@
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 #include "vision/image_search.h"
+#include "vision/matcher.h"
 
 namespace testing_support {
 
@@ -66,6 +67,20 @@ struct Scene {
         desktop.set_bottom_up(true);
         WriteTemplate(dir, 1, screen(cv::Rect(600, 340, 31, 20)));
     }
+};
+
+// Makes every search use the given matcher while it lives.
+class ScopedMatcher {
+  public:
+    explicit ScopedMatcher(vision::MatcherKind kind) : previous_(vision::ActiveMatcher()) {
+        vision::SetMatcher(kind);
+    }
+    ~ScopedMatcher() { vision::SetMatcher(previous_); }
+    ScopedMatcher(const ScopedMatcher&) = delete;
+    ScopedMatcher& operator=(const ScopedMatcher&) = delete;
+
+  private:
+    vision::MatcherKind previous_;
 };
 
 // Collects the trace lines written while it lives.

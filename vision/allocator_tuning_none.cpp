@@ -1,0 +1,5 @@
+#include "vision/allocator_tuning.h"
+
+bool KeepLargeBlocksInHeap() {
+    return false;
+}
