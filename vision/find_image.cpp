@@ -1,26 +1,51 @@
+#include <algorithm>
 #include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <string_view>
+#include <vector>
 
 #include "engine/event_maker.h"
 #include "engine/trace.h"
 #include "vision/image_search.h"
 #include "vision/matcher.h"
+#include "vision/template_header.h"
 
 namespace {
 
+enum class TemplateLoad { kLoaded, kUnreadable, kTooLarge };
+
 // Reads the template as an 8-bit three-channel BGR picture, as the desktop picture is. With
 // IMREAD_ANYCOLOR the decoder already drops an alpha channel; a grey file is widened here.
-// Empty when the file is missing or unreadable.
-cv::Mat LoadTemplate(const char* path) {
-    cv::Mat loaded = cv::imread(path, cv::IMREAD_ANYCOLOR);
-    if (loaded.empty() || loaded.depth() != CV_8U) return {};
-    if (loaded.channels() == 3) return loaded;
-    if (loaded.channels() != 1) return {};
-    cv::Mat bgr;
-    cv::cvtColor(loaded, bgr, cv::COLOR_GRAY2BGR);
-    return bgr;
+// A file that declares a picture larger than limit is refused before it is decoded, so that a
+// header claiming a huge size never makes the decoder reserve memory for it.
+TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) return TemplateLoad::kUnreadable;
+    std::ifstream file(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), {});
+    if (!file.good() && !file.eof()) return TemplateLoad::kUnreadable;
+    const auto declared = PeekDeclaredSize(std::string_view(
+        reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kPeekBytes)));
+    if (declared && (declared->width > limit.width || declared->height > limit.height)) {
+        return TemplateLoad::kTooLarge;
+    }
+    if (bytes.empty()) return TemplateLoad::kUnreadable;
+    cv::Mat loaded = cv::imdecode(bytes, cv::IMREAD_ANYCOLOR);
+    if (loaded.empty() || loaded.depth() != CV_8U) return TemplateLoad::kUnreadable;
+    if (loaded.channels() == 1) {
+        cv::cvtColor(loaded, *out, cv::COLOR_GRAY2BGR);
+    } else if (loaded.channels() == 3) {
+        *out = std::move(loaded);
+    } else {
+        return TemplateLoad::kUnreadable;
+    }
+    return out->cols > limit.width || out->rows > limit.height ? TemplateLoad::kTooLarge
+                                                               : TemplateLoad::kLoaded;
 }
 
 // Slides the template over every placement of the picture and keeps the best one.
@@ -45,14 +70,16 @@ bool CEvent_Maker::FindImage(int* x, int* y, double* score, const platform::Rect
             trace::Printf("失敗(%sが読み込めません)\n", "デスクトップイメージ");
             return false;
         }
-        const cv::Mat templ = LoadTemplate(path);
-        if (templ.empty()) {
-            trace::Printf("失敗(%sが読み込めません)\n", path);
-            return false;
-        }
-        if (templ.cols > picture.cols || templ.rows > picture.rows) {
-            trace::Printf("失敗(%sが検索範囲より大きい)\n", path);
-            return false;
+        cv::Mat templ;
+        switch (LoadTemplate(path, picture.size(), &templ)) {
+            case TemplateLoad::kUnreadable:
+                trace::Printf("失敗(%sが読み込めません)\n", path);
+                return false;
+            case TemplateLoad::kTooLarge:
+                trace::Printf("失敗(%sが検索範囲より大きい)\n", path);
+                return false;
+            case TemplateLoad::kLoaded:
+                break;
         }
 
         const vision::Placement best = MatchTemplate(picture, templ);

@@ -80,4 +80,43 @@ TEST(BadScripts, EndWithAClearResult) {
     }
 }
 
+// Template files that are not what they claim: each search fails cleanly and leaves the
+// out-places alone; none makes the decoder reserve memory for a picture it does not hold.
+TEST(BadTemplates, FailTheSearchCleanly) {
+    const std::string header = std::string("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
+    const auto le32 = [](std::uint32_t v) {
+        return std::string{static_cast<char>(v), static_cast<char>(v >> 8),
+                           static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    };
+    const std::string depth24 = std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
+    const struct {
+        const char* name;
+        std::string bytes;
+    } cases[] = {
+        {"zero-sized", ""},
+        {"truncated", header + le32(2) + le32(2) + depth24.substr(0, 6)},
+        {"claims 100000 x 100000", header + le32(100000) + le32(100000) + depth24},
+        {"claims 30000 x 30000", header + le32(30000) + le32(30000) + depth24},
+        {"not a picture", "plain text, not a bitmap"},
+    };
+    TempDir dir;
+    FakeDesktop desktop(640, 480);
+    for (const auto& c : cases) {
+        const auto path = dir.Write("Images/1.bmp", c.bytes);
+        int x = -7, y = -7;
+        double score = -7;
+        CEvent_Maker engine;
+        EXPECT_FALSE(engine.FindImage(&x, &y, &score, {0, 0, 640, 480}, path.c_str())) << c.name;
+        EXPECT_EQ(x + y, -14) << c.name;
+        EXPECT_EQ(score, -7) << c.name;
+    }
+    std::filesystem::remove(dir.path() / "Images/1.bmp");
+    std::filesystem::create_directory(dir.path() / "Images/1.bmp");
+    int x = 0, y = 0;
+    double score = 0;
+    CEvent_Maker engine;
+    EXPECT_FALSE(
+        engine.FindImage(&x, &y, &score, {0, 0, 640, 480}, (dir.path() / "Images/1.bmp").c_str()));
+}
+
 }  // namespace
