@@ -25,6 +25,7 @@ class CEvent_Maker {
     // cannot be opened as a regular file, cannot be read to its end, or a line cannot be kept.
     bool Load(const char* fileName);
     // 0 every line ran, 1 stopped by the stop key, negative: the failing line's result.
+    // A desktop that is lost before a line or during a command fails the run with its reason.
     int RunList();
     // Runs one stored line; negative means it failed and the run must stop.
     int Execute(const std::string& line);
@@ -52,6 +53,8 @@ class CEvent_Maker {
     std::string m_error;
 
   private:
+    // True when the desktop has been lost; its reason becomes the error text.
+    bool DesktopLost();
     int RunMov(const std::string& line);
     int RunClk();
     int RunStr(std::string_view args);

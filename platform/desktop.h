@@ -51,6 +51,10 @@ class Desktop {
     // The outer rectangle in screen pixels; nothing when it cannot be read (the window went).
     virtual std::optional<Rect> WindowRect(WindowHandle window) = 0;
 
+    // Why the desktop can no longer be driven (its connection has gone), nothing while it
+    // can. From then on every call fails safely: no copy, no windows, keys up, input dropped.
+    virtual std::optional<std::string> Lost() const { return std::nullopt; }
+
   protected:
     virtual void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) = 0;
     virtual void SendKeyEvent(std::uint8_t vk, bool down) = 0;

@@ -245,6 +245,7 @@ const char* X11Desktop::capture_method() const {
 
 bool X11Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                             std::int32_t height, Bitmap24& out) {
+    if (Gone()) return false;
     Tidy();
     // Limit a single copy to what a screen can plausibly hold, so absurd sizes fail cleanly
     // instead of asking for gigabytes.

@@ -27,9 +27,8 @@ OpenResult X11Desktop::Open(const Options& options) {
         result.error = "cannot intern atoms on X display \"" + shown + "\"";
         return result;
     }
-    InstallConnectionLossPolicy(shown.c_str());
-    result.desktop.reset(
-        new X11Desktop(std::move(display), {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]}));
+    result.desktop.reset(new X11Desktop(std::move(display), shown,
+                                        {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]}));
     X11Desktop& desktop = *result.desktop;
     Display* d = desktop.display_.get();
     if (options.capture == CaptureMethod::kAuto) {
@@ -39,8 +38,9 @@ OpenResult X11Desktop::Open(const Options& options) {
     return result;
 }
 
-X11Desktop::X11Desktop(DisplayPtr display, const Atoms& atoms)
+X11Desktop::X11Desktop(DisplayPtr display, std::string name, const Atoms& atoms)
     : display_(std::move(display)),
+      name_(std::move(name)),
       root_(DefaultRootWindow(display_.get())),
       atoms_(atoms),
       keymap_(std::make_unique<Keymap>(display_.get())) {}
@@ -51,7 +51,13 @@ X11Desktop::~X11Desktop() {
     keymap_.reset();
 }
 
+std::optional<std::string> X11Desktop::Lost() const {
+    if (!Gone()) return std::nullopt;
+    return "lost the connection to X display \"" + name_ + "\"";
+}
+
 Size X11Desktop::ScreenSize() {
+    if (Gone()) return {};
     Window root = 0;
     int x = 0;
     int y = 0;

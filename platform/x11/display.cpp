@@ -1,16 +1,14 @@
 #include "platform/x11/display.h"
 
-#include <unistd.h>
-
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <cstring>
+#include <mutex>
+#include <vector>
 
 namespace platform::x11 {
 namespace {
 
 ErrorTrap* g_innermost = nullptr;
-char g_display_name[256] = "";
 
 // A round trip only when a request is still unanswered: after a reply or an earlier sync,
 // every error of the requests before it has arrived already.
@@ -18,17 +16,66 @@ void SyncIfPending(Display* display) {
     if (NextRequest(display) - 1 > LastKnownRequestProcessed(display)) XSync(display, False);
 }
 
-int OnConnectionLost(Display*) {
-    // Only async-signal-safe calls: Xlib is in an undefined state here.
-    static const char prefix[] = "ravelkin: lost the connection to X display \"";
-    static const char suffix[] = "\"\n";
-    [[maybe_unused]] ssize_t n = write(STDERR_FILENO, prefix, sizeof prefix - 1);
-    n = write(STDERR_FILENO, g_display_name, std::strlen(g_display_name));
-    n = write(STDERR_FILENO, suffix, sizeof suffix - 1);
-    _exit(1);
+// Connections from OpenDisplay, and whether their server has gone. Xlib's IO error handler
+// is one for the whole process: it must tell our connections from those of others (the
+// dialog toolkit's).
+struct Watched {
+    Display* display;
+    bool lost;
+};
+std::mutex g_watch_mutex;
+std::vector<Watched> g_watched;
+XIOErrorHandler g_previous_io = nullptr;
+
+Watched* Find(Display* display) {
+    const auto it = std::find_if(g_watched.begin(), g_watched.end(),
+                                 [&](const Watched& w) { return w.display == display; });
+    return it == g_watched.end() ? nullptr : &*it;
+}
+
+int OnIOError(Display* display) {
+    {
+        std::lock_guard lock(g_watch_mutex);
+        // Ours: returning lets Xlib go on to the connection's exit handler below.
+        if (Find(display)) return 0;
+    }
+    // The previous handler is Xlib's default when none was set; it ends the process.
+    return g_previous_io ? g_previous_io(display) : 0;
+}
+
+void OnConnectionLost(Display* display, void*) {
+    std::lock_guard lock(g_watch_mutex);
+    if (Watched* w = Find(display)) w->lost = true;
+}
+
+void Watch(Display* display) {
+    std::lock_guard lock(g_watch_mutex);
+    if (!g_previous_io) g_previous_io = XSetIOErrorHandler(&OnIOError);
+    g_watched.push_back({display, false});
+    XSetIOErrorExitHandler(display, &OnConnectionLost, nullptr);
 }
 
 }  // namespace
+
+void DisplayCloser::operator()(Display* display) const {
+    if (!display) return;
+    // Still watched while it closes: a server that goes meanwhile must not end the process.
+    XCloseDisplay(display);
+    std::lock_guard lock(g_watch_mutex);
+    std::erase_if(g_watched, [&](const Watched& w) { return w.display == display; });
+}
+
+bool ConnectionLost(Display* display) {
+    std::lock_guard lock(g_watch_mutex);
+    const Watched* w = Find(display);
+    return w && w->lost;
+}
+
+bool CheckConnection(Display* display) {
+    if (ConnectionLost(display)) return true;
+    if (XPending(display) > 0) SyncAndDiscard(display);
+    return ConnectionLost(display);
+}
 
 DisplayPtr OpenDisplay(const char* name, std::string* error) {
     const char* shown = name ? name : std::getenv("DISPLAY");
@@ -37,10 +84,14 @@ DisplayPtr OpenDisplay(const char* name, std::string* error) {
         return nullptr;
     }
     DisplayPtr display(XOpenDisplay(shown));
-    if (!display && error) {
-        *error = std::string("cannot open X display \"") + shown + "\"" +
-                 (name ? "" : " (from $DISPLAY)");
+    if (!display) {
+        if (error) {
+            *error = std::string("cannot open X display \"") + shown + "\"" +
+                     (name ? "" : " (from $DISPLAY)");
+        }
+        return nullptr;
     }
+    Watch(display.get());
     return display;
 }
 
@@ -78,11 +129,6 @@ int ErrorTrap::Handle(Display* display, XErrorEvent* event) {
 
 void SyncAndDiscard(Display* display) {
     XSync(display, True);
-}
-
-void InstallConnectionLossPolicy(const char* display_name) {
-    std::snprintf(g_display_name, sizeof g_display_name, "%s", display_name ? display_name : "");
-    XSetIOErrorHandler(&OnConnectionLost);
 }
 
 }  // namespace platform::x11

@@ -8,9 +8,7 @@
 namespace platform::x11 {
 
 struct DisplayCloser {
-    void operator()(Display* display) const {
-        if (display) XCloseDisplay(display);
-    }
+    void operator()(Display* display) const;
 };
 using DisplayPtr = std::unique_ptr<Display, DisplayCloser>;
 
@@ -25,7 +23,19 @@ using XPtr = std::unique_ptr<T, XFreeDeleter>;
 
 // Opens the display named by name, or by $DISPLAY when name is null. On failure returns null
 // and sets error to a message that names the display (or says that $DISPLAY is unset).
+//
+// The connection outlives its server. Where Xlib's default handlers would end the process,
+// Xlib marks the connection dead and returns; every later call on it fails at once (no reply,
+// no data, requests dropped) and ConnectionLost says so. Other connections of the process keep
+// the handler they had.
 DisplayPtr OpenDisplay(const char* name, std::string* error);
+
+// True once the server of a connection from OpenDisplay has gone.
+bool ConnectionLost(Display* display);
+// Reads what the server has sent, without a round trip, so that a server that has gone is
+// noticed while we send nothing (during a wait); events, which we never read, are dropped.
+// Returns ConnectionLost.
+bool CheckConnection(Display* display);
 
 // Catches the X errors of one connection while it lives, instead of letting Xlib's default
 // handler end the process: a window may vanish between two of our requests at any time.
@@ -56,11 +66,5 @@ class ErrorTrap {
 // Our connections read no events. Sync and drop what has queued up (MappingNotify after a
 // keymap change, for instance), so that the queue cannot grow over a long run.
 void SyncAndDiscard(Display* display);
-
-// A lost connection cannot be recovered inside Xlib, which ends the process after the
-// handler returns anyway. The handler names the display on standard error and ends the
-// process with status 1, as Xlib's own handler does, but with _exit: exit() would run static
-// destructors that touch the dead connection again.
-void InstallConnectionLossPolicy(const char* display_name);
 
 }  // namespace platform::x11

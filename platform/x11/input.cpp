@@ -20,6 +20,7 @@ std::int32_t PixelFromAbsolute(std::uint32_t d, std::int32_t size) {
 }
 
 void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
+    if (Gone()) return;
     Tidy();
     Display* display = display_.get();
     ErrorTrap trap(display);
@@ -55,6 +56,7 @@ void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint
 }
 
 void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
+    if (Gone()) return;
     Tidy();
     const KeyCode ours = pressed_code_[vk];
     KeyCode code;
@@ -81,6 +83,7 @@ void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
 }
 
 bool X11Desktop::IsKeyDown(std::uint8_t vk) {
+    if (Gone()) return false;
     Tidy();
     char keys[32] = {};
     XQueryKeymap(display_.get(), keys);
@@ -99,6 +102,8 @@ void X11Desktop::Pause(std::uint32_t ms) {
         const auto now = Clock::now();
         if (now >= deadline) return;
         std::this_thread::sleep_for(std::min<Clock::duration>(kSlice, deadline - now));
+        // A server that goes during a long wait ends it, so that the run can report it.
+        if (CheckConnection(display_.get())) return;
         if (keymap_->HasBorrowed()) Tidy();
     }
 }

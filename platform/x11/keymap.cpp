@@ -218,6 +218,11 @@ void Keymap::Released(KeyCode code) {
 
 void Keymap::GiveBackDue(bool force) {
     if (borrowed_.empty()) return;
+    // A server that has gone took its keymap with it: nothing to give back, nothing to wait for.
+    if (ConnectionLost(display_)) {
+        borrowed_.clear();
+        return;
+    }
     const auto idle_until = last_key_ + kGrace;
     if (force) {
         std::this_thread::sleep_until(idle_until);

@@ -70,6 +70,7 @@ std::string Latin1ToUtf8(const unsigned char* text, std::size_t size) {
 }  // namespace
 
 void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
+    if (Gone()) return;
     Tidy();
     const Children children = ChildrenOf(display_.get(), root_);
     clients_.clear();
@@ -112,6 +113,7 @@ Window X11Desktop::ClientOf(Window frame) {
 }
 
 std::string X11Desktop::WindowTitle(WindowHandle handle) {
+    if (Gone()) return {};
     Display* display = display_.get();
     const Window client = ClientOf(static_cast<Window>(handle));
     Property name;
@@ -149,6 +151,7 @@ std::string X11Desktop::WindowTitle(WindowHandle handle) {
 }
 
 bool X11Desktop::IsWindowMinimised(WindowHandle handle) {
+    if (Gone()) return false;
     Display* display = display_.get();
     const Window client = ClientOf(static_cast<Window>(handle));
     constexpr long kIconicState = 3;
@@ -171,6 +174,7 @@ bool X11Desktop::IsWindowMinimised(WindowHandle handle) {
 }
 
 std::optional<Rect> X11Desktop::WindowRect(WindowHandle handle) {
+    if (Gone()) return std::nullopt;
     XWindowAttributes a;
     ErrorTrap trap(display_.get());
     if (!XGetWindowAttributes(display_.get(), static_cast<Window>(handle), &a) || trap.Failed()) {

@@ -41,7 +41,8 @@ class X11Desktop final : public Desktop {
     ~X11Desktop() override;
 
     bool IsKeyDown(std::uint8_t vk) override;
-    // Returns early, within a few tens of milliseconds, once a stop has been requested.
+    // Returns early, within a few tens of milliseconds, once a stop has been requested or the
+    // connection has gone.
     void Pause(std::uint32_t ms) override;
     Size ScreenSize() override;
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
@@ -53,6 +54,9 @@ class X11Desktop final : public Desktop {
     std::string WindowTitle(WindowHandle window) override;
     bool IsWindowMinimised(WindowHandle window) override;
     std::optional<Rect> WindowRect(WindowHandle window) override;
+
+    // Once the server has gone, every call answers at once as for an empty desktop.
+    std::optional<std::string> Lost() const override;
 
     // "MIT-SHM" or "XGetImage".
     const char* capture_method() const;
@@ -72,13 +76,15 @@ class X11Desktop final : public Desktop {
         Atom net_wm_state_hidden;
     };
 
-    X11Desktop(DisplayPtr display, const Atoms& atoms);
+    X11Desktop(DisplayPtr display, std::string name, const Atoms& atoms);
+    bool Gone() const { return ConnectionLost(display_.get()); }
     // The window that carries WM_STATE: the frame itself or a descendant; the frame when none.
     Window ClientOf(Window frame);
     // Gives back borrowed key codes whose time has come; called at the start of each call.
     void Tidy();
 
     DisplayPtr display_;  // first member: closed after everything that uses it
+    std::string name_;    // as the connection names its display: ":1"
     Window root_;
     Atoms atoms_;
     std::unique_ptr<Keymap> keymap_;

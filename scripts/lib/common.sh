@@ -6,9 +6,14 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 # Installs whatever Debian package of scripts/lib/packages.txt is missing; quiet when all are there.
 install_missing_packages() {
-    local wanted missing=()
-    wanted=$(grep -v -E '^\s*(#|$)' "$ROOT/scripts/lib/packages.txt")
-    for pkg in $wanted; do
+    # shellcheck disable=SC2046
+    install_packages $(grep -v -E '^\s*(#|$)' "$ROOT/scripts/lib/packages.txt")
+}
+
+# install_packages PACKAGE...: installs those of the Debian packages that are missing.
+install_packages() {
+    local pkg missing=()
+    for pkg in "$@"; do
         dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q 'install ok installed' \
             || missing+=("$pkg")
     done

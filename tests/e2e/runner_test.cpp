@@ -73,10 +73,12 @@ class RunnerTest : public ::testing::Test {
     // Runs ravelkin with args in the script folder; standard error joins standard output.
     // during may read the first lines of output itself; they go to out.
     Result Ravelkin(const std::string& args,
-                    const std::function<void(Child&, std::string&)>& during = {}) {
+                    const std::function<void(Child&, std::string&)>& during = {},
+                    const XServer* server = nullptr) {
         const std::string command =
             "cd '" + dir_.path().string() + "' && exec " + RAVELKIN_PROGRAM + " " + args + " 2>&1";
-        auto child = Child::Spawn({"sh", "-c", command}, server_->name(), true, false);
+        auto child =
+            Child::Spawn({"sh", "-c", command}, (server ? server : server_)->name(), true, false);
         Result result;
         if (!child) return result;
         if (during) during(*child, result.out);
@@ -85,6 +87,13 @@ class RunnerTest : public ::testing::Test {
         int status = -1;
         if (child->WaitExit(&status, 20s) && WIFEXITED(status)) result.status = WEXITSTATUS(status);
         return result;
+    }
+
+    // Reads the trace until the run (not the loader's listing) reaches the line.
+    static void AwaitLine(Child& child, const std::string& line) {
+        std::string got;
+        for (int seen = 0; seen < 2 && child.ReadLine(&got, 10s);)
+            seen += got == "COMLIST: [" + line + "]";
     }
 
     Result RunScript(const std::string& script) {
@@ -172,7 +181,7 @@ TEST_F(RunnerTest, ChecksPassAndFailWithTheirMessages) {
 
 TEST_F(RunnerTest, ExitStatuses) {
     dir_.Write("ok.dat", "WAIT 1\n");
-    dir_.Write("bad.dat", "OPE_ON CTRL\nNOPE\n");
+    dir_.Write("bad.dat", "NOPE\n");
     EXPECT_EQ(Ravelkin("--run ok.dat ok.dat").status, 0);
     EXPECT_EQ(Ravelkin("--run").status, 64);
     EXPECT_EQ(Ravelkin("--frobnicate").status, 64);
@@ -186,11 +195,6 @@ TEST_F(RunnerTest, ExitStatuses) {
     const Result failed = Ravelkin("--run bad.dat ok.dat");
     EXPECT_EQ(failed.status, 2);
     EXPECT_EQ(failed.out.find("ok.dat"), std::string::npos);  // the job ended at bad.dat
-    // The key the failed script held is let go.
-    char keys[32];
-    XQueryKeymap(server_->display(), keys);
-    const KeyCode ctrl = XKeysymToKeycode(server_->display(), XK_Control_L);
-    EXPECT_FALSE(keys[ctrl / 8] & (1 << (ctrl % 8)));
 
     const Result noDisplay = [&] {
         const std::string command = "cd '" + dir_.path().string() + "' && DISPLAY=:4711 exec " +
@@ -207,33 +211,80 @@ TEST_F(RunnerTest, ExitStatuses) {
     EXPECT_NE(noDisplay.out.find(":4711"), std::string::npos) << noDisplay.out;
 }
 
-TEST_F(RunnerTest, StopsOnSigintAndOnTheRightControlKey) {
-    dir_.Write("long.dat", "OPE_ON ALT\nWAIT 60000\nCLK\n");
-    const auto started = std::chrono::steady_clock::now();
-    // The trace says when the wait has begun (the loader lists the line first, the run loop
-    // second); only then is the signal sent.
-    const Result interrupted =
-        Ravelkin("--run --trace long.dat", [](Child& child, std::string& out) {
-            std::string line;
-            for (int seen = 0; seen < 2 && child.ReadLine(&line, 10s);) {
-                out += line + "\n";
-                if (line == "COMLIST: [WAIT 60000]") ++seen;
-            }
-            child.Signal(SIGINT);
+// However a run ends early, what the script pressed is let go: nothing stays down.
+TEST_F(RunnerTest, ARunEndedEarlyLeavesNoKeyOrButtonDown) {
+    enum class End { kStopKey, kSigint, kFailure };
+    const std::string held = "MOV 5,5\nOPE_ON CTRL\nOPE_ON ALT\nDRAG\n";
+    std::string waits;
+    for (int i = 0; i < 200; ++i) waits += "WAIT 50\n";
+    const std::string cancelled = "キャンセルされました\n-----t.dat実行完了-----\n";
+    const struct {
+        const char* name;
+        End end;
+        std::string script;
+        std::string await;  // the line during which the run is ended
+        int status;
+        std::string tail;
+    } cases[] = {
+        {"right CTRL", End::kStopKey, held + "WAIT 1\n" + waits + "CLK\n", "WAIT 1", 1, cancelled},
+        // The signal wakes the long wait at once.
+        {"SIGINT", End::kSigint, held + "WAIT 60000\nCLK\n", "WAIT 60000", 1, cancelled},
+        {"a failing command", End::kFailure, held + "CHK_WIND No Such Window\nCLK\n", "", 2,
+         "エラーが発生しました: Can't find Window No Such Window-----t.dat実行完了-----\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir_.Write("t.dat", c.script);
+        const auto started = std::chrono::steady_clock::now();
+        const Result r = Ravelkin("--run --trace t.dat", [&](Child& child, std::string&) {
+            if (c.end == End::kFailure) return;
+            AwaitLine(child, c.await);
+            if (c.end == End::kSigint) child.Signal(SIGINT);
+            if (c.end == End::kStopKey) PressKey(server_->display(), XK_Control_R, true);
         });
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
-    EXPECT_EQ(interrupted.status, 1) << interrupted.out;
-    EXPECT_NE(interrupted.out.find("キャンセルされました\n-----long.dat実行完了-----"),
-              std::string::npos)
-        << interrupted.out;
-    EXPECT_EQ(Clicks(), 0);
+        PressKey(server_->display(), XK_Control_R, false);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, 10s);
+        EXPECT_EQ(r.status, c.status) << r.out;
+        EXPECT_TRUE(r.out.ends_with(c.tail)) << r.out;
+        EXPECT_EQ(Clicks(), 0);
 
-    PressKey(server_->display(), XK_Control_R, true);
-    const Result held = Ravelkin("--run long.dat");
-    PressKey(server_->display(), XK_Control_R, false);
-    EXPECT_EQ(held.status, 1);
-    EXPECT_EQ(held.out,
-              "-----long.dat実行開始-----\nキャンセルされました\n-----long.dat実行完了-----\n");
+        char keys[32];
+        XQueryKeymap(server_->display(), keys);
+        for (int code = 0; code < 256; ++code) {
+            EXPECT_FALSE((keys[code / 8] >> (code % 8)) & 1) << "key code " << code;
+        }
+        EXPECT_EQ(ButtonsDown(server_->display()), 0u);
+    }
+}
+
+// The X server goes away in the middle of a long run: the run fails with the reason and the
+// program ends with the failure status, not a crash, a hang or Xlib's exit.
+TEST_F(RunnerTest, AServerThatGoesAwayFailsTheRun) {
+    std::string error;
+    auto doomed = XServer::Start(800, 600, true, &error);
+    ASSERT_TRUE(doomed) << error;
+    auto target = TargetWindow::Start(*doomed, {"--position", "100,100"}, &error);
+    ASSERT_TRUE(target) << error;
+    std::string script = "WAIT 1\n";
+    for (int i = 0; i < 2000; ++i) {
+        script += "CHK_WIND Ravelkin Target\nCHK_NOIMG 9,0,0,800,600,95\nIMG 1,0,0,800,600,95\n";
+        script += "WIND Ravelkin Target\nWAIT 20\n";
+    }
+    dir_.Write("long.dat", script);
+    const std::string name = doomed->name();
+    const Result r = Ravelkin(
+        "--run --trace long.dat",
+        [&](Child& child, std::string&) {
+            AwaitLine(child, "WAIT 1");
+            AwaitLine(child, "WAIT 20");
+            doomed->Kill();
+        },
+        doomed.get());
+    EXPECT_EQ(r.status, 2) << r.out.substr(r.out.size() -
+                                           std::min<std::size_t>(r.out.size(), 2000));
+    EXPECT_TRUE(r.out.ends_with("エラーが発生しました: lost the connection to X display \"" + name +
+                                "\"-----long.dat実行完了-----\n"))
+        << r.out.substr(r.out.size() - std::min<std::size_t>(r.out.size(), 2000));
 }
 
 }  // namespace

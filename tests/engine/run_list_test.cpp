@@ -68,6 +68,63 @@ TEST(RunList, FailingLineStopsTheRunAndPassesItsResultOn) {
     EXPECT_EQ(engine->m_log, "1ms待つ\n文字列入力:AB\n");
 }
 
+// A desktop whose connection goes during the n-th poll of the stop key (0: before the run)
+// or during the n-th window enumeration, where a window command looks.
+class LosingDesktop : public FakeDesktop {
+  public:
+    static constexpr const char* kWhy = "lost the connection to X display \":7\"";
+    LosingDesktop(int at_poll, int at_enumeration) : poll_(at_poll), enumeration_(at_enumeration) {
+        if (at_poll == 0) lost = kWhy;
+        windows.push_back({"Kept", false, platform::Rect{0, 0, 10, 10}});
+    }
+    bool IsKeyDown(std::uint8_t vk) override {
+        if (--poll_ == 0) lost = kWhy;
+        return !lost && FakeDesktop::IsKeyDown(vk);
+    }
+    void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override {
+        if (--enumeration_ == 0) lost = kWhy;
+        if (!lost) FakeDesktop::ForEachWindow(visit);
+    }
+
+  private:
+    int poll_;
+    int enumeration_;
+};
+
+TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
+    struct Case {
+        const char* name;
+        std::vector<std::string> lines;
+        int at_poll;
+        int at_enumeration;
+        std::string log;
+    };
+    const Case cases[] = {
+        {"before the first line", {"WAIT 1", "WAIT 2"}, 0, -1, ""},
+        {"with no line to run", {}, 0, -1, ""},
+        {"before a later line", {"WAIT 1", "WAIT 2"}, 2, -1, "1ms待つ\n"},
+        // On a dead connection no window is found: the last line would pass.
+        {"during a check for no window",
+         {"WAIT 1", "CHK_NOWIND Kept"},
+         -1,
+         1,
+         "1ms待つ\nウィンドウ[Kept]が無いことを検索\n"},
+        {"during a check that then fails",
+         {"CHK_WIND Kept", "CHK_WIND Kept", "WAIT 2"},
+         -1,
+         2,
+         "ウィンドウ[Kept]を検索\nウィンドウ[Kept]を検索\n"},
+    };
+    for (const auto& c : cases) {
+        LosingDesktop desktop(c.at_poll, c.at_enumeration);
+        auto engine = EngineWith(c.lines);
+        EXPECT_EQ(engine->RunList(), -1) << c.name;
+        EXPECT_EQ(engine->m_error, LosingDesktop::kWhy) << c.name;
+        EXPECT_EQ(engine->m_log, c.log) << c.name;
+        EXPECT_EQ(desktop.now_ms, c.log.starts_with("1ms") ? 1u : 0u) << c.name;
+    }
+}
+
 TEST(RunList, StopRequestEndsTheRunLikeTheStopKey) {
     FakeDesktop desktop;
     auto engine = EngineWith(Waits(3));

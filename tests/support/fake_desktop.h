@@ -58,6 +58,8 @@ class FakeDesktop : public platform::Desktop {
     std::vector<InputEvent> events;
     std::uint64_t now_ms = 0;
     std::vector<std::uint32_t> pauses;
+    // What Lost answers: set it to lose the desktop.
+    std::optional<std::string> lost;
 
     bool IsKeyDown(std::uint8_t vk) override;
     void Pause(std::uint32_t ms) override;
@@ -68,6 +70,7 @@ class FakeDesktop : public platform::Desktop {
     std::string WindowTitle(platform::WindowHandle window) override;
     bool IsWindowMinimised(platform::WindowHandle window) override;
     std::optional<platform::Rect> WindowRect(platform::WindowHandle window) override;
+    std::optional<std::string> Lost() const override { return lost; }
 
   protected:
     void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "engine/event_maker.h"
 #include "tests/support/temp_dir.h"
 #include "tests/x11/session.h"
 
@@ -73,6 +74,52 @@ TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
                              return Rgb{p[2], p[1], p[0]};
                          }),
               0);
+}
+
+// Another client repaints a window over most of the screen without pause while we copy and
+// search: every copy completes, at the size asked for.
+TEST_P(X11Capture, CopiesCompleteWhileTheScreenKeepsChanging) {
+    const Churn painter(*s_.server, [](Display* d, unsigned long n) {
+        static Window window = 0;
+        static GC gc = nullptr;
+        if (!window) {
+            XSetWindowAttributes attributes{};
+            attributes.override_redirect = True;
+            window = XCreateWindow(d, DefaultRootWindow(d), 10, 10, 600, 440, 0, CopyFromParent,
+                                   InputOutput, CopyFromParent, CWOverrideRedirect, &attributes);
+            XMapRaised(d, window);
+            gc = XCreateGC(d, window, 0, nullptr);
+        }
+        XSetForeground(d, gc, n * 0x10305 & 0xFFFFFF);
+        XFillRectangle(d, window, gc, 0, static_cast<int>(n % 40), 600, 400);
+    });
+    ASSERT_TRUE(painter.started());
+
+    testing_support::TempDir dir;
+    const std::string logo = (dir.path() / "1.bmp").string();
+    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", logo});
+    ASSERT_TRUE(saver && saver->WaitExit(nullptr, 10s));
+    ScopedInstall use(s_.desktop.get());
+    CEvent_Maker engine;
+    const struct {
+        int left, top, width, height;
+    } areas[] = {{0, 0, 640, 480}, {-20, 100, 300, 200}, {500, 400, 300, 200}};
+    int failures = 0;
+    for (int i = 0; i < 60; ++i) {
+        const auto& a = areas[i % std::size(areas)];
+        platform::Bitmap24 copy;
+        const bool copied = s_.desktop->CopyScreen(a.left, a.top, a.width, a.height, copy) &&
+                            copy.width == a.width && copy.height == a.height;
+        int x = 0;
+        int y = 0;
+        double score = -1;
+        const bool searched = engine.FindImage(
+            &x, &y, &score, {a.left, a.top, a.left + a.width, a.top + a.height}, logo.c_str());
+        if ((!copied || !searched || score < 0 || score > 1.0001) && ++failures <= 3) {
+            ADD_FAILURE() << "copy " << i << ": copied " << copied << ", score " << score;
+        }
+    }
+    EXPECT_EQ(failures, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, X11Capture,

@@ -6,6 +6,13 @@
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <cstdlib>
 
 namespace x11_testing {
@@ -113,6 +120,44 @@ platform::Point PointerPosition(Display* display) {
 bool LeftButtonDown(Display* display) {
     platform::Point at;
     return PointerState(display, &at) & Button1Mask;
+}
+
+unsigned ButtonsDown(Display* display) {
+    platform::Point at;
+    return PointerState(display, &at) &
+           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
+Churn::Churn(const XServer& server, const std::function<void(Display*, unsigned long)>& step) {
+    int ready[2];
+    if (pipe2(ready, O_CLOEXEC) != 0) return;
+    const pid_t parent = getpid();
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent) _exit(1);
+        Display* display = XOpenDisplay(server.name().c_str());
+        if (!display) _exit(1);
+        for (unsigned long n = 0;; ++n) {
+            step(display, n);
+            // A round trip and a breath each step: a client that floods the server slows every
+            // other client down, which is not what the tests look at.
+            XSync(display, False);
+            usleep(1000);
+            if (n == 31 && write(ready[1], "r", 1) != 1) _exit(1);
+        }
+    }
+    close(ready[1]);
+    pollfd fd{ready[0], POLLIN, 0};
+    char byte = 0;
+    started_ = pid_ > 0 && poll(&fd, 1, 10'000) == 1 && read(ready[0], &byte, 1) == 1;
+    close(ready[0]);
+}
+
+Churn::~Churn() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
 }
 
 std::unique_ptr<TargetWindow> TargetWindow::Start(const XServer& server,

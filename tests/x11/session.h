@@ -52,6 +52,24 @@ std::function<Rgb(int, int)> PatternOrBlack(int left, int top, int width, int he
 void PressKey(Display* display, KeySym sym, bool down);
 platform::Point PointerPosition(Display* display);
 bool LeftButtonDown(Display* display);
+// The mouse buttons down now, as XQueryPointer's Button1Mask...Button5Mask bits.
+unsigned ButtonsDown(Display* display);
+
+// Another client that keeps changing the desktop: a child process, on its own connection,
+// that calls step(display, n) for n = 0, 1, 2, ... until this goes.
+class Churn {
+  public:
+    // Returns once the child has made its first steps; false from started() if it did not.
+    Churn(const XServer& server, const std::function<void(Display*, unsigned long)>& step);
+    ~Churn();
+    Churn(const Churn&) = delete;
+    Churn& operator=(const Churn&) = delete;
+    bool started() const { return started_; }
+
+  private:
+    int pid_ = -1;
+    bool started_ = false;
+};
 
 // The ravelkin-target program on a display, waited for until it is drawn.
 class TargetWindow {

@@ -4,7 +4,9 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 
+#include "engine/event_maker.h"
 #include "tests/x11/session.h"
+#include "vision/find_window.h"
 
 namespace {
 
@@ -193,6 +195,51 @@ TEST_P(X11Windows, AWindowThatVanishesDuringTheEnumerationIsGoneNotFatal) {
             EXPECT_FALSE(s_.desktop->WindowRect(w));
         }
     }
+}
+
+// Another client opens, renames and closes windows without pause while scripts look for
+// windows: no X error ends the program, and a window that stays is found every time.
+TEST_P(X11Windows, LookupsStayRightWhileWindowsComeAndGo) {
+    Open(300, 300, "Steady window");
+    const Churn churn(*s_.server, [](Display* d, unsigned long n) {
+        static Window ring[8] = {};
+        Window& slot = ring[n % 8];
+        if (slot) XDestroyWindow(d, slot);
+        slot = XCreateSimpleWindow(d, DefaultRootWindow(d), static_cast<int>(n * 37 % 600),
+                                   static_cast<int>(n * 53 % 400), 60, 40, 0, 0, 0);
+        XStoreName(d, slot, "Churn");
+        XMapWindow(d, slot);
+        XStoreName(d, ring[(n + 4) % 8] ? ring[(n + 4) % 8] : slot, "Churn renamed");
+    });
+    ASSERT_TRUE(churn.started());
+
+    ScopedInstall use(s_.desktop.get());
+    const auto where = [] {
+        platform::Point top_left;
+        platform::Point bottom_right;
+        if (FindWindowByTitle("Steady window", &top_left, &bottom_right) != 1) return Found{};
+        return Found{"", false,
+                     platform::Rect{top_left.x, top_left.y, bottom_right.x, bottom_right.y}};
+    };
+    const std::optional<platform::Rect> first = where().rect;
+    ASSERT_TRUE(first);
+    CEvent_Maker engine;
+    int misses = 0;
+    // Bounded in time too: with a window manager every window is a frame to look into, and
+    // the server is busy with the other client.
+    const auto deadline = std::chrono::steady_clock::now() + 4s;
+    int i = 0;
+    for (; i < 150 && std::chrono::steady_clock::now() < deadline; ++i) {
+        const std::optional<platform::Rect> now = where().rect;
+        const bool same = now && now->left == first->left && now->top == first->top &&
+                          now->right == first->right && now->bottom == first->bottom;
+        const bool checks = engine.Execute("WIND Steady window") == 1 &&
+                            engine.Execute("CHK_WIND Steady window") == 0 &&
+                            engine.Execute("CHK_NOWIND Nowhere at all") == 0;
+        if ((!same || !checks) && ++misses <= 3) ADD_FAILURE() << "lookup " << i;
+    }
+    EXPECT_EQ(misses, 0) << engine.m_error;
+    EXPECT_GE(i, 5);
 }
 
 INSTANTIATE_TEST_SUITE_P(WindowManager, X11Windows, ::testing::Values(false, true),

@@ -173,6 +173,13 @@ std::unique_ptr<XServer> XServer::Start(int width, int height, bool window_manag
     return server;
 }
 
+void XServer::Kill() {
+    if (display_) XCloseDisplay(display_);
+    display_ = nullptr;
+    wm_.reset();
+    xvfb_.reset();
+}
+
 XServer::~XServer() {
     if (display_) XCloseDisplay(display_);
     wm_.reset();

@@ -56,8 +56,9 @@ class XServer {
 
     const std::string& name() const { return name_; }
     Display* display() const { return display_; }
-    // Ends the X server while its clients are still connected.
-    void Kill() { xvfb_.reset(); }
+    // Ends the X server while other clients are still connected. The test's own connection
+    // is closed first: Xlib would end the test on its loss.
+    void Kill();
 
   private:
     XServer() = default;

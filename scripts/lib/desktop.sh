@@ -1,0 +1,47 @@
+# A private X display and the target window, for scripts/demo and the scripts in bench/.
+# Source common.sh first. Everything started here is stopped when the script exits.
+
+DESKTOP_PIDS=()
+stop_desktop() {
+    local i
+    for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
+        kill "${DESKTOP_PIDS[i]}" 2>/dev/null || true
+        wait "${DESKTOP_PIDS[i]}" 2>/dev/null || true
+    done
+}
+trap stop_desktop EXIT
+
+# start_private_display WIDTHxHEIGHT: a private Xvfb with openbox and the US keymap; exports
+# DISPLAY.
+start_private_display() {
+    local fifo number
+    fifo=$(mktemp -u)
+    mkfifo "$fifo"
+    Xvfb -displayfd 9 -screen 0 "$1x24" -nolisten tcp 9>"$fifo" >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    if ! read -r -t 15 number <"$fifo"; then
+        rm -f "$fifo"
+        echo "Xvfb did not start" >&2
+        return 1
+    fi
+    rm -f "$fifo"
+    export DISPLAY=":$number"
+    openbox --sm-disable >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    sleep 1
+    setxkbmap us 2>/dev/null || true
+}
+
+# start_target X,Y OUTPUT: ravelkin-target with its top-left corner at (X, Y), its output to
+# the file OUTPUT; returns once it is drawn, with its process id in TARGET_PID.
+start_target() {
+    "$ROOT/build/bin/ravelkin-target" --position "$1" >"$2" &
+    TARGET_PID=$!
+    DESKTOP_PIDS+=("$TARGET_PID")
+    for _ in $(seq 100); do
+        grep -q '^ready' "$2" && return 0
+        sleep 0.1
+    done
+    echo "the target window did not appear" >&2
+    return 1
+}
