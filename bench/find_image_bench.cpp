@@ -2,8 +2,9 @@
 // cv::matchTemplate, first with glibc's default heap, then with large blocks kept in the heap
 // as the program keeps them, and whole IMG_CLK commands (capture, load, match, move, click).
 // Each iteration times the contenders once each, in alternating order, so that load from
-// elsewhere on the machine falls on all alike; the counters give the median wall time of each
-// (milliseconds) and the median of the per-iteration ratios.
+// elsewhere on the machine falls on all alike; the counters give the median wall and
+// processor time of each (milliseconds) and the median of the per-iteration ratios of wall
+// time.
 //
 //   find_image_bench [--calibrate] [benchmark flags]
 //
@@ -65,12 +66,24 @@ double Milliseconds(const std::chrono::steady_clock::time_point& start) {
         .count();
 }
 
-// Wall time: the fast matcher works on two threads.
+// Processor time of the whole process, all threads.
+double ProcessMilliseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
+}
+
+struct Times {
+    double wall;  // what a user waits: the fast matcher works on two threads
+    double cpu;   // what it costs the machine, which other programs on it share
+};
+
 template <typename Work>
-double WallMilliseconds(Work work) {
+Times Measure(Work work) {
     const auto start = std::chrono::steady_clock::now();
+    const double cpu_start = ProcessMilliseconds();
     work();
-    return Milliseconds(start);
+    return {Milliseconds(start), ProcessMilliseconds() - cpu_start};
 }
 
 double Median(std::vector<double> values) {
@@ -79,29 +92,38 @@ double Median(std::vector<double> values) {
 }
 
 // Times the contenders once per iteration, rotating which goes first, and reports each one's
-// median and the median ratio of the first to every other.
+// median wall and processor time and the median ratio of the first one's wall time to every
+// other's.
 void Race(benchmark::State& state, const std::vector<std::string>& names,
           const std::vector<std::function<bool()>>& contenders) {
     for (const auto& run : contenders) {
         if (!run()) state.SkipWithError("search failed");  // also plans and warms up
     }
-    std::vector<std::vector<double>> ms(contenders.size());
+    std::vector<std::vector<Times>> times(contenders.size());
     std::size_t turn = 0;
     for (auto _ : state) {
         for (std::size_t k = 0; k < contenders.size(); ++k) {
             const std::size_t c = (turn + k) % contenders.size();
-            ms[c].push_back(WallMilliseconds([&] {
+            times[c].push_back(Measure([&] {
                 if (!contenders[c]()) state.SkipWithError("search failed");
             }));
         }
         ++turn;
     }
-    if (ms[0].empty()) return;
+    if (times[0].empty()) return;
+    const auto median = [](const std::vector<Times>& of, double Times::*field) {
+        std::vector<double> values;
+        for (const Times& t : of) values.push_back(t.*field);
+        return Median(values);
+    };
     for (std::size_t c = 0; c < contenders.size(); ++c) {
-        state.counters[names[c] + "_ms"] = Median(ms[c]);
+        state.counters[names[c] + "_ms"] = median(times[c], &Times::wall);
+        state.counters[names[c] + "_cpu_ms"] = median(times[c], &Times::cpu);
         if (c == 0) continue;
         std::vector<double> ratios;
-        for (std::size_t i = 0; i < ms[0].size(); ++i) ratios.push_back(ms[0][i] / ms[c][i]);
+        for (std::size_t i = 0; i < times[0].size(); ++i) {
+            ratios.push_back(times[0][i].wall / times[c][i].wall);
+        }
         state.counters[names[0] + "/" + names[c]] = Median(ratios);
     }
 }

@@ -22,14 +22,9 @@ class WindowEnergy {
     void Build(const cv::Mat& picture);
 
     // Row y of the integral image: element x is the sum over the rectangle (0, 0)-(x, y),
-    // both exclusive.
+    // both exclusive. A window's sum is bottom[x + w] - bottom[x] - top[x + w] + top[x].
     const std::int64_t* Row(int y) const {
         return integral_.data() + static_cast<std::size_t>(y) * stride_;
-    }
-    std::int64_t Sum(int x, int y, int width, int height) const {
-        const std::int64_t* top = Row(y);
-        const std::int64_t* bottom = Row(y + height);
-        return bottom[x + width] - bottom[x] - top[x + width] + top[x];
     }
 
   private:
@@ -54,8 +49,8 @@ inline double NormalisedScore(double correlation, double window_energy, double t
     return magnitude < norm ? quotient : near_one;
 }
 
-// A whole number from 0 to 2^52 as a double, exactly: its bits placed under the exponent of
-// 2^52, less 2^52. Unlike a plain conversion it vectorises without AVX-512.
+// A whole number from 0 up to 2^52 (excluded) as a double, exactly: its bits placed under the
+// exponent of 2^52, less 2^52. Unlike a plain conversion it vectorises without AVX-512.
 inline double ExactDouble(std::int64_t whole) {
     constexpr std::uint64_t kExponent = 0x4330000000000000;  // the bits of 2^52
     return std::bit_cast<double>(static_cast<std::uint64_t>(whole) | kExponent) -
@@ -63,7 +58,8 @@ inline double ExactDouble(std::int64_t whole) {
 }
 
 // The whole number nearest to value, for |value| below 2^51: adding 1.5 x 2^52 leaves no bits
-// for a fraction. Unlike std::nearbyint it needs no library call on plain x86-64.
+// for a fraction (in the default rounding mode). Unlike std::nearbyint it needs no library
+// call on plain x86-64.
 inline double NearestWhole(double value) {
     constexpr double kShift = 6755399441055744.0;
     return (value + kShift) - kShift;
