@@ -131,8 +131,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
         }
         return run.outcome;
     });
-    // A job stopped between passes may still hold what an earlier file pressed.
-    if (end == JobEnd::kStopped || end == JobEnd::kNotLoaded) desktop->ReleaseHeldInput();
+    // Keys may stay held across the files of one job, never beyond it: nothing would let go
+    // of them once the program has ended.
+    desktop->ReleaseHeldInput();
 
     vision::SetMatcher(previousMatcher);
     trace::SetOutput(previousTrace);

@@ -240,10 +240,8 @@ void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
     Minimise();
     const JobEnd end = RunJob(files, RepeatBox()->IsChecked(),
                               [this](const std::string& file) { return RunScriptOutcome(file); });
-    // Earlier files of the job may hold keys that no failed or cancelled run let go of.
-    if (end == JobEnd::kStopped || end == JobEnd::kNotLoaded) {
-        platform::Active().ReleaseHeldInput();
-    }
+    // Keys may stay held across the files of one job, never beyond it.
+    platform::Active().ReleaseHeldInput();
     Restore();
     if (end == JobEnd::kSucceeded) {
         ShowAppMessage(this, kSuccessMessage);

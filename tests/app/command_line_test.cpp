@@ -16,7 +16,7 @@ using testing_support::TempDir;
 
 // Exit statuses, usage and output are checked end to end against real windows; here, what
 // only the recording desktop shows: which keys the runner lets go of.
-TEST(CommandLine, ReleasesHeldKeysOnlyWhenTheJobDidNotComplete) {
+TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
     TempDir dir;
     dir.Write("hold.dat", "OPE_ON CTRL\n");
     dir.Write("hold-fail.dat", "OPE_ON CTRL\nnope\n");
@@ -29,7 +29,7 @@ TEST(CommandLine, ReleasesHeldKeysOnlyWhenTheJobDidNotComplete) {
         std::vector<InputEvent> events;
     };
     const Case cases[] = {
-        {{"--run", "hold.dat"}, {down}},
+        {{"--run", "hold.dat", "hold.dat"}, {down, down, up}},
         {{"--run", "hold-fail.dat"}, {down, up}},
         {{"--run", "hold.dat", "missing.dat"}, {down, up}},
     };
