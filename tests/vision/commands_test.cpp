@@ -119,6 +119,15 @@ TEST(FindWindowByTitle, LastMatchWithinTheFirst99BytesWins) {
         {{std::string("abc\0Notes", 9)}, "Notes", 0},
         {{"日本語のメモ"}, "メモ", 1},
         {{"日本"}, "\x97\xA5", 0},  // bytes from inside a character
+        {{"\xFF\xFE"
+          "Notes\x80"},
+         "Notes",
+         1},  // titles that are not valid UTF-8
+        {{"a\xFF"
+          "b"},
+         "\xFF"
+         "b",
+         1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
