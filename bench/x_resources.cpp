@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
     for (long i = 0; i < count; ++i) {
         if (XResGetClientPid(&ids[i]) != pid) continue;
         ++clients;
-        const XID client = ids[i].spec.client;
+        const auto& [id, length, value] = ids[i];
+        const XID client = id.client;
         int types = 0;
         XResType* list = nullptr;
         if (XResQueryClientResources(display, client, &types, &list)) {
