@@ -1,8 +1,6 @@
 #include "app/script_job.h"
 
 #include "engine/stop_request.h"
-#include "platform/desktop.h"
-#include "platform/virtual_keys.h"
 
 namespace {
 
@@ -20,16 +18,12 @@ JobEnd EndOf(RunOutcome outcome) {
     return JobEnd::kSucceeded;
 }
 
-bool StopWanted() {
-    return platform::Active().IsKeyDown(platform::vk::kRControl) || stop_request::IsRaised();
-}
-
 }  // namespace
 
 JobEnd RunJob(const std::vector<std::string>& files, bool repeat,
               const std::function<RunOutcome(const std::string&)>& runOne) {
     for (bool firstPass = true;; firstPass = false) {
-        if (!firstPass && StopWanted()) return JobEnd::kStopped;
+        if (!firstPass && stop_request::StopWanted()) return JobEnd::kStopped;
         for (const auto& file : files) {
             const RunOutcome outcome = runOne(file);
             if (outcome != RunOutcome::kCompleted) return EndOf(outcome);

@@ -2,7 +2,6 @@
 #include "engine/stop_request.h"
 #include "engine/trace.h"
 #include "platform/desktop.h"
-#include "platform/virtual_keys.h"
 
 bool CEvent_Maker::DesktopLost() {
     const auto why = platform::Active().Lost();
@@ -13,9 +12,7 @@ bool CEvent_Maker::DesktopLost() {
 int CEvent_Maker::RunList() {
     for (const auto& line : m_commands) {
         // The stop key is polled before every line, comments included, never after the last.
-        if (platform::Active().IsKeyDown(platform::vk::kRControl) || stop_request::IsRaised()) {
-            return 1;
-        }
+        if (stop_request::StopWanted()) return 1;
         if (DesktopLost()) return -1;
         trace::Printf("COMLIST: [%s]\n", line.c_str());
         const int result = Execute(line);

@@ -2,6 +2,9 @@
 
 #include <atomic>
 
+#include "platform/desktop.h"
+#include "platform/virtual_keys.h"
+
 namespace stop_request {
 namespace {
 std::atomic<bool> g_raised{false};
@@ -16,6 +19,10 @@ void Clear() {
 }
 bool IsRaised() {
     return g_raised.load();
+}
+
+bool StopWanted() {
+    return platform::Active().IsKeyDown(platform::vk::kRControl) || IsRaised();
 }
 
 }  // namespace stop_request

@@ -8,4 +8,7 @@ void Raise();
 void Clear();
 bool IsRaised();
 
+// True when the run should stop now: the right CTRL key is held down, or a stop was raised.
+bool StopWanted();
+
 }  // namespace stop_request
