@@ -1,5 +1,6 @@
 // Screen capture through the X11 backend against raw XShmGetImage and XGetImage on the same
-// server in the same run. Starts a private 1920x1080x24 Xvfb when DISPLAY is unset.
+// server in the same run, alternating within each iteration. Starts a private 1920x1080x24
+// Xvfb when DISPLAY is unset.
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -10,102 +11,149 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
+#include <optional>
+#include <string>
 
+#include "bench/race.h"
 #include "platform/x11/x11_desktop.h"
+#include "vision/allocator_tuning.h"
 #include "tests/x11/x_server.h"
+#include "vision/image_search.h"
 
 namespace {
 
 using platform::x11::CaptureMethod;
 using platform::x11::X11Desktop;
 
-void BackendCapture(benchmark::State& state, CaptureMethod method) {
+// A segment the server writes the area into, as a program doing the least would hold it.
+class RawShm {
+  public:
+    RawShm(Display* display, int width, int height) : display_(display) {
+        const int screen = DefaultScreen(display);
+        image_ =
+            XShmCreateImage(display, DefaultVisual(display, screen),
+                            static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap, nullptr,
+                            &info_, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        info_.shmid = shmget(
+            IPC_PRIVATE,
+            static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(height),
+            IPC_CREAT | 0600);
+        info_.shmaddr = image_->data = static_cast<char*>(shmat(info_.shmid, nullptr, 0));
+        XShmAttach(display, &info_);
+        XSync(display, False);
+        shmctl(info_.shmid, IPC_RMID, nullptr);
+    }
+    ~RawShm() {
+        XShmDetach(display_, &info_);
+        XSync(display_, False);
+        shmdt(info_.shmaddr);
+        image_->data = nullptr;
+        XDestroyImage(image_);
+    }
+    RawShm(const RawShm&) = delete;
+    RawShm& operator=(const RawShm&) = delete;
+
+    bool Grab() {
+        const bool ok =
+            XShmGetImage(display_, DefaultRootWindow(display_), image_, 0, 0, AllPlanes);
+        benchmark::DoNotOptimize(image_->data);
+        return ok;
+    }
+    const XImage& image() const { return *image_; }
+
+  private:
+    Display* display_;
+    XShmSegmentInfo info_{};
+    XImage* image_ = nullptr;
+};
+
+// The backend's copy beside the raw server calls for the same area, in the same iterations;
+// into_picture goes on to the picture the matcher searches, against the raw copy converted to
+// three-byte pixels by OpenCV.
+void Capture(benchmark::State& state, CaptureMethod method, int width, int height,
+             bool into_picture) {
     auto opened = X11Desktop::Open({.display_name = nullptr, .capture = method});
-    if (!opened.desktop) {
-        state.SkipWithError(opened.error.c_str());
+    Display* raw_display = XOpenDisplay(nullptr);
+    if (!opened.desktop || !raw_display) {
+        state.SkipWithError(opened.desktop ? "no display" : opened.error.c_str());
+        if (raw_display) XCloseDisplay(raw_display);
         return;
     }
-    const auto width = static_cast<std::int32_t>(state.range(0));
-    const auto height = static_cast<std::int32_t>(state.range(1));
-    platform::Bitmap24 copy;
-    for (auto _ : state) {
-        if (!opened.desktop->CopyScreen(0, 0, width, height, copy)) {
-            state.SkipWithError("CopyScreen failed");
-            return;
-        }
-        benchmark::DoNotOptimize(copy.bytes.data());
-    }
-    state.SetLabel(opened.desktop->capture_method());
-}
-
-void BM_Backend_Auto(benchmark::State& state) {
-    BackendCapture(state, CaptureMethod::kAuto);
-}
-void BM_Backend_GetImage(benchmark::State& state) {
-    BackendCapture(state, CaptureMethod::kGetImage);
-}
-
-// The floor: the server writing the area into a segment we already share, nothing else.
-void BM_Raw_XShmGetImage(benchmark::State& state) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display || !XShmQueryExtension(display)) {
+    X11Desktop& desktop = *opened.desktop;
+    const bool shm = method == CaptureMethod::kAuto;
+    if (shm && std::string(desktop.capture_method()) != "MIT-SHM") {
         state.SkipWithError("no MIT-SHM");
-        if (display) XCloseDisplay(display);
+        XCloseDisplay(raw_display);
         return;
     }
-    const int screen = DefaultScreen(display);
-    const auto width = static_cast<unsigned>(state.range(0));
-    const auto height = static_cast<unsigned>(state.range(1));
-    XShmSegmentInfo info{};
-    XImage* image = XShmCreateImage(display, DefaultVisual(display, screen),
-                                    static_cast<unsigned>(DefaultDepth(display, screen)), ZPixmap,
-                                    nullptr, &info, width, height);
-    info.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * height,
-                        IPC_CREAT | 0600);
-    info.shmaddr = image->data = static_cast<char*>(shmat(info.shmid, nullptr, 0));
-    XShmAttach(display, &info);
-    XSync(display, False);
-    shmctl(info.shmid, IPC_RMID, nullptr);
-    for (auto _ : state) {
-        if (!XShmGetImage(display, RootWindow(display, screen), image, 0, 0, AllPlanes)) {
-            state.SkipWithError("XShmGetImage failed");
-            break;
+    {
+        std::optional<RawShm> segment;
+        if (shm) segment.emplace(raw_display, width, height);
+        // The raw way's pixels; XGetImage makes a new image each time.
+        const auto raw = [&](const std::function<void(const XImage&)>& use) {
+            if (shm) {
+                if (!segment->Grab()) return false;
+                use(segment->image());
+                return true;
+            }
+            XImage* image = XGetImage(raw_display, DefaultRootWindow(raw_display), 0, 0,
+                                      static_cast<unsigned>(width), static_cast<unsigned>(height),
+                                      AllPlanes, ZPixmap);
+            if (!image) return false;
+            use(*image);
+            XDestroyImage(image);
+            return true;
+        };
+        const auto to_picture = [&](const XImage& image) {
+            const cv::Mat padded(height, width, CV_8UC4, image.data,
+                                 static_cast<std::size_t>(image.bytes_per_line));
+            cv::Mat picture;
+            cv::cvtColor(padded, picture, cv::COLOR_BGRA2BGR);
+            benchmark::DoNotOptimize(picture.data);
+        };
+        platform::Bitmap copy;
+        cv::Mat picture;
+        if (!into_picture) {
+            bench::Race(state, {"backend", "raw"},
+                        {[&] {
+                             const bool ok = desktop.CopyScreen(0, 0, width, height, copy);
+                             benchmark::DoNotOptimize(copy.data());
+                             return ok;
+                         },
+                         [&] { return raw([](const XImage&) {}); }},
+                        true);
+        } else {
+            bench::Race(state, {"backend_picture", "raw_picture"},
+                        {[&] {
+                             return desktop.CopyScreen(0, 0, width, height, copy) &&
+                                    ConvertToMat(&picture, copy) == 1;
+                         },
+                         [&] { return raw(to_picture); }},
+                        true);
         }
-        benchmark::DoNotOptimize(image->data);
+        state.SetLabel(desktop.capture_method());
     }
-    XShmDetach(display, &info);
-    XSync(display, False);
-    shmdt(info.shmaddr);
-    image->data = nullptr;
-    XDestroyImage(image);
-    XCloseDisplay(display);
+    XCloseDisplay(raw_display);
 }
 
-void BM_Raw_XGetImage(benchmark::State& state) {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) {
-        state.SkipWithError("no display");
-        return;
+void Register() {
+    for (const bool into_picture : {false, true}) {
+        for (const auto method : {CaptureMethod::kAuto, CaptureMethod::kGetImage}) {
+            for (const auto& [width, height] : {std::pair{1920, 1080}, {400, 300}}) {
+                const std::string name = std::string(into_picture ? "Picture/" : "Copy/") +
+                                         (method == CaptureMethod::kAuto ? "Shm/" : "GetImage/") +
+                                         std::to_string(width) + "x" + std::to_string(height);
+                const bool slow = width > 1000 && method == CaptureMethod::kGetImage;
+                benchmark::RegisterBenchmark(name.c_str(), [=](benchmark::State& s) {
+                    Capture(s, method, width, height, into_picture);
+                })->Iterations(slow ? 30 : 300);
+            }
+        }
     }
-    const auto width = static_cast<unsigned>(state.range(0));
-    const auto height = static_cast<unsigned>(state.range(1));
-    for (auto _ : state) {
-        XImage* image =
-            XGetImage(display, DefaultRootWindow(display), 0, 0, width, height, AllPlanes, ZPixmap);
-        benchmark::DoNotOptimize(image);
-        if (image) XDestroyImage(image);
-    }
-    XCloseDisplay(display);
 }
-
-void Areas(benchmark::internal::Benchmark* b) {
-    b->Args({1920, 1080})->Args({400, 300})->Unit(benchmark::kMicrosecond);
-}
-
-BENCHMARK(BM_Raw_XShmGetImage)->Apply(Areas);
-BENCHMARK(BM_Backend_Auto)->Apply(Areas);
-BENCHMARK(BM_Raw_XGetImage)->Apply(Areas);
-BENCHMARK(BM_Backend_GetImage)->Apply(Areas);
 
 }  // namespace
 
@@ -121,6 +169,8 @@ int main(int argc, char** argv) {
         }
         setenv("DISPLAY", server->name().c_str(), 1);
     }
+    KeepLargeBlocksInHeap();  // as the program does at start-up
+    Register();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     benchmark::RunSpecifiedBenchmarks();

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/race.h"
 #include "engine/event_maker.h"
 #include "engine/trace.h"
 #include "tests/vision/vision_support.h"
@@ -61,73 +62,6 @@ struct Scene {
 
 bool g_heap_tuned = false;
 
-double Milliseconds(const std::chrono::steady_clock::time_point& start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-// Processor time of the whole process, all threads.
-double ProcessMilliseconds() {
-    timespec now{};
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec * 1e-6;
-}
-
-struct Times {
-    double wall;  // what a user waits: the fast matcher works on two threads
-    double cpu;   // what it costs the machine, which other programs on it share
-};
-
-template <typename Work>
-Times Measure(Work work) {
-    const auto start = std::chrono::steady_clock::now();
-    const double cpu_start = ProcessMilliseconds();
-    work();
-    return {Milliseconds(start), ProcessMilliseconds() - cpu_start};
-}
-
-double Median(std::vector<double> values) {
-    std::nth_element(values.begin(), values.begin() + values.size() / 2, values.end());
-    return values[values.size() / 2];
-}
-
-// Times the contenders once per iteration, rotating which goes first, and reports each one's
-// median wall and processor time and the median ratio of the first one's wall time to every
-// other's.
-void Race(benchmark::State& state, const std::vector<std::string>& names,
-          const std::vector<std::function<bool()>>& contenders) {
-    for (const auto& run : contenders) {
-        if (!run()) state.SkipWithError("search failed");  // also plans and warms up
-    }
-    std::vector<std::vector<Times>> times(contenders.size());
-    std::size_t turn = 0;
-    for (auto _ : state) {
-        for (std::size_t k = 0; k < contenders.size(); ++k) {
-            const std::size_t c = (turn + k) % contenders.size();
-            times[c].push_back(Measure([&] {
-                if (!contenders[c]()) state.SkipWithError("search failed");
-            }));
-        }
-        ++turn;
-    }
-    if (times[0].empty()) return;
-    const auto median = [](const std::vector<Times>& of, double Times::*field) {
-        std::vector<double> values;
-        for (const Times& t : of) values.push_back(t.*field);
-        return Median(values);
-    };
-    for (std::size_t c = 0; c < contenders.size(); ++c) {
-        state.counters[names[c] + "_ms"] = median(times[c], &Times::wall);
-        state.counters[names[c] + "_cpu_ms"] = median(times[c], &Times::cpu);
-        if (c == 0) continue;
-        std::vector<double> ratios;
-        for (std::size_t i = 0; i < times[0].size(); ++i) {
-            ratios.push_back(times[0][i].wall / times[c][i].wall);
-        }
-        state.counters[names[0] + "/" + names[c]] = Median(ratios);
-    }
-}
-
 struct Pictures {
     cv::Mat picture;
     cv::Mat templ;
@@ -163,13 +97,13 @@ void MatchDefaultHeap(benchmark::State& state, const Area& area, int size) {
         return;
     }
     const Pictures p = Load(area, size);
-    Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p));
+    bench::Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p));
 }
 
 void MatchTunedHeap(benchmark::State& state, const Area& area, int size) {
     if (!g_heap_tuned) g_heap_tuned = KeepLargeBlocksInHeap();
     const Pictures p = Load(area, size);
-    Race(state, {"opencv", "fast"}, Matchers(p));
+    bench::Race(state, {"opencv", "fast"}, Matchers(p));
 }
 
 // The whole command on a fresh engine each time, as a script line runs.
@@ -186,9 +120,9 @@ void ImgClk(benchmark::State& state, Scene& scene, const Area& area, int size) {
         // Found and clicked: a move, a press and a release.
         return engine.Execute(line) == 0 && scene.desktop.events.size() == 3;
     };
-    Race(state, {"img_clk_opencv", "img_clk_fast"},
-         {[&] { return run(vision::MatcherKind::kOpenCv); },
-          [&] { return run(vision::MatcherKind::kFast); }});
+    bench::Race(state, {"img_clk_opencv", "img_clk_fast"},
+                {[&] { return run(vision::MatcherKind::kOpenCv); },
+                 [&] { return run(vision::MatcherKind::kFast); }});
 }
 
 // Processor time of this thread: the calibration runs on one thread, and time other programs

@@ -1,10 +1,15 @@
 #include "platform/bitmap.h"
 
+#include <utility>
+
 namespace platform {
 
-void Bitmap24::Allocate(std::int32_t w, std::int32_t h, bool bottom_up) {
+void Bitmap::Allocate(std::int32_t w, std::int32_t h, bool bottom_up) {
+    lent_.reset();
+    lent_size_ = 0;
     width = w;
     height = h;
+    bytes_per_pixel = 3;
     const std::ptrdiff_t stride = (static_cast<std::ptrdiff_t>(w) * 3 + 3) & ~std::ptrdiff_t{3};
     bytes.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
     if (bottom_up && h > 0) {
@@ -14,6 +19,18 @@ void Bitmap24::Allocate(std::int32_t w, std::int32_t h, bool bottom_up) {
         pitch = stride;
         top_row_offset = 0;
     }
+}
+
+void Bitmap::Lend(std::shared_ptr<const std::uint8_t> memory, std::size_t size, std::int32_t w,
+                  std::int32_t h, std::ptrdiff_t row_bytes, int pixel_bytes) {
+    bytes.clear();
+    lent_ = std::move(memory);
+    lent_size_ = size;
+    width = w;
+    height = h;
+    pitch = row_bytes;
+    top_row_offset = 0;
+    bytes_per_pixel = pixel_bytes;
 }
 
 }  // namespace platform

@@ -31,7 +31,7 @@ class InertDesktop final : public Desktop {
     bool IsKeyDown(std::uint8_t) override { return false; }
     void Pause(std::uint32_t) override {}
     Size ScreenSize() override { return {}; }
-    bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t, Bitmap24&) override {
+    bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t, Bitmap&) override {
         return false;
     }
     void ForEachWindow(const std::function<bool(WindowHandle)>&) override {}

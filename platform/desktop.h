@@ -41,7 +41,7 @@ class Desktop {
     // Copies width x height pixels whose top-left corner is the screen point (left, top).
     // Pixels outside the screen are black. False when no copy could be made.
     virtual bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
-                            std::int32_t height, Bitmap24& out) = 0;
+                            std::int32_t height, Bitmap& out) = 0;
 
     // Top-level windows in Z order, top first; visit returns false to stop early.
     virtual void ForEachWindow(const std::function<bool(WindowHandle)>& visit) = 0;

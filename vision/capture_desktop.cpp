@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 #include <opencv2/core.hpp>
+#include <opencv2/imgproc.hpp>
 
 #include "engine/event_maker.h"
 #include "engine/trace.h"
@@ -13,9 +14,10 @@ namespace {
 
 // True when every row the copy reads lies inside the bitmap's bytes, so that a malformed
 // bitmap from a backend can never make us read outside its buffer.
-bool RowsInside(const platform::Bitmap24& bitmap) {
-    const std::uint64_t size = bitmap.bytes.size();
-    const std::uint64_t row_bytes = static_cast<std::uint64_t>(bitmap.width) * 3;
+bool RowsInside(const platform::Bitmap& bitmap) {
+    const std::uint64_t size = bitmap.size();
+    const std::uint64_t row_bytes = static_cast<std::uint64_t>(bitmap.width) *
+                                    static_cast<std::uint64_t>(bitmap.bytes_per_pixel);
     const std::uint64_t stride = bitmap.pitch < 0 ? 0 - static_cast<std::uint64_t>(bitmap.pitch)
                                                   : static_cast<std::uint64_t>(bitmap.pitch);
     const auto gaps = static_cast<std::uint64_t>(bitmap.height) - 1;
@@ -29,15 +31,34 @@ bool RowsInside(const platform::Bitmap24& bitmap) {
 
 }  // namespace
 
-int ConvertToMat(cv::Mat* picture, const platform::Bitmap24& bitmap) {
-    if (bitmap.width <= 0 || bitmap.height <= 0 || !RowsInside(bitmap)) return 0;
+int ConvertToMat(cv::Mat* picture, const platform::Bitmap& bitmap) {
+    const int pixel_bytes = bitmap.bytes_per_pixel;
+    if (bitmap.width <= 0 || bitmap.height <= 0 || (pixel_bytes != 3 && pixel_bytes != 4) ||
+        !RowsInside(bitmap)) {
+        return 0;
+    }
     try {
         cv::Mat made(bitmap.height, bitmap.width, CV_8UC3);
-        const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width) * 3;
-        // The pitch is negative for a bottom-up bitmap: walking it from the top row down
-        // gives a picture whose first row is the top row.
-        for (int row = 0; row < bitmap.height; ++row) {
-            std::memcpy(made.ptr(row), bitmap.TopRow() + row * bitmap.pitch, row_bytes);
+        // The source is only read; OpenCV's headers take non-const memory.
+        auto* top = const_cast<std::uint8_t*>(bitmap.TopRow());
+        if (pixel_bytes == 4 && bitmap.pitch > 0) {
+            // Dropping the pad byte is the one pass over the pixels.
+            const cv::Mat padded(bitmap.height, bitmap.width, CV_8UC4, top,
+                                 static_cast<std::size_t>(bitmap.pitch));
+            cv::cvtColor(padded, made, cv::COLOR_BGRA2BGR);
+        } else {
+            // The pitch is negative for a bottom-up bitmap: walking it from the top row down
+            // gives a picture whose first row is the top row.
+            const std::size_t row_bytes = static_cast<std::size_t>(bitmap.width) * 3;
+            for (int row = 0; row < bitmap.height; ++row) {
+                std::uint8_t* source = top + row * bitmap.pitch;
+                if (pixel_bytes == 3) {
+                    std::memcpy(made.ptr(row), source, row_bytes);
+                } else {
+                    cv::cvtColor(cv::Mat(1, bitmap.width, CV_8UC4, source), made.row(row),
+                                 cv::COLOR_BGRA2BGR);
+                }
+            }
         }
         *picture = std::move(made);
         return 1;
@@ -61,7 +82,7 @@ bool CEvent_Maker::CaptureDesktop(cv::Mat* picture, const platform::Rect& area) 
                   static_cast<long long>(height));
     if (width <= 0 || height <= 0) return false;
 
-    platform::Bitmap24 bitmap;
+    platform::Bitmap bitmap;
     // A failed copy would leave a black picture that could still "match"; it is a failure.
     if (!desktop.CopyScreen(area.left, area.top, static_cast<std::int32_t>(width),
                             static_cast<std::int32_t>(height), bitmap)) {

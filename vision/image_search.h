@@ -12,7 +12,7 @@ class Mat;
 
 // Copies a screen bitmap into a new 8-bit BGR picture, top row first, one block copy per row.
 // 1 when the picture was made and stored, 0 otherwise (nothing stored).
-int ConvertToMat(cv::Mat* picture, const platform::Bitmap24& bitmap);
+int ConvertToMat(cv::Mat* picture, const platform::Bitmap& bitmap);
 
 // The platform's folder separator: '/' on Linux, '\\' on Windows. Every template path, in the
 // file access and in every text that shows it, is built with it.

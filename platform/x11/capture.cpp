@@ -10,6 +10,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <vector>
 
 #include "platform/x11/display.h"
 #include "platform/x11/x11_desktop.h"
@@ -46,121 +47,144 @@ int DropPadFast(const std::uint8_t*, int, std::uint8_t*) {
 }
 #endif
 
-struct ImageDestroyer {
-    void operator()(XImage* image) const {
-        if (image) XDestroyImage(image);
-    }
-};
-using ImagePtr = std::unique_ptr<XImage, ImageDestroyer>;
-
 class GetImageCapturer final : public Capturer {
   public:
     GetImageCapturer(Display* display, Window root) : display_(display), root_(root) {}
 
-    const XImage* Grab(int x, int y, int w, int h) override {
-        image_.reset();
+    std::shared_ptr<const XImage> Grab(int x, int y, int w, int h) override {
         ErrorTrap trap(display_);
-        image_.reset(XGetImage(display_, root_, x, y, static_cast<unsigned>(w),
-                               static_cast<unsigned>(h), AllPlanes, ZPixmap));
-        if (trap.Failed()) image_.reset();
-        return image_.get();
+        std::shared_ptr<XImage> image(XGetImage(display_, root_, x, y, static_cast<unsigned>(w),
+                                                static_cast<unsigned>(h), AllPlanes, ZPixmap),
+                                      [](XImage* made) {
+                                          if (made) XDestroyImage(made);
+                                      });
+        if (trap.Failed() || !image->data) return nullptr;
+        return image;
     }
     const char* name() const override { return "XGetImage"; }
 
   private:
     Display* display_;
     Window root_;
-    ImagePtr image_;
 };
 
-// A segment that the server has attached too. It is marked for removal as soon as both
-// sides hold it, so the system frees it even when we end without detaching.
+// One shared segment and the image header over it. Only the client side is undone here: the
+// capturer detaches the server before it lets go, and a copy lent out may still read it.
+struct ShmImage {
+    XShmSegmentInfo info{};  // the header points at it: this object never moves
+    XImage* image = nullptr;
+    std::size_t capacity = 0;
+
+    ShmImage() = default;
+    ShmImage(const ShmImage&) = delete;
+    ShmImage& operator=(const ShmImage&) = delete;
+    ~ShmImage() {
+        if (image) {
+            // The data is the segment, which XDestroyImage must not free.
+            image->data = nullptr;
+            XDestroyImage(image);
+        }
+        if (info.shmaddr) shmdt(info.shmaddr);
+    }
+};
+
+// Copies through segments the server writes into. A segment is marked for removal as soon as
+// both sides hold it, so the system frees it even when we end without detaching. A copy lent
+// out holds its segment; the next grab takes another one that nobody holds, so a few are kept.
 class ShmCapturer final : public Capturer {
   public:
     ShmCapturer(Display* display, Window root, Visual* visual, int depth)
         : display_(display), root_(root), visual_(visual), depth_(depth) {}
     ~ShmCapturer() override {
-        image_.reset();
-        Release();
+        while (!segments_.empty()) Drop(segments_.size() - 1);
     }
 
-    // Makes the segment hold at least bytes; false when the server will not share it.
-    bool Reserve(std::size_t bytes) {
-        if (bytes <= size_) return true;
-        Release();
-        info_ = {};
-        info_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
-        if (info_.shmid < 0) return false;
-        void* address = shmat(info_.shmid, nullptr, 0);
-        if (address == reinterpret_cast<void*>(-1)) {
-            shmctl(info_.shmid, IPC_RMID, nullptr);
-            return false;
+    // A segment nobody else holds, of at least bytes; null when the server will not share one.
+    std::shared_ptr<ShmImage> Reserve(std::size_t bytes) {
+        for (const auto& segment : segments_) {
+            if (segment.use_count() == 1 && segment->capacity >= bytes) return segment;
         }
-        info_.shmaddr = static_cast<char*>(address);
-        info_.readOnly = False;
+        // Too small or all held: make room by letting go of one that is free, else the oldest.
+        if (segments_.size() >= kMaxSegments) {
+            std::size_t drop = 0;
+            for (std::size_t i = 0; i < segments_.size(); ++i) {
+                if (segments_[i].use_count() == 1) {
+                    drop = i;
+                    break;
+                }
+            }
+            Drop(drop);
+        }
+        auto made = std::make_shared<ShmImage>();
+        XShmSegmentInfo& info = made->info;
+        info.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        if (info.shmid < 0) return nullptr;
+        void* address = shmat(info.shmid, nullptr, 0);
+        if (address == reinterpret_cast<void*>(-1)) {
+            shmctl(info.shmid, IPC_RMID, nullptr);
+            return nullptr;
+        }
+        info.shmaddr = static_cast<char*>(address);
+        info.readOnly = False;
         bool attached;
         {
             ErrorTrap trap(display_);
-            attached = XShmAttach(display_, &info_) && !trap.Failed();
+            attached = XShmAttach(display_, &info) && !trap.Failed();
         }
-        shmctl(info_.shmid, IPC_RMID, nullptr);
-        if (!attached) {
-            shmdt(info_.shmaddr);
-            info_ = {};
-            return false;
-        }
-        size_ = bytes;
-        return true;
+        shmctl(info.shmid, IPC_RMID, nullptr);
+        if (!attached) return nullptr;
+        made->capacity = bytes;
+        segments_.push_back(made);
+        return made;
     }
 
-    const XImage* Grab(int x, int y, int w, int h) override {
-        if (!image_ || image_->width != w || image_->height != h) {
-            image_.reset(XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap,
-                                         nullptr, &info_, static_cast<unsigned>(w),
-                                         static_cast<unsigned>(h)));
-            if (!image_) return nullptr;
-            const auto bytes =
-                static_cast<std::size_t>(image_->bytes_per_line) * static_cast<std::size_t>(h);
-            if (!Reserve(bytes)) {
-                image_.reset();
-                return nullptr;
+    std::shared_ptr<const XImage> Grab(int x, int y, int w, int h) override {
+        // The row length comes from a header: make one before choosing the segment.
+        XImage* probe =
+            XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                            nullptr, static_cast<unsigned>(w), static_cast<unsigned>(h));
+        if (!probe) return nullptr;
+        const auto bytes =
+            static_cast<std::size_t>(probe->bytes_per_line) * static_cast<std::size_t>(h);
+        XDestroyImage(probe);
+        const std::shared_ptr<ShmImage> segment = Reserve(bytes);
+        if (!segment) return nullptr;
+        XImage*& image = segment->image;
+        if (!image || image->width != w || image->height != h) {
+            if (image) {
+                image->data = nullptr;
+                XDestroyImage(image);
             }
-            image_->data = info_.shmaddr;
+            image =
+                XShmCreateImage(display_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr,
+                                &segment->info, static_cast<unsigned>(w), static_cast<unsigned>(h));
+            if (!image) return nullptr;
+            image->data = segment->info.shmaddr;
         }
         ErrorTrap trap(display_);
-        const Bool ok = XShmGetImage(display_, root_, image_.get(), x, y, AllPlanes);
-        return ok && !trap.Failed() ? image_.get() : nullptr;
+        const Bool ok = XShmGetImage(display_, root_, image, x, y, AllPlanes);
+        if (!ok || trap.Failed()) return nullptr;
+        return {segment, image};
     }
     const char* name() const override { return "MIT-SHM"; }
 
   private:
-    // The image's data is the segment, which XDestroyImage must not free.
-    struct ShmImageDestroyer {
-        void operator()(XImage* image) const {
-            if (!image) return;
-            image->data = nullptr;
-            XDestroyImage(image);
-        }
-    };
+    static constexpr std::size_t kMaxSegments = 3;
 
-    void Release() {
-        if (size_ == 0) return;
+    // The server lets go of the segment; a copy lent out may still read it.
+    void Drop(std::size_t index) {
         {
             ErrorTrap trap(display_);
-            XShmDetach(display_, &info_);
+            XShmDetach(display_, &segments_[index]->info);
         }
-        shmdt(info_.shmaddr);
-        info_ = {};
-        size_ = 0;
+        segments_.erase(segments_.begin() + static_cast<std::ptrdiff_t>(index));
     }
 
     Display* display_;
     Window root_;
     Visual* visual_;
     int depth_;
-    XShmSegmentInfo info_{};
-    std::size_t size_ = 0;
-    std::unique_ptr<XImage, ShmImageDestroyer> image_;
+    std::vector<std::shared_ptr<ShmImage>> segments_;
 };
 
 struct Channel {
@@ -208,13 +232,17 @@ bool CanConvert(const XImage& image) {
     return true;
 }
 
+bool IsPaddedBgr(const XImage& image) {
+    return image.format == ZPixmap && image.bits_per_pixel == 32 && image.byte_order == LSBFirst &&
+           image.red_mask == 0xff0000 && image.green_mask == 0xff00 && image.blue_mask == 0xff;
+}
+
 void ConvertRow(const XImage& image, int row, int count, std::uint8_t* bgr) {
     const auto* src = reinterpret_cast<const std::uint8_t*>(image.data) +
                       static_cast<std::ptrdiff_t>(row) * image.bytes_per_line;
     const int bpp = image.bits_per_pixel;
     const bool lsb = image.byte_order == LSBFirst;
-    if (bpp == 32 && lsb && image.red_mask == 0xff0000 && image.green_mask == 0xff00 &&
-        image.blue_mask == 0xff) {
+    if (IsPaddedBgr(image)) {
         // The usual layout: the bytes are already blue, green, red, pad. Copying four bytes
         // and stepping three lets the compiler use plain 32-bit moves; the last pixel of the
         // row gets three bytes, as the destination may end there.
@@ -243,55 +271,84 @@ const char* X11Desktop::capture_method() const {
     return capturer_->name();
 }
 
+namespace {
+
+// The part of an area that lies inside a screen; empty when none does.
+struct Inside {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+
+    Inside(Size screen, std::int32_t left, std::int32_t top, std::int32_t w, std::int32_t h) {
+        // In 64 bits: left + w may not fit in 32.
+        const std::int64_t x0 = std::clamp<std::int64_t>(left, 0, screen.width);
+        const std::int64_t y0 = std::clamp<std::int64_t>(top, 0, screen.height);
+        const std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t{left} + w, 0, screen.width);
+        const std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t{top} + h, 0, screen.height);
+        x = static_cast<int>(x0);
+        y = static_cast<int>(y0);
+        width = static_cast<int>(std::max<std::int64_t>(0, x1 - x0));
+        height = static_cast<int>(std::max<std::int64_t>(0, y1 - y0));
+    }
+    bool empty() const { return width == 0 || height == 0; }
+};
+
+}  // namespace
+
 bool X11Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
-                            std::int32_t height, Bitmap24& out) {
+                            std::int32_t height, Bitmap& out) {
     if (Gone()) return false;
     Tidy();
     // Limit a single copy to what a screen can plausibly hold, so absurd sizes fail cleanly
     // instead of asking for gigabytes.
     constexpr std::int64_t kMaxPixels = std::int64_t{1} << 28;
     if (width <= 0 || height <= 0 || std::int64_t{width} * height > kMaxPixels) return false;
-    const Size screen = ScreenSize();
-    if (screen.width <= 0 || screen.height <= 0) return false;
+    // A segment this bitmap still holds from an earlier copy can then be written again.
+    out.Reset();
 
-    // The part inside the screen, in 64 bits: left + width may not fit in 32.
-    const std::int64_t x0 = std::clamp<std::int64_t>(left, 0, screen.width);
-    const std::int64_t y0 = std::clamp<std::int64_t>(top, 0, screen.height);
-    const std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t{left} + width, 0, screen.width);
-    const std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t{top} + height, 0, screen.height);
-    const int inside_w = static_cast<int>(std::max<std::int64_t>(0, x1 - x0));
-    const int inside_h = static_cast<int>(std::max<std::int64_t>(0, y1 - y0));
-
-    const XImage* image = nullptr;
-    if (inside_w > 0 && inside_h > 0) {
-        image = capturer_->Grab(static_cast<int>(x0), static_cast<int>(y0), inside_w, inside_h);
-        if (!image || !CanConvert(*image)) return false;
+    // The screen size seen last saves a round trip: an area inside it is inside the screen,
+    // unless the screen has shrunk since, and then the server refuses and we ask anew. An area
+    // that reaches past it is measured against the screen as it is now.
+    Inside inside(screen_, left, top, width, height);
+    const bool whole = inside.width == width && inside.height == height;
+    if (!whole) {
+        screen_ = ScreenSize();
+        inside = Inside(screen_, left, top, width, height);
+    }
+    std::shared_ptr<const XImage> image;
+    if (!inside.empty()) {
+        image = capturer_->Grab(inside.x, inside.y, inside.width, inside.height);
+        if (!image && whole) {
+            screen_ = ScreenSize();
+            inside = Inside(screen_, left, top, width, height);
+            if (!inside.empty()) {
+                image = capturer_->Grab(inside.x, inside.y, inside.width, inside.height);
+            }
+        }
+        if (!inside.empty() && (!image || !CanConvert(*image))) return false;
     }
 
-    // Every byte of each row is written below, so the buffer is resized, not cleared.
-    const std::size_t stride = (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+    if (image && inside.width == width && inside.height == height && IsPaddedBgr(*image)) {
+        // The usual case: the server's pixels are lent as they are, with no pass over them.
+        const auto* pixels = reinterpret_cast<const std::uint8_t*>(image->data);
+        const auto size =
+            static_cast<std::size_t>(image->bytes_per_line) * static_cast<std::size_t>(height);
+        out.Lend(std::shared_ptr<const std::uint8_t>(image, pixels), size, width, height,
+                 image->bytes_per_line, 4);
+        return true;
+    }
+
     try {
-        out.bytes.resize(stride * static_cast<std::size_t>(height));
+        out.Allocate(width, height, false);  // black where the screen does not reach
     } catch (const std::bad_alloc&) {
         return false;
     }
-    out.width = width;
-    out.height = height;
-    out.pitch = static_cast<std::ptrdiff_t>(stride);
-    out.top_row_offset = 0;
-
-    const std::size_t black_left = static_cast<std::size_t>(x0 - left) * 3;
-    const std::size_t copied = static_cast<std::size_t>(inside_w) * 3;
-    for (std::int32_t row = 0; row < height; ++row) {
-        std::uint8_t* dst = out.bytes.data() + stride * static_cast<std::size_t>(row);
-        const std::int64_t y = std::int64_t{top} + row;
-        if (!image || y < y0 || y >= y1) {
-            std::memset(dst, 0, stride);
-            continue;
-        }
-        std::memset(dst, 0, black_left);
-        ConvertRow(*image, static_cast<int>(y - y0), inside_w, dst + black_left);
-        std::memset(dst + black_left + copied, 0, stride - black_left - copied);
+    if (!image) return true;
+    const std::size_t black_left = static_cast<std::size_t>(inside.x - std::int64_t{left}) * 3;
+    for (int row = 0; row < inside.height; ++row) {
+        const std::int64_t out_row = std::int64_t{inside.y} - top + row;
+        ConvertRow(*image, row, inside.width, out.TopRow() + out_row * out.pitch + black_left);
     }
     return true;
 }

@@ -14,9 +14,9 @@ class Capturer {
   public:
     virtual ~Capturer() = default;
     // The w x h pixels at (x, y), a rectangle that must lie inside the root window; null when
-    // the server refused (the screen shrank meanwhile, for instance). Valid until the next
-    // call.
-    virtual const XImage* Grab(int x, int y, int w, int h) = 0;
+    // the server refused (the screen shrank meanwhile, for instance). The image stays as it is
+    // for as long as it is held.
+    virtual std::shared_ptr<const XImage> Grab(int x, int y, int w, int h) = 0;
     virtual const char* name() const = 0;
 };
 
@@ -26,6 +26,8 @@ std::unique_ptr<Capturer> MakeGetImageCapturer(Display* display, Window root);
 
 // True for the images ConvertRow reads: TrueColor-style masks, 16, 24 or 32 bits a pixel.
 bool CanConvert(const XImage& image);
+// True for the layout a copy can lend as it is: blue, green, red and a pad byte a pixel.
+bool IsPaddedBgr(const XImage& image);
 // Writes count pixels of one image row, from column 0, as blue, green, red bytes.
 void ConvertRow(const XImage& image, int row, int count, std::uint8_t* bgr);
 

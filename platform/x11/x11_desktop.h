@@ -46,7 +46,7 @@ class X11Desktop final : public Desktop {
     void Pause(std::uint32_t ms) override;
     Size ScreenSize() override;
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                    Bitmap24& out) override;
+                    Bitmap& out) override;
 
     // Every child of the root window, mapped or not, as EnumWindows lists every top-level
     // window; a handle is that child, the frame when a window manager has reparented.
@@ -89,6 +89,7 @@ class X11Desktop final : public Desktop {
     Atoms atoms_;
     std::unique_ptr<Keymap> keymap_;
     std::unique_ptr<Capturer> capturer_;
+    Size screen_;  // as last asked; copies inside it need not ask again
     // The key code each virtual key was pressed with, so its release uses the same code.
     std::array<KeyCode, 256> pressed_code_{};
     // Frame to client, filled during one ForEachWindow only.

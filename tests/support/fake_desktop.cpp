@@ -51,7 +51,7 @@ void FakeDesktop::Pause(std::uint32_t ms) {
 }
 
 bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
-                             std::int32_t height, platform::Bitmap24& out) {
+                             std::int32_t height, platform::Bitmap& out) {
     if (copy_fails_ || width <= 0 || height <= 0) return false;
     out.Allocate(width, height, bottom_up_);
     for (std::int32_t row = 0; row < height; ++row) {

@@ -65,7 +65,7 @@ class FakeDesktop : public platform::Desktop {
     void Pause(std::uint32_t ms) override;
     platform::Size ScreenSize() override { return {width_, height_}; }
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
-                    platform::Bitmap24& out) override;
+                    platform::Bitmap& out) override;
     void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
     std::string WindowTitle(platform::WindowHandle window) override;
     bool IsWindowMinimised(platform::WindowHandle window) override;

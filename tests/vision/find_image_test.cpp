@@ -46,13 +46,52 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
 }
 
 TEST(ConvertToMat, StoresNothingForABitmapWithoutRowsOrTooShort) {
-    platform::Bitmap24 empty, cut;
+    platform::Bitmap empty, cut, odd;
     cut.Allocate(5, 4, true);
     cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
+    odd.Allocate(5, 4, false);
+    odd.bytes_per_pixel = 2;
     cv::Mat picture;
     EXPECT_EQ(ConvertToMat(&picture, empty), 0);
     EXPECT_EQ(ConvertToMat(&picture, cut), 0);
+    EXPECT_EQ(ConvertToMat(&picture, odd), 0);
     EXPECT_TRUE(picture.empty());
+}
+
+// Four-byte pixels lent by a backend lose their pad byte, top-down or bottom-up, and a lent
+// buffer too short for its rows is refused.
+TEST(ConvertToMat, DropsThePadByteOfLentPixels) {
+    const int width = 3;
+    const int height = 2;
+    const std::ptrdiff_t row_bytes = width * 4 + 4;  // rows padded beyond the pixels
+    std::shared_ptr<std::uint8_t> memory(new std::uint8_t[row_bytes * height],
+                                         std::default_delete<std::uint8_t[]>());
+    for (int i = 0; i < row_bytes * height; ++i) memory.get()[i] = static_cast<std::uint8_t>(i);
+    cv::Mat expected(height, width, CV_8UC3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint8_t* p = memory.get() + y * row_bytes + x * 4;
+            expected.at<cv::Vec3b>(y, x) = {p[0], p[1], p[2]};
+        }
+    }
+    const std::size_t size = static_cast<std::size_t>(row_bytes * height);
+    for (const bool bottom_up : {false, true}) {
+        platform::Bitmap lent;
+        lent.Lend(memory, size, width, height, row_bytes, 4);
+        cv::Mat want = expected.clone();
+        if (bottom_up) {
+            lent.pitch = -row_bytes;
+            lent.top_row_offset = static_cast<std::size_t>(row_bytes);
+            cv::flip(expected, want, 0);
+        }
+        cv::Mat picture;
+        ASSERT_EQ(ConvertToMat(&picture, lent), 1) << bottom_up;
+        EXPECT_EQ(cv::norm(picture, want, cv::NORM_INF), 0) << bottom_up;
+    }
+    platform::Bitmap short_rows;
+    short_rows.Lend(memory, size - 5, width, height, row_bytes, 4);  // last pixel cut
+    cv::Mat picture;
+    EXPECT_EQ(ConvertToMat(&picture, short_rows), 0);
 }
 
 // Searches the area for template 1; the out-places must stay untouched when it fails.

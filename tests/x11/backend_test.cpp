@@ -52,7 +52,7 @@ TEST(X11ConnectionLoss, EveryCallFailsSafelyAndTheLossIsReported) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
     EXPECT_EQ(desktop.Lost(), "lost the connection to X display \"" + name + "\"");
 
-    platform::Bitmap24 copy;
+    platform::Bitmap copy;
     EXPECT_FALSE(desktop.CopyScreen(0, 0, 8, 8, copy));
     EXPECT_EQ(desktop.ScreenSize().width, 0);
     int windows = 0;
@@ -233,7 +233,7 @@ class UserStopsDuringWait final : public platform::Desktop {
     }
     platform::Size ScreenSize() override { return real_.ScreenSize(); }
     bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                    platform::Bitmap24&) override {
+                    platform::Bitmap&) override {
         return false;
     }
     void ForEachWindow(const std::function<bool(platform::WindowHandle)>&) override {}

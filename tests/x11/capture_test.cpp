@@ -37,16 +37,40 @@ TEST_P(X11Capture, CopiesEqualTheScreenAndAreBlackBeyondIt) {
     for (const auto& a : areas) {
         SCOPED_TRACE(testing::Message()
                      << a.left << "," << a.top << " " << a.width << "x" << a.height);
-        platform::Bitmap24 copy;
+        platform::Bitmap copy;
         ASSERT_TRUE(s_.desktop->CopyScreen(a.left, a.top, a.width, a.height, copy));
         ASSERT_EQ(copy.width, a.width);
         ASSERT_EQ(copy.height, a.height);
         EXPECT_EQ(Mismatches(copy, PatternOrBlack(a.left, a.top, 640, 480)), 0);
     }
-    platform::Bitmap24 none;
+    platform::Bitmap none;
     for (const auto& [w, h] : {std::pair{0, 10}, {10, 0}, {-1, 10}, {INT_MAX, INT_MAX}}) {
         EXPECT_FALSE(s_.desktop->CopyScreen(0, 0, w, h, none)) << w << "x" << h;
     }
+}
+
+// A copy still held keeps its pixels while later copies of a changed screen are made.
+TEST_P(X11Capture, AHeldCopyKeepsItsPixels) {
+    ShowPattern(s_.display());
+    platform::Bitmap before;
+    ASSERT_TRUE(s_.desktop->CopyScreen(0, 0, 640, 480, before));
+
+    Display* d = s_.display();
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = 0x123456;
+    const Window cover =
+        XCreateWindow(d, DefaultRootWindow(d), 0, 0, 640, 480, 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(d, cover);
+    XSync(d, False);
+    for (int i = 0; i < 2; ++i) {  // twice: the second reuses what the first made
+        platform::Bitmap after;
+        ASSERT_TRUE(s_.desktop->CopyScreen(0, 0, 640, 480, after));
+        EXPECT_EQ(Mismatches(after, [](int, int) { return Rgb{0x12, 0x34, 0x56}; }), 0);
+    }
+    EXPECT_EQ(Mismatches(before, PatternOrBlack(0, 0, 640, 480)), 0);
+    XDestroyWindow(d, cover);
 }
 
 // The logo on the screen equals the picture the target saves, which scripts use as template.
@@ -64,7 +88,7 @@ TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
     std::string error;
     auto target = TargetWindow::Start(*s_.server, {"--position", "200,120"}, &error);
     ASSERT_TRUE(target) << error;
-    platform::Bitmap24 copy;
+    platform::Bitmap copy;
     ASSERT_TRUE(s_.desktop->CopyScreen(216, 136, 64, 64, copy));
     EXPECT_EQ(Mismatches(copy,
                          [&](int x, int y) {
@@ -107,7 +131,7 @@ TEST_P(X11Capture, CopiesCompleteWhileTheScreenKeepsChanging) {
     int failures = 0;
     for (int i = 0; i < 60; ++i) {
         const auto& a = areas[i % std::size(areas)];
-        platform::Bitmap24 copy;
+        platform::Bitmap copy;
         const bool copied = s_.desktop->CopyScreen(a.left, a.top, a.width, a.height, copy) &&
                             copy.width == a.width && copy.height == a.height;
         int x = 0;

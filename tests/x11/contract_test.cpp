@@ -116,13 +116,13 @@ TYPED_TEST(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges) {
         int left, top, width, height;
     } areas[] = {{0, 0, kWidth, kHeight}, {-3, -2, 8, 6}, {kWidth - 4, kHeight - 3, 9, 7}};
     for (const auto& a : areas) {
-        platform::Bitmap24 copy;
+        platform::Bitmap copy;
         ASSERT_TRUE(desktop.CopyScreen(a.left, a.top, a.width, a.height, copy));
         ASSERT_EQ(copy.width, a.width);
         ASSERT_EQ(copy.height, a.height);
         EXPECT_EQ(Mismatches(copy, PatternOrBlack(a.left, a.top, kWidth, kHeight)), 0);
     }
-    platform::Bitmap24 none;
+    platform::Bitmap none;
     EXPECT_FALSE(desktop.CopyScreen(0, 0, 0, 5, none));
     EXPECT_FALSE(desktop.CopyScreen(0, 0, 5, -1, none));
 }

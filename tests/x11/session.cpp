@@ -67,11 +67,11 @@ void ShowPattern(Display* display) {
     XSync(display, False);
 }
 
-int Mismatches(const platform::Bitmap24& copy, const std::function<Rgb(int, int)>& want) {
+int Mismatches(const platform::Bitmap& copy, const std::function<Rgb(int, int)>& want) {
     int misses = 0;
     for (int y = 0; y < copy.height; ++y) {
         for (int x = 0; x < copy.width; ++x) {
-            const std::uint8_t* p = copy.TopRow() + y * copy.pitch + x * 3;
+            const std::uint8_t* p = copy.TopRow() + y * copy.pitch + x * copy.bytes_per_pixel;
             const Rgb got{p[2], p[1], p[0]};
             const Rgb expected = want(x, y);
             if (got != expected && ++misses <= 3) {

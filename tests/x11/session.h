@@ -43,7 +43,7 @@ Rgb PatternPixel(int x, int y);
 // pixel (x, y); returns once it is on the screen.
 void ShowPattern(Display* display);
 // The number of pixels of the copy that differ from want(column, row); reports the first few.
-int Mismatches(const platform::Bitmap24& copy, const std::function<Rgb(int, int)>& want);
+int Mismatches(const platform::Bitmap& copy, const std::function<Rgb(int, int)>& want);
 // want for a copy of the area at (left, top) of the pattern on a width x height screen.
 std::function<Rgb(int, int)> PatternOrBlack(int left, int top, int width, int height);
 
