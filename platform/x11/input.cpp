@@ -1,5 +1,3 @@
-#include "platform/x11/input.h"
-
 #include <X11/extensions/XTest.h>
 
 #include <algorithm>
@@ -7,17 +5,12 @@
 #include <thread>
 
 #include "engine/stop_request.h"
+#include "platform/absolute_position.h"
 #include "platform/virtual_keys.h"
 #include "platform/x11/keymap.h"
 #include "platform/x11/x11_desktop.h"
 
 namespace platform::x11 {
-
-std::int32_t PixelFromAbsolute(std::uint32_t d, std::int32_t size) {
-    if (size <= 0) return 0;
-    const std::int64_t pixel = (std::int64_t{d} * size + 32767) / 65535;
-    return static_cast<std::int32_t>(std::min<std::int64_t>(pixel, size - 1));
-}
 
 void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
     if (Gone()) return;

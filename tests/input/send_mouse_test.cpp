@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine/event_maker.h"
+#include "platform/absolute_position.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 
@@ -35,6 +36,30 @@ TEST(SendMouse, NormalisesToTheAbsoluteSpaceWithTruncation) {
         EXPECT_EQ(desktop.events[0], InputEvent::Mouse(mouse::kMove | mouse::kAbsolute, c.dx, c.dy))
             << c.w << "x" << c.h << " at " << c.x << "," << c.y;
     }
+}
+
+// Every pixel a script names comes back from the value SendMouse sends, both as X maps it and
+// after the Windows backend's conversion, which Windows maps with a floor.
+TEST(AbsolutePosition, EveryPixelRoundTripsOnXAndOnWindows) {
+    for (const std::int32_t size : {1, 2, 3, 7, 640, 800, 1080, 1366, 1920, 2560, 4096, 7680}) {
+        FakeDesktop desktop(size, 1);
+        int misses = 0;
+        for (std::int32_t p = 0; p < size; ++p) {
+            desktop.events.clear();
+            CEvent_Maker().SendMouse(4, static_cast<std::uint32_t>(p), 0);
+            const std::uint32_t d = desktop.events.at(0).dx;
+            const std::int32_t on_x = platform::PixelFromAbsolute(d, size);
+            const std::uint32_t sent = platform::WindowsAbsoluteFromPixel(on_x, size);
+            const auto on_windows = static_cast<std::int32_t>(std::uint64_t{sent} * size / 65536);
+            if ((on_x != p || on_windows != p || sent > 65535) && ++misses <= 3) {
+                ADD_FAILURE() << "size " << size << " pixel " << p << ": X " << on_x << ", Windows "
+                              << on_windows;
+            }
+        }
+    }
+    // Beyond the screen: the last pixel, never past it.
+    EXPECT_EQ(platform::PixelFromAbsolute(65535, 1920), 1919);
+    EXPECT_EQ(platform::WindowsAbsoluteFromPixel(5000, 1920) * 1920ull / 65536, 1919u);
 }
 
 TEST(SendMouse, ButtonCodesSendTheirEventsAndIgnoreCoordinates) {
