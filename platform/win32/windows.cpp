@@ -1,0 +1,53 @@
+#include <string>
+
+#include "platform/win32/win32_desktop.h"
+
+namespace platform::win32 {
+namespace {
+
+struct Visit {
+    const std::function<bool(WindowHandle)>* visit;
+};
+
+BOOL CALLBACK EachWindow(HWND window, LPARAM context) {
+    const Visit& v = *reinterpret_cast<const Visit*>(context);
+    return (*v.visit)(reinterpret_cast<std::uintptr_t>(window)) ? TRUE : FALSE;
+}
+
+}  // namespace
+
+HWND HandleOf(WindowHandle window) {
+    return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(window));
+}
+
+void Win32Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
+    Visit v{&visit};
+    EnumWindows(&EachWindow, reinterpret_cast<LPARAM>(&v));
+}
+
+std::string Win32Desktop::WindowTitle(WindowHandle window) {
+    const HWND handle = HandleOf(window);
+    const int length = GetWindowTextLengthW(handle);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
+    const int got = GetWindowTextW(handle, wide.data(), length + 1);
+    if (got <= 0) return {};
+    const int bytes =
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, nullptr, 0, nullptr, nullptr);
+    if (bytes <= 0) return {};
+    std::string utf8(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, utf8.data(), bytes, nullptr, nullptr);
+    return utf8;
+}
+
+bool Win32Desktop::IsWindowMinimised(WindowHandle window) {
+    return IsIconic(HandleOf(window)) != 0;
+}
+
+std::optional<Rect> Win32Desktop::WindowRect(WindowHandle window) {
+    RECT r{};
+    if (!GetWindowRect(HandleOf(window), &r)) return std::nullopt;
+    return Rect{r.left, r.top, r.right, r.bottom};
+}
+
+}  // namespace platform::win32
