@@ -1,6 +1,5 @@
 #include <wx/app.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -13,8 +12,32 @@
 #include "vision/allocator_tuning.h"
 #include "vision/matcher.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <csignal>
+#endif
+
 namespace {
 
+#ifdef _WIN32
+// Ctrl+C, Ctrl+Break and closing the console stop the run before its next line.
+BOOL WINAPI OnConsoleStop(DWORD) {
+    stop_request::Raise();
+    return TRUE;
+}
+
+void InstallStopSignals() {
+    SetConsoleCtrlHandler(&OnConsoleStop, TRUE);
+}
+
+// The program is built for the console, for --run. Started from Explorer for the dialog, it
+// lets go of the console window that was made for it alone.
+void LeaveOwnConsole() {
+    DWORD processes[2];
+    if (GetConsoleProcessList(processes, 2) == 1) FreeConsole();
+}
+#else
 extern "C" void OnStopSignal(int) {
     stop_request::Raise();
 }
@@ -28,6 +51,9 @@ void InstallStopSignals() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
 }
+
+void LeaveOwnConsole() {}
+#endif
 
 // RAVELKIN_MATCHER=opencv makes every search use OpenCV's matchTemplate, in the dialog too;
 // the runner's --matcher overrides it.
@@ -53,6 +79,7 @@ int main(int argc, char** argv) {
         std::vector<std::string> args(argv + 1, argv + argc);
         return RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop);
     }
+    LeaveOwnConsole();
     wxEntry(argc, argv);
     // wxEntry reports failure also when the dialog ran and start-up asked to end afterwards.
     return MainDialogRan() ? kExitCompleted : kExitNoDesktop;
