@@ -34,13 +34,14 @@
 #include <string>
 #include <vector>
 
+#include "examples/target_window/logo.h"
+
 namespace {
+
+using namespace target_logo;
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 160;
-constexpr int kLogoX = 16;
-constexpr int kLogoY = 16;
-constexpr int kLogoSize = 64;
 constexpr int kFieldX = 16;
 constexpr int kFieldY = 100;
 constexpr int kFieldWidth = 288;
@@ -50,56 +51,6 @@ volatile std::sig_atomic_t g_quit = 0;
 
 void OnSignal(int) {
     g_quit = 1;
-}
-
-struct Rgb {
-    std::uint8_t r, g, b;
-};
-
-// A pattern that occurs nowhere else: colour ramps crossed with an XOR texture, in a frame.
-Rgb LogoPixel(int x, int y, bool clicked) {
-    if (x < 2 || y < 2 || x >= kLogoSize - 2 || y >= kLogoSize - 2) {
-        return clicked ? Rgb{0xE0, 0x20, 0x20} : Rgb{0x20, 0x20, 0x60};
-    }
-    return {static_cast<std::uint8_t>(x * 4), static_cast<std::uint8_t>(y * 4),
-            static_cast<std::uint8_t>(((x ^ y) & 0x1F) * 8)};
-}
-
-void PutLe(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-}
-
-bool SaveLogo(const char* path) {
-    const std::uint32_t row = (kLogoSize * 3 + 3) & ~3u;
-    const std::uint32_t pixels = row * kLogoSize;
-    std::vector<std::uint8_t> bmp;
-    bmp.push_back('B');
-    bmp.push_back('M');
-    PutLe(bmp, 14 + 40 + pixels, 4);  // file size
-    PutLe(bmp, 0, 4);
-    PutLe(bmp, 14 + 40, 4);  // offset of the pixels
-    PutLe(bmp, 40, 4);       // BITMAPINFOHEADER
-    PutLe(bmp, kLogoSize, 4);
-    PutLe(bmp, kLogoSize, 4);  // positive height: bottom row first
-    PutLe(bmp, 1, 2);
-    PutLe(bmp, 24, 2);
-    PutLe(bmp, 0, 4);  // no compression
-    PutLe(bmp, pixels, 4);
-    PutLe(bmp, 2835, 4);  // 72 dpi
-    PutLe(bmp, 2835, 4);
-    PutLe(bmp, 0, 4);
-    PutLe(bmp, 0, 4);
-    for (int y = kLogoSize - 1; y >= 0; --y) {
-        for (int x = 0; x < kLogoSize; ++x) {
-            const Rgb c = LogoPixel(x, y, false);
-            bmp.insert(bmp.end(), {c.b, c.g, c.r});
-        }
-        bmp.resize(bmp.size() + (row - kLogoSize * 3), 0);
-    }
-    std::FILE* file = std::fopen(path, "wb");
-    if (!file) return false;
-    const bool written = std::fwrite(bmp.data(), 1, bmp.size(), file) == bmp.size();
-    return std::fclose(file) == 0 && written;
 }
 
 std::string Latin1ToUtf8(const std::string& text) {

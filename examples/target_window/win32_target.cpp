@@ -1,0 +1,220 @@
+// ravelkin-target.exe: a small Windows window to aim scripts at, and the target of the Windows
+// end-to-end tests. Win32 only.
+//
+//   ravelkin-target.exe [--title TEXT] [--position X,Y] [--minimised]
+//   ravelkin-target.exe --save-logo PATH
+//
+// The window (title "Ravelkin Target" unless --title gives another, UTF-8) shows the 64x64
+// logo with its top-left corner at (16, 16) of the client area, and an edit control below it
+// that has the keyboard focus. Each left click on the logo counts and swaps the colour of its
+// frame. Everything that happens is printed on standard output, a line each, at once:
+//   ready 0x<window handle>     when the window is shown and drawn
+//   click <count>               after each click on the logo
+//   text <text>                 after each change of the edit control's text, as UTF-8,
+//                               with a line break written as backslash n and a backslash
+//                               doubled
+// --minimised shows the window minimised. It ends when the window is closed.
+//
+// --save-logo writes the logo, as it looks before any click, to PATH as a 24-bit BMP file and
+// exits (status 0 when written, 1 otherwise).
+
+#include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "examples/target_window/logo.h"
+
+namespace {
+
+using namespace target_logo;
+
+constexpr int kClientWidth = 320;
+constexpr int kClientHeight = 160;
+constexpr int kFieldId = 100;
+
+int g_clicks = 0;
+HWND g_field = nullptr;
+
+std::wstring Wide(const char* utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    if (size <= 0) return L"";
+    std::wstring wide(static_cast<std::size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
+    wide.resize(static_cast<std::size_t>(size) - 1);
+    return wide;
+}
+
+std::string Utf8(const std::wstring& wide) {
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), utf8.data(),
+                            size, nullptr, nullptr);
+    }
+    return utf8;
+}
+
+void Say(const std::string& line) {
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    std::fputc('\n', stdout);
+    std::fflush(stdout);
+}
+
+void ReportText() {
+    const int length = GetWindowTextLengthW(g_field);
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    GetWindowTextW(g_field, text.data(), length + 1);
+    text.resize(static_cast<std::size_t>(length));
+    std::string shown;
+    for (const char c : Utf8(text)) {
+        if (c == '\r') continue;
+        if (c == '\n') {
+            shown += "\\n";
+        } else if (c == '\\') {
+            shown += "\\\\";
+        } else {
+            shown += c;
+        }
+    }
+    Say("text " + shown);
+}
+
+void PaintLogo(HDC dc) {
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kLogoSize) * kLogoSize * 3);
+    for (int y = 0; y < kLogoSize; ++y) {
+        for (int x = 0; x < kLogoSize; ++x) {
+            const Rgb c = LogoPixel(x, y, g_clicks % 2 == 1);
+            std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * kLogoSize + x) * 3];
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+        }
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kLogoSize;
+    info.bmiHeader.biHeight = -kLogoSize;  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetDIBitsToDevice(dc, kLogoX, kLogoY, kLogoSize, kLogoSize, 0, 0, 0, kLogoSize, pixels.data(),
+                      &info, DIB_RGB_COLORS);
+}
+
+LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            HDC dc = BeginPaint(window, &paint);
+            PaintLogo(dc);
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_LBUTTONDOWN: {
+            const int x = static_cast<short>(LOWORD(l));
+            const int y = static_cast<short>(HIWORD(l));
+            if (x >= kLogoX && y >= kLogoY && x < kLogoX + kLogoSize && y < kLogoY + kLogoSize) {
+                ++g_clicks;
+                InvalidateRect(window, nullptr, FALSE);
+                UpdateWindow(window);
+                Say("click " + std::to_string(g_clicks));
+            }
+            return 0;
+        }
+        case WM_COMMAND:
+            if (LOWORD(w) == kFieldId && HIWORD(w) == EN_CHANGE) ReportText();
+            return 0;
+        case WM_SETFOCUS:
+            SetFocus(g_field);
+            return 0;
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return 0;
+        default:
+            return DefWindowProcW(window, message, w, l);
+    }
+}
+
+int Usage() {
+    std::fputs(
+        "usage: ravelkin-target.exe [--title TEXT] [--position X,Y] [--minimised]\n"
+        "       ravelkin-target.exe --save-logo PATH\n",
+        stderr);
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::string title = "Ravelkin Target";
+    int left = 100;
+    int top = 100;
+    bool minimised = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        if (arg == "--save-logo" && i + 1 < argc) return SaveLogo(argv[i + 1]) ? 0 : 1;
+        if (arg == "--title" && i + 1 < argc) {
+            title = argv[++i];
+        } else if (arg == "--position" && i + 1 < argc) {
+            if (std::sscanf(argv[++i], "%d,%d", &left, &top) != 2) return Usage();
+        } else if (arg == "--minimised") {
+            minimised = true;
+        } else {
+            return Usage();
+        }
+    }
+    // A title given in the arguments arrives in the system's code page; the wide command line
+    // keeps it whole.
+    int wide_count = 0;
+    LPWSTR* wide_args = CommandLineToArgvW(GetCommandLineW(), &wide_count);
+    std::wstring wide_title = Wide(title.c_str());
+    for (int i = 1; wide_args && i + 1 < wide_count; ++i) {
+        if (std::wcscmp(wide_args[i], L"--title") == 0) wide_title = wide_args[i + 1];
+    }
+    if (wide_args) LocalFree(wide_args);
+
+    const HINSTANCE instance = GetModuleHandleW(nullptr);
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = WindowProc;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = L"RavelkinTarget";
+    if (!RegisterClassW(&window_class)) return 1;
+
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    RECT frame{0, 0, kClientWidth, kClientHeight};
+    AdjustWindowRect(&frame, style, FALSE);
+    HWND window = CreateWindowExW(0, L"RavelkinTarget", wide_title.c_str(), style, left, top,
+                                  frame.right - frame.left, frame.bottom - frame.top, nullptr,
+                                  nullptr, instance, nullptr);
+    if (!window) return 1;
+    g_field = CreateWindowExW(
+        WS_EX_CLIENTEDGE, L"EDIT", L"",
+        WS_CHILD | WS_VISIBLE | ES_MULTILINE | ES_WANTRETURN | ES_AUTOVSCROLL, 16, 100, 288, 48,
+        window, reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFieldId)), instance, nullptr);
+    ShowWindow(window, minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNORMAL);
+    UpdateWindow(window);
+    if (!minimised) {
+        SetForegroundWindow(window);
+        SetFocus(g_field);
+    }
+    char ready[64];
+    std::snprintf(ready, sizeof ready, "ready 0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(window)));
+    Say(ready);
+
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return 0;
+}
