@@ -3,6 +3,8 @@
 #include <memory>
 
 #include "platform/x11/x11_desktop.h"
+#include "tests/support/scoped_install.h"
+#include "tests/support/screen_pattern.h"
 #include "tests/x11/x_server.h"
 
 namespace x11_testing {
@@ -20,32 +22,15 @@ struct Session {
 void StartSession(Session* session, int width = 640, int height = 480, bool window_manager = false,
                   platform::x11::CaptureMethod capture = platform::x11::CaptureMethod::kAuto);
 
-// Makes a desktop the active one while it lives.
-class ScopedInstall {
-  public:
-    explicit ScopedInstall(platform::Desktop* desktop) : previous_(platform::Install(desktop)) {}
-    ~ScopedInstall() { platform::Install(previous_); }
-    ScopedInstall(const ScopedInstall&) = delete;
-    ScopedInstall& operator=(const ScopedInstall&) = delete;
+using testing_support::Mismatches;
+using testing_support::PatternOrBlack;
+using testing_support::PatternPixel;
+using testing_support::Rgb;
+using testing_support::ScopedInstall;
 
-  private:
-    platform::Desktop* previous_;
-};
-
-struct Rgb {
-    std::uint8_t r, g, b;
-    bool operator==(const Rgb&) const = default;
-};
-
-// A picture with no black pixel, different at every place of a small screen.
-Rgb PatternPixel(int x, int y);
 // Covers the screen with an override-redirect window that shows PatternPixel(x, y) at each
 // pixel (x, y); returns once it is on the screen.
 void ShowPattern(Display* display);
-// The number of pixels of the copy that differ from want(column, row); reports the first few.
-int Mismatches(const platform::Bitmap& copy, const std::function<Rgb(int, int)>& want);
-// want for a copy of the area at (left, top) of the pattern on a width x height screen.
-std::function<Rgb(int, int)> PatternOrBlack(int left, int top, int width, int height);
 
 // Presses or releases the key of keysym through XTest on the test's own connection, as the
 // user at the keyboard would.
