@@ -1,9 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "engine/event_maker.h"
+#include "engine/script_encoding.h"
+#include "engine/trace.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -68,6 +73,82 @@ INSTANTIATE_TEST_SUITE_P(
                      return lines;
                  }()}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Shift-JIS bytes: "メモ帳", and "ソ", whose second byte is 0x5C ("\\" in ASCII).
+const std::string kMemoSjis = "\x83\x81\x83\x82\x92\xA0";
+const std::string kSoSjis = "\x83\x5C";
+
+// A file that is not valid UTF-8 is Shift-JIS, converted after the lines are split.
+INSTANTIATE_TEST_SUITE_P(
+    Encodings, LoadTest,
+    ::testing::Values(
+        LoadCase{"ShiftJisWithHalfWidthKatakanaAndCrs",
+                 "WIND " + kMemoSjis + "\r\nSTR \xB6\xC0\r\xB6\xC5\r\n",
+                 {"WIND メモ帳", "STR ｶﾀ\rｶﾅ"}},
+        LoadCase{"ShiftJisTrailByte5CIsNoBackslash",
+                 "WIND " + kSoSjis + "\x83\x74\x83\x67\nSTR C:\\dir\\" + kSoSjis + "\n",
+                 {"WIND ソフト", "STR C:\\dir\\ソ"}},
+        LoadCase{"Utf8KeptByteExact", "WIND メモ帳\r\nSTR ｶﾀｶﾅ\n", {"WIND メモ帳", "STR ｶﾀｶﾅ"}},
+        LoadCase{"Utf8CharacterCutByThePieceLengthStaysUtf8",
+                 Repeat('a', 1022) + "メ\n",
+                 {Repeat('a', 1022) + "\xE3", "\x83\xA1"}},
+        LoadCase{"OneInvalidLineMakesTheWholeFileShiftJis",
+                 "STR café\nWIND " + kMemoSjis + "\n",
+                 {"STR cafﾃｩ", "WIND メモ帳"}},
+        // A lead byte with a bad second byte, an unassigned pair, a lead byte at the line end.
+        LoadCase{"BytesOfNoCharacterBecomeReplacementCharacters",
+                 "STR \x81 A\n\x85\x40\nSTR \x83\n",
+                 {"STR \uFFFD A", "\uFFFD@", "STR \uFFFD"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Shift-JIS text is rarely valid UTF-8, and only strict UTF-8 may keep a file unconverted.
+TEST(LoadEncoding, Utf8CheckIsStrict) {
+    const struct {
+        std::string text;
+        bool valid;
+    } cases[] = {
+        {"CLK \x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xEF\xBF\xBD\xF0\x90\x80\x80\xF4\x8F\xBF\xBF", true},
+        {"\x80", false},              // continuation byte first
+        {"\xC0\xAF", false},          // overlong
+        {"\xE0\x9F\xBF", false},      // overlong
+        {"\xED\xA0\x80", false},      // surrogate
+        {"\xF4\x90\x80\x80", false},  // above U+10FFFF
+        {"\xF5\x80\x80\x80", false},  // no such lead byte
+        {"WIND \xE3\x83", false},     // cut off at the end
+        {"\xE3\x41\xA1", false},      // ASCII inside a sequence
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
+}
+
+TEST(LoadEncoding, ShiftJisTitleFindsTheWindowByItsUtf8Title) {
+    TempDir dir;
+    testing_support::FakeDesktop desktop(1920, 1080);
+    desktop.windows = {{"無題 - メモ帳", false, platform::Rect{100, 50, 501, 350}}};
+    const auto file = dir.Write("w.dat", "WIND " + kMemoSjis + "\n");
+
+    // The trace shows the converted line, stored and then listed.
+    std::FILE* captured = std::tmpfile();
+    ASSERT_NE(captured, nullptr);
+    std::FILE* previous = trace::Output();
+    trace::SetOutput(captured);
+    CEvent_Maker engine;
+    const bool loaded = engine.Load(file.c_str());
+    trace::SetOutput(previous);
+    std::rewind(captured);
+    std::string traced;
+    for (int c; (c = std::fgetc(captured)) != EOF;) traced += static_cast<char>(c);
+    std::fclose(captured);
+    ASSERT_TRUE(loaded);
+    EXPECT_EQ(traced, "COM: [WIND メモ帳]\nCOMLIST: [WIND メモ帳]\n");
+
+    ASSERT_EQ(engine.RunList(), 0) << engine.m_error;
+    EXPECT_EQ(engine.m_log, "ウィンドウ[メモ帳]を検索し、移動\n");
+    namespace mouse = platform::mouse;
+    EXPECT_EQ(desktop.events,
+              std::vector{testing_support::InputEvent::Mouse(
+                  mouse::kMove | mouse::kAbsolute, 300u * 65535u / 1920u, 52u * 65535u / 1080u)});
+}
 
 TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
     TempDir dir;
