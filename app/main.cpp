@@ -31,6 +31,11 @@ void InstallStopSignals() {
     SetConsoleCtrlHandler(&OnConsoleStop, TRUE);
 }
 
+// The log is UTF-8, Japanese included; the console shows it as such.
+void UseUtf8Console() {
+    SetConsoleOutputCP(CP_UTF8);
+}
+
 // The program is built for the console, for --run. Started from Explorer for the dialog, it
 // lets go of the console window that was made for it alone.
 void LeaveOwnConsole() {
@@ -52,6 +57,7 @@ void InstallStopSignals() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
+void UseUtf8Console() {}
 void LeaveOwnConsole() {}
 #endif
 
@@ -76,6 +82,7 @@ int main(int argc, char** argv) {
     if (argc > 1) {
         // The dialog keeps the default: a signal ends the program, as for any window.
         InstallStopSignals();
+        UseUtf8Console();
         std::vector<std::string> args(argv + 1, argv + argc);
         return RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop);
     }

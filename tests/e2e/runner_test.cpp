@@ -179,6 +179,17 @@ TEST_F(RunnerTest, ChecksPassAndFailWithTheirMessages) {
     }
 }
 
+// A script written on Windows in Shift-JIS finds a window with a Japanese title.
+TEST_F(RunnerTest, AShiftJisScriptFindsAJapaneseTitle) {
+    std::string error;
+    auto japanese = TargetWindow::Start(
+        *server_, {"--title", "無題 - メモ帳", "--position", "300,200"}, &error);
+    ASSERT_TRUE(japanese) << error;
+    // "CHK_WIND メモ帳" in code page 932.
+    const Result r = RunScript("CHK_WIND \x83\x81\x83\x82\x92\xA0\r\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+}
+
 TEST_F(RunnerTest, ExitStatuses) {
     dir_.Write("ok.dat", "WAIT 1\n");
     dir_.Write("bad.dat", "NOPE\n");

@@ -1,0 +1,142 @@
+// The desktop contract over the Win32 backend, on the screen of the session the tests run in.
+#include "tests/support/desktop_contract.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/win32_desktop.h"
+#include "tests/win32/process.h"
+
+namespace {
+
+using testing_support::kContractHeight;
+using testing_support::kContractWidth;
+using testing_support::PatternPixel;
+using testing_support::Rgb;
+
+std::wstring Wide(const std::string& utf8) {
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
+    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
+    wide.resize(wide.size() - 1);
+    return wide;
+}
+
+// Paints the pattern over the whole client area of a window that covers the screen.
+LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM w, LPARAM l) {
+    if (message != WM_PAINT) return DefWindowProcW(window, message, w, l);
+    std::vector<std::uint8_t> pixels(static_cast<std::size_t>(kContractWidth) * kContractHeight *
+                                     4);
+    for (int y = 0; y < kContractHeight; ++y) {
+        for (int x = 0; x < kContractWidth; ++x) {
+            const Rgb c = PatternPixel(x, y);
+            std::uint8_t* p = &pixels[(static_cast<std::size_t>(y) * kContractWidth + x) * 4];
+            p[0] = c.b;
+            p[1] = c.g;
+            p[2] = c.r;
+        }
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = kContractWidth;
+    info.bmiHeader.biHeight = -kContractHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    SetDIBitsToDevice(dc, 0, 0, kContractWidth, kContractHeight, 0, 0, 0, kContractHeight,
+                      pixels.data(), &info, DIB_RGB_COLORS);
+    EndPaint(window, &paint);
+    return 0;
+}
+
+void RegisterClasses() {
+    static const bool registered = [] {
+        WNDCLASSW pattern{};
+        pattern.lpfnWndProc = PatternProc;
+        pattern.hInstance = GetModuleHandleW(nullptr);
+        pattern.lpszClassName = L"RavelkinContractPattern";
+        WNDCLASSW plain{};
+        plain.lpfnWndProc = DefWindowProcW;
+        plain.hInstance = GetModuleHandleW(nullptr);
+        plain.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+        plain.lpszClassName = L"RavelkinContractWindow";
+        return RegisterClassW(&pattern) && RegisterClassW(&plain);
+    }();
+    (void)registered;
+}
+
+void Pump() {
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+}
+
+// The backend on the session's screen; the world is acted on as the user would, through the
+// same input stream, and its windows belong to the test.
+class Win32World {
+  public:
+    Win32World() { RegisterClasses(); }
+    ~Win32World() {
+        for (const HWND window : windows_) DestroyWindow(window);
+        // Nothing the test pressed stays down for the next one.
+        for (const std::uint8_t vk : pressed_) keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        Pump();
+    }
+    Win32World(const Win32World&) = delete;
+    Win32World& operator=(const Win32World&) = delete;
+
+    platform::Desktop& desktop() { return desktop_; }
+    void ShowPattern() {
+        const HWND window =
+            CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, L"RavelkinContractPattern", L"",
+                            WS_POPUP | WS_VISIBLE, 0, 0, kContractWidth, kContractHeight, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+        windows_.push_back(window);
+        UpdateWindow(window);
+        // The screen shows the window once the display has drawn it: wait for a known pixel.
+        win32_testing::WaitUntil([&] {
+            HDC screen = GetDC(nullptr);
+            const COLORREF corner = GetPixel(screen, kContractWidth - 1, kContractHeight - 1);
+            ReleaseDC(nullptr, screen);
+            const Rgb want = PatternPixel(kContractWidth - 1, kContractHeight - 1);
+            return corner == RGB(want.r, want.g, want.b);
+        });
+    }
+    void UserHolds(std::uint8_t vk) {
+        keybd_event(vk, 0, 0, 0);
+        pressed_.push_back(vk);
+        win32_testing::WaitUntil([&] { return KeyHeld(vk); });
+    }
+    bool KeyHeld(std::uint8_t vk) const { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
+    bool LeftHeld() const { return KeyHeld(VK_LBUTTON); }
+    platform::Point Pointer() const {
+        POINT at{};
+        GetCursorPos(&at);
+        return {at.x, at.y};
+    }
+    void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
+        const DWORD style = minimised ? WS_OVERLAPPEDWINDOW : WS_POPUP;
+        const HWND window =
+            CreateWindowExW(0, L"RavelkinContractWindow", Wide(title).c_str(), style, rect.left,
+                            rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
+        windows_.push_back(window);
+        ShowWindow(window, minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+        // A new window goes on top of the others, as the user would open it.
+        SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        Pump();
+    }
+
+  private:
+    platform::win32::Win32Desktop desktop_;
+    std::vector<HWND> windows_;
+    std::vector<std::uint8_t> pressed_;
+};
+
+}  // namespace
+
+namespace testing_support {
+INSTANTIATE_TYPED_TEST_SUITE_P(Windows, DesktopContract, Win32World);
+}  // namespace testing_support
