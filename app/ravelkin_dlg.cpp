@@ -8,6 +8,9 @@
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
+#ifdef __WXMSW__
+#include <wx/msw/wrapwin.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -92,12 +95,20 @@ CRavelkinDlg::CRavelkinDlg(std::string currentDir, wxWindow* parent)
             Hide();
         }
     });
+#ifdef __WXMSW__
+    // The About item at the end of the window's system menu.
+    if (const HMENU system = ::GetSystemMenu(static_cast<HWND>(GetHWND()), FALSE)) {
+        ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
+        ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText).wc_str());
+    }
+#else
     // GTK has no system menu to extend: the About item lives in the context menu and on F1.
     Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
         wxMenu menu;
         menu.Append(IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText));
         PopupMenu(&menu);
     });
+#endif
     Bind(
         wxEVT_MENU, [this](wxCommandEvent&) { ShowAboutBox(); }, IDM_ABOUTBOX);
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
@@ -171,6 +182,16 @@ void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
     OnBnClickedReload();
     FindWindow(IDCLOSE_BUTTON)->SetFocus();
 }
+
+#ifdef __WXMSW__
+WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) {
+    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == IDM_ABOUTBOX) {
+        ShowAboutBox();
+        return 0;
+    }
+    return wxDialog::MSWWindowProc(message, wParam, lParam);
+}
+#endif
 
 void CRavelkinDlg::ShowAboutBox() {
     CAboutDlg about(this);

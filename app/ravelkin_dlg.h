@@ -34,6 +34,10 @@ class CRavelkinDlg : public wxDialog {
     const std::vector<std::string>& ScriptNames() const { return m_scriptNames; }
 
   private:
+#ifdef __WXMSW__
+    // The system menu's About item arrives as WM_SYSCOMMAND.
+    WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) override;
+#endif
     void CreateControls();
     void OnInitDialog(wxInitDialogEvent& event);
     RunOutcome RunScriptOutcome(const std::string& fileName);
