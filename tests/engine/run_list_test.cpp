@@ -18,13 +18,6 @@ std::unique_ptr<CEvent_Maker> EngineWith(std::vector<std::string> lines) {
     return engine;
 }
 
-// WAIT 1, WAIT 2, ... so the virtual clock tells which lines ran.
-std::vector<std::string> Waits(int n) {
-    std::vector<std::string> lines;
-    for (int i = 1; i <= n; ++i) lines.push_back("WAIT " + std::to_string(i));
-    return lines;
-}
-
 TEST(RunList, StopKeyIsPolledBeforeEveryLineAndNeverAfterTheLast) {
     struct Case {
         const char* name;
@@ -127,7 +120,7 @@ TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
 
 TEST(RunList, StopRequestEndsTheRunLikeTheStopKey) {
     FakeDesktop desktop;
-    auto engine = EngineWith(Waits(3));
+    auto engine = EngineWith({"WAIT 1", "WAIT 2"});
     stop_request::Raise();
     const int result = engine->RunList();
     stop_request::Clear();

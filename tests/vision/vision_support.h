@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cmath>
-#include <cstdio>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
 #include <vector>
 
-#include "engine/trace.h"
 #include "platform/virtual_keys.h"
+#include "tests/engine/trace_capture.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 #include "vision/image_search.h"
@@ -81,29 +80,6 @@ class ScopedMatcher {
 
   private:
     vision::MatcherKind previous_;
-};
-
-// Collects the trace lines written while it lives.
-class TraceCapture {
-  public:
-    TraceCapture() : file_(std::tmpfile()), previous_(trace::Output()) { trace::SetOutput(file_); }
-    ~TraceCapture() {
-        trace::SetOutput(previous_);
-        std::fclose(file_);
-    }
-    TraceCapture(const TraceCapture&) = delete;
-    TraceCapture& operator=(const TraceCapture&) = delete;
-
-    std::string Text() const {
-        std::string text;
-        std::rewind(file_);
-        for (int c; (c = std::fgetc(file_)) != EOF;) text += static_cast<char>(c);
-        return text;
-    }
-
-  private:
-    std::FILE* file_;
-    std::FILE* previous_;
 };
 
 // The mouse events as text; a move shows the screen pixel its absolute position names.
