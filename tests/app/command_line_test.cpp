@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <sstream>
 
 #include "app/command_line.h"
@@ -46,6 +47,34 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
             return std::unique_ptr<platform::Desktop>(std::move(d));
         });
         EXPECT_EQ(recorded, c.events) << c.args[1];
+    }
+}
+
+// --matcher takes the next word; a missing or unknown name is bad usage, not a file.
+TEST(CommandLine, MatcherOption) {
+    using Kind = vision::MatcherKind;
+    const struct {
+        std::vector<std::string> args;
+        std::optional<Kind> matcher;
+        std::vector<std::string> files;
+        bool error;
+    } cases[] = {
+        {{"--run", "a.dat", "--matcher", "opencv"}, Kind::kOpenCv, {"a.dat"}, false},
+        {{"--matcher", "fast", "--run", "b.dat"}, Kind::kFast, {"b.dat"}, false},
+        {{"--run", "a.dat"}, std::nullopt, {"a.dat"}, false},
+        {{"--run", "--", "--matcher"}, std::nullopt, {"--matcher"}, false},
+        {{"--run", "a.dat", "--matcher"}, std::nullopt, {}, true},
+        {{"--run", "--matcher", "a.dat"}, std::nullopt, {}, true},
+        {{"--run", "a.dat", "--matcher", "OpenCV"}, std::nullopt, {}, true},
+        {{"--matcher", "fast ", "--run", "a.dat"}, std::nullopt, {}, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.args));
+        const CommandLine line = ParseCommandLine(c.args);
+        EXPECT_EQ(!line.error.empty(), c.error) << line.error;
+        if (c.error) continue;
+        EXPECT_EQ(line.matcher, c.matcher);
+        EXPECT_EQ(line.files, c.files);
     }
 }
 

@@ -45,25 +45,13 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
     }
 }
 
-TEST(ConvertToMat, StoresNothingForABitmapWithoutRowsOrTooShort) {
-    platform::Bitmap empty, cut, odd;
-    cut.Allocate(5, 4, true);
-    cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
-    odd.Allocate(5, 4, false);
-    odd.bytes_per_pixel = 2;
-    cv::Mat picture;
-    EXPECT_EQ(ConvertToMat(&picture, empty), 0);
-    EXPECT_EQ(ConvertToMat(&picture, cut), 0);
-    EXPECT_EQ(ConvertToMat(&picture, odd), 0);
-    EXPECT_TRUE(picture.empty());
-}
-
-// Four-byte pixels lent by a backend lose their pad byte, top-down or bottom-up, and a lent
-// buffer too short for its rows is refused.
-TEST(ConvertToMat, DropsThePadByteOfLentPixels) {
+// Four-byte pixels lent by a backend lose their pad byte, top-down or bottom-up, rows padded
+// beyond their pixels. A bitmap without rows, of another pixel size, or too short for its
+// rows is refused and nothing is stored.
+TEST(ConvertToMat, DropsThePadByteOfLentPixelsAndRefusesWhatItCannotRead) {
     const int width = 3;
     const int height = 2;
-    const std::ptrdiff_t row_bytes = width * 4 + 4;  // rows padded beyond the pixels
+    const std::ptrdiff_t row_bytes = width * 4 + 4;
     std::shared_ptr<std::uint8_t> memory(new std::uint8_t[row_bytes * height],
                                          std::default_delete<std::uint8_t[]>());
     for (int i = 0; i < row_bytes * height; ++i) memory.get()[i] = static_cast<std::uint8_t>(i);
@@ -88,10 +76,18 @@ TEST(ConvertToMat, DropsThePadByteOfLentPixels) {
         ASSERT_EQ(ConvertToMat(&picture, lent), 1) << bottom_up;
         EXPECT_EQ(cv::norm(picture, want, cv::NORM_INF), 0) << bottom_up;
     }
-    platform::Bitmap short_rows;
+
+    platform::Bitmap empty, cut, odd, short_rows;
+    cut.Allocate(5, 4, true);
+    cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
+    odd.Allocate(5, 4, false);
+    odd.bytes_per_pixel = 2;
     short_rows.Lend(memory, size - 5, width, height, row_bytes, 4);  // last pixel cut
-    cv::Mat picture;
-    EXPECT_EQ(ConvertToMat(&picture, short_rows), 0);
+    for (const platform::Bitmap* refused : {&empty, &cut, &odd, &short_rows}) {
+        cv::Mat picture;
+        EXPECT_EQ(ConvertToMat(&picture, *refused), 0);
+        EXPECT_TRUE(picture.empty());
+    }
 }
 
 // Searches the area for template 1; the out-places must stay untouched when it fails.
@@ -131,8 +127,10 @@ TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
     }
 }
 
-// The reference matcher, chosen instead, finds the same and traces the same lines.
+// Searches use the fast matcher unless told otherwise; the reference matcher, chosen instead,
+// finds the same and traces the same lines.
 TEST(FindImage, BothMatchersFindAndTraceTheSame) {
+    EXPECT_EQ(vision::ActiveMatcher(), vision::MatcherKind::kFast);
     Scene scene;
     const platform::Rect areas[] = {{500, 300, 900, 700}, {600, 340, 631, 360}};
     for (const auto& area : areas) {
@@ -150,8 +148,6 @@ TEST(FindImage, BothMatchersFindAndTraceTheSame) {
         EXPECT_EQ(ys[0], ys[1]);
         EXPECT_NEAR(scores[0], scores[1], 1e-6);
         EXPECT_EQ(traces[0], traces[1]);
-        EXPECT_NE(traces[0].find("matching..end\ntemplate pos is ("), std::string::npos);
-        EXPECT_NE(traces[0].find("center   pos is (615, 350)\n"), std::string::npos);
     }
 }
 
@@ -189,25 +185,51 @@ TEST(FindImage, ReadsTemplatesOfEveryBmpDepth) {
     }
 }
 
-TEST(FindImage, FailsWithoutTouchingTheOutPlaces) {
+// A search that cannot be made fails, says why and leaves the out-places alone. No template
+// file makes the decoder reserve memory for a picture it does not hold.
+TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
     Scene scene;
-    int x, y;
-    double score;
-    EXPECT_FALSE(Find({0, 0, 30, 600}, x, y, score));  // template wider than the area
-    EXPECT_FALSE(Find({0, 0, 800, 19}, x, y, score));  // and higher
-    scene.dir.Write(ImagePath("1"), "BM not really a bitmap");
-    EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
-    std::filesystem::remove(ImagePath("1"));
-    {
+    const auto trace_of_failure = [](const platform::Rect& area) {
         TraceCapture trace;
-        EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
-        EXPECT_EQ(trace.Text(),
-                  "画像サイズ: 800, 600\n失敗(" + ImagePath("1") + "が読み込めません)\n");
+        int x, y;
+        double score;
+        EXPECT_FALSE(Find(area, x, y, score));
+        return trace.Text();
+    };
+    const std::string screen = "画像サイズ: 800, 600\n";
+    const std::string unreadable = "失敗(" + ImagePath("1") + "が読み込めません)\n";
+    const std::string too_large = "失敗(" + ImagePath("1") + "が検索範囲より大きい)\n";
+    const auto bmp = [](std::uint32_t width, std::uint32_t height) {
+        std::string head("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
+        for (const std::uint32_t v : {width, height}) {
+            for (int i = 0; i < 4; ++i) head += static_cast<char>(v >> (8 * i));
+        }
+        return head + std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
+    };
+    const struct {
+        std::optional<std::string> file;  // nothing: the scene's 31 x 20 template
+        platform::Rect area;
+        std::string trace;
+    } cases[] = {
+        {std::nullopt, {0, 0, 30, 600}, "画像サイズ: 30, 600\n" + too_large},
+        {std::nullopt, {0, 0, 800, 19}, "画像サイズ: 800, 19\n" + too_large},
+        {"", {0, 0, 800, 600}, screen + unreadable},
+        {bmp(2, 2).substr(0, 32), {0, 0, 800, 600}, screen + unreadable},
+        {bmp(100000, 100000), {0, 0, 800, 600}, screen + too_large},
+        {bmp(30000, 30000), {0, 0, 800, 600}, screen + too_large},
+        {"BM not really a bitmap", {0, 0, 800, 600}, screen + unreadable},
+    };
+    for (const auto& c : cases) {
+        if (c.file) scene.dir.Write(ImagePath("1"), *c.file);
+        EXPECT_EQ(trace_of_failure(c.area), c.trace) << ::testing::PrintToString(c.file);
     }
+    std::filesystem::remove(ImagePath("1"));
+    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}), screen + unreadable);
+    std::filesystem::create_directory(ImagePath("1"));
+    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}), screen + unreadable);
     scene.desktop.set_copy_fails(true);
-    TraceCapture trace;
-    EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
-    EXPECT_EQ(trace.Text(), "画像サイズ: 800, 600\n失敗(デスクトップイメージが読み込めません)\n");
+    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}),
+              screen + "失敗(デスクトップイメージが読み込めません)\n");
 }
 
 TEST(ScoreAccepted, NeedsAProductStrictlyAboveTheThreshold) {

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "app/command_line.h"
 #include "tests/vision/vision_support.h"
 #include "vision/correlation_choice.h"
 #include "vision/fast_matcher.h"
@@ -257,47 +256,6 @@ TEST(FastMatch, RefusesPicturesThatDoNotFit) {
         EXPECT_FALSE(vision::FastMatch(c.picture, c.templ, &best));
         EXPECT_EQ(best.top_left, cv::Point(-7, -7));
         EXPECT_EQ(best.score, -7);
-    }
-}
-
-TEST(Matcher, NamesAndTheActiveChoice) {
-    vision::MatcherKind kind = vision::MatcherKind::kFast;
-    EXPECT_TRUE(vision::ParseMatcherKind("opencv", &kind));
-    EXPECT_EQ(kind, vision::MatcherKind::kOpenCv);
-    EXPECT_TRUE(vision::ParseMatcherKind("fast", &kind));
-    EXPECT_EQ(kind, vision::MatcherKind::kFast);
-    for (const char* wrong : {"", "OpenCV", "fast ", "fft"}) {
-        EXPECT_FALSE(vision::ParseMatcherKind(wrong, &kind)) << wrong;
-        EXPECT_EQ(kind, vision::MatcherKind::kFast);
-    }
-    EXPECT_STREQ(vision::MatcherName(vision::MatcherKind::kOpenCv), "opencv");
-    EXPECT_EQ(vision::ActiveMatcher(), vision::MatcherKind::kFast);
-}
-
-// --matcher takes the next word; a missing or unknown name is bad usage, not a file.
-TEST(Matcher, CommandLineOption) {
-    using Kind = vision::MatcherKind;
-    const struct {
-        std::vector<std::string> args;
-        std::optional<Kind> matcher;
-        std::vector<std::string> files;
-        bool error;
-    } cases[] = {
-        {{"--run", "a.dat", "--matcher", "opencv"}, Kind::kOpenCv, {"a.dat"}, false},
-        {{"--matcher", "fast", "--run", "b.dat"}, Kind::kFast, {"b.dat"}, false},
-        {{"--run", "a.dat"}, std::nullopt, {"a.dat"}, false},
-        {{"--run", "--", "--matcher"}, std::nullopt, {"--matcher"}, false},
-        {{"--run", "a.dat", "--matcher"}, std::nullopt, {}, true},
-        {{"--run", "--matcher", "a.dat"}, std::nullopt, {}, true},
-        {{"--run", "a.dat", "--matcher", "OpenCV"}, std::nullopt, {}, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::PrintToString(c.args));
-        const CommandLine line = ParseCommandLine(c.args);
-        EXPECT_EQ(!line.error.empty(), c.error) << line.error;
-        if (c.error) continue;
-        EXPECT_EQ(line.matcher, c.matcher);
-        EXPECT_EQ(line.files, c.files);
     }
 }
 
