@@ -69,38 +69,6 @@ TEST(X11ConnectionLoss, EveryCallFailsSafelyAndTheLossIsReported) {
     s.desktop.reset();
 }
 
-class X11Pointer : public ::testing::TestWithParam<platform::Size> {};
-
-// The engine sends x * 65535 / width truncated; the pointer must land on x itself, for every
-// pixel, not one off here and there.
-TEST_P(X11Pointer, MovesLandOnTheExactPixelAcrossTheScreen) {
-    const auto [width, height] = GetParam();
-    Session s;
-    ASSERT_NO_FATAL_FAILURE(StartSession(&s, width, height));
-    ScopedInstall use(s.desktop.get());
-    CEvent_Maker engine;
-    int misses = 0;
-    const auto move = [&](int x, int y) {
-        engine.SendMouse(4, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
-        const platform::Point at = PointerPosition(s.display());
-        if ((at.x != x || at.y != y) && ++misses <= 5) {
-            ADD_FAILURE() << "sent (" << x << ", " << y << "), got (" << at.x << ", " << at.y
-                          << ")";
-        }
-    };
-    for (int x = 0; x < width; ++x) move(x, height / 2 + 1);
-    for (int y = 0; y < height; ++y) move(width / 2 - 1, y);
-    EXPECT_EQ(misses, 0);
-
-    // The far edge (dx = dy = 65535) is the last pixel, not one past the screen.
-    engine.SendMouse(4, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
-    EXPECT_EQ(PointerPosition(s.display()).x, width - 1);
-    EXPECT_EQ(PointerPosition(s.display()).y, height - 1);
-}
-
-INSTANTIATE_TEST_SUITE_P(ScreenSizes, X11Pointer,
-                         ::testing::Values(platform::Size{1920, 1080}, platform::Size{1366, 768}));
-
 // ravelkin-target at (100, 100), focused, with the backend active.
 class X11Target : public ::testing::Test {
   protected:
@@ -220,57 +188,6 @@ TEST(X11KeyState, KeysHeldAtTheKeyboardAreSeen) {
         PressKey(s.display(), c.held, false);
         for (const std::uint8_t code : c.down) EXPECT_FALSE(s.desktop->IsKeyDown(code)) << +code;
     }
-}
-
-// The real desktop, and a user who presses right CTRL while the script waits.
-class UserStopsDuringWait final : public platform::Desktop {
-  public:
-    UserStopsDuringWait(X11Desktop& real, Display* user) : real_(real), user_(user) {}
-    bool IsKeyDown(std::uint8_t code) override { return real_.IsKeyDown(code); }
-    void Pause(std::uint32_t ms) override {
-        PressKey(user_, XK_Control_R, true);
-        real_.Pause(ms);
-    }
-    platform::Size ScreenSize() override { return real_.ScreenSize(); }
-    bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t,
-                    platform::Bitmap&) override {
-        return false;
-    }
-    void ForEachWindow(const std::function<bool(platform::WindowHandle)>&) override {}
-    std::string WindowTitle(platform::WindowHandle) override { return {}; }
-    bool IsWindowMinimised(platform::WindowHandle) override { return false; }
-    std::optional<platform::Rect> WindowRect(platform::WindowHandle) override { return {}; }
-
-  protected:
-    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override {
-        real_.MouseEvent(flags, dx, dy);
-    }
-    void SendKeyEvent(std::uint8_t code, bool down) override { real_.KeyEvent(code, down); }
-
-  private:
-    X11Desktop& real_;
-    Display* user_;
-};
-
-TEST(X11StopKey, RightControlStopsTheRunBeforeItsNextLine) {
-    Session s;
-    ASSERT_NO_FATAL_FAILURE(StartSession(&s));
-    UserStopsDuringWait desktop(*s.desktop, s.display());
-    ScopedInstall use(&desktop);
-    const auto still_at_10_10 = [&] {
-        const platform::Point at = PointerPosition(s.display());
-        return at.x == 10 && at.y == 10;
-    };
-
-    CEvent_Maker engine;
-    engine.m_commands = {"MOV 10,10", "WAIT 1", "MOV 200,200"};
-    EXPECT_EQ(engine.RunList(), 1);
-    EXPECT_TRUE(still_at_10_10());
-    // Still held: the next run stops before its first line.
-    CEvent_Maker next;
-    next.m_commands = {"MOV 300,300"};
-    EXPECT_EQ(next.RunList(), 1);
-    EXPECT_TRUE(still_at_10_10());
 }
 
 TEST(X11Pause, WaitsItsTimeButEndsSoonAfterAStopRequest) {

@@ -30,77 +30,35 @@ XImage Header(std::vector<std::uint8_t>& bytes, int width, int bpp, int order, u
     return image;
 }
 
-// Each layout holds the same two pixels: (r, g, b) = (0x12, 0x34, 0x56) and white.
 TEST(X11PixelConversion, EveryTrueColourLayoutGivesBlueGreenRed) {
-    const struct {
-        const char* name;
-        int bpp;
-        int order;
-        unsigned long red, green, blue;
-        std::vector<std::uint8_t> bytes;
-        std::vector<std::uint8_t> bgr;
-    } cases[] = {
-        {"32 bits, usual masks",
-         32,
-         LSBFirst,
-         0xff0000,
-         0xff00,
-         0xff,
-         {0x56, 0x34, 0x12, 0x99, 0xff, 0xff, 0xff, 0x00},
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}},
-        {"32 bits, red in the low byte",
-         32,
-         LSBFirst,
-         0xff,
-         0xff00,
-         0xff0000,
-         {0x12, 0x34, 0x56, 0x00, 0xff, 0xff, 0xff, 0x00},
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}},
-        {"32 bits, server of the other byte order",
-         32,
-         MSBFirst,
-         0xff0000,
-         0xff00,
-         0xff,
-         {0x00, 0x12, 0x34, 0x56, 0x00, 0xff, 0xff, 0xff},
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}},
-        {"24 bits packed",
-         24,
-         LSBFirst,
-         0xff0000,
-         0xff00,
-         0xff,
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff},
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}},
-        {"30 bits, 10 a channel",
-         32,
-         LSBFirst,
-         0x3ff00000,
-         0xffc00,
-         0x3ff,
-         // r = 0x12 << 2, g = 0x34 << 2, b = 0x56 << 2; then all ones.
-         {0x58, 0x41, 0x83, 0x04, 0xff, 0xff, 0xff, 0x3f},
-         {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}},
-        {"16 bits, 5-6-5",
-         16,
-         LSBFirst,
-         0xf800,
-         0x07e0,
-         0x001f,
-         // r = 2 of 31, g = 13 of 63, b = 10 of 31, scaled to 255 and rounded.
-         {0xaa, 0x11, 0xff, 0xff},
-         {0x52, 0x35, 0x10, 0xff, 0xff, 0xff}},
-    };
-    for (auto c : cases) {
-        SCOPED_TRACE(c.name);
-        const XImage image = Header(c.bytes, 2, c.bpp, c.order, c.red, c.green, c.blue);
+    // Each layout holds the same two pixels: (r, g, b) = (0x12, 0x34, 0x56) and white.
+    const std::vector<std::uint8_t> bgr = {0x56, 0x34, 0x12, 0xff, 0xff, 0xff};
+    const auto expect = [](const char* name, int bpp, int order, unsigned long red,
+                           unsigned long green, unsigned long blue, std::vector<std::uint8_t> bytes,
+                           const std::vector<std::uint8_t>& want) {
+        SCOPED_TRACE(name);
+        const XImage image = Header(bytes, 2, bpp, order, red, green, blue);
         ASSERT_TRUE(CanConvert(image));
         // One byte more than needed, to see that nothing is written past the row.
         std::vector<std::uint8_t> out(7, 0xEE);
         ConvertRow(image, 0, 2, out.data());
-        EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 6), c.bgr);
+        EXPECT_EQ(std::vector<std::uint8_t>(out.begin(), out.begin() + 6), want);
         EXPECT_EQ(out[6], 0xEE);
-    }
+    };
+    expect("32 bits, usual masks", 32, LSBFirst, 0xff0000, 0xff00, 0xff,
+           {0x56, 0x34, 0x12, 0x99, 0xff, 0xff, 0xff, 0x00}, bgr);
+    expect("32 bits, red in the low byte", 32, LSBFirst, 0xff, 0xff00, 0xff0000,
+           {0x12, 0x34, 0x56, 0x00, 0xff, 0xff, 0xff, 0x00}, bgr);
+    expect("32 bits, server of the other byte order", 32, MSBFirst, 0xff0000, 0xff00, 0xff,
+           {0x00, 0x12, 0x34, 0x56, 0x00, 0xff, 0xff, 0xff}, bgr);
+    expect("24 bits packed", 24, LSBFirst, 0xff0000, 0xff00, 0xff,
+           {0x56, 0x34, 0x12, 0xff, 0xff, 0xff}, bgr);
+    // r = 0x12 << 2, g = 0x34 << 2, b = 0x56 << 2; then all ones.
+    expect("30 bits, 10 a channel", 32, LSBFirst, 0x3ff00000, 0xffc00, 0x3ff,
+           {0x58, 0x41, 0x83, 0x04, 0xff, 0xff, 0xff, 0x3f}, bgr);
+    // r = 2 of 31, g = 13 of 63, b = 10 of 31, scaled to 255 and rounded.
+    expect("16 bits, 5-6-5", 16, LSBFirst, 0xf800, 0x07e0, 0x001f, {0xaa, 0x11, 0xff, 0xff},
+           {0x52, 0x35, 0x10, 0xff, 0xff, 0xff});
 }
 
 // The usual layout goes through a vector path in blocks of pixels; rows of every length
