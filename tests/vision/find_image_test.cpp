@@ -3,6 +3,7 @@
 #include <climits>
 #include <fstream>
 #include <limits>
+#include <optional>
 
 #include "engine/event_maker.h"
 #include "tests/vision/vision_support.h"

@@ -19,35 +19,18 @@ namespace {
 using vision::CorrelationChoice;
 using vision::Placement;
 
-// Every placement's TM_CCORR_NORMED score by its definition, summed in double precision; 0
-// where the window or the template has no energy.
+// Every placement's TM_CCORR_NORMED score by its definition, summed in double precision (exact
+// for these integer sums); 0 where the window or the template has no energy.
 cv::Mat DirectScores(const cv::Mat& picture, const cv::Mat& templ) {
-    const int rows = picture.rows - templ.rows + 1;
-    const int cols = picture.cols - templ.cols + 1;
-    cv::Mat products(rows, cols, CV_64F, cv::Scalar(0));
-    cv::Mat energies(rows, cols, CV_64F, cv::Scalar(0));
-    double templ_energy = 0;
-    for (int j = 0; j < templ.rows; ++j) {
-        for (int k = 0; k < templ.cols * 3; ++k) {
-            const double t = templ.ptr<std::uint8_t>(j)[k];
-            templ_energy += t * t;
-            for (int y = 0; y < rows; ++y) {
-                const std::uint8_t* p = picture.ptr<std::uint8_t>(y + j) + k;
-                double* product = products.ptr<double>(y);
-                double* energy = energies.ptr<double>(y);
-                for (int x = 0; x < cols; ++x) {
-                    const double v = p[3 * x];
-                    product[x] += t * v;
-                    energy[x] += v * v;
-                }
-            }
-        }
-    }
-    cv::Mat scores(rows, cols, CV_64F);
-    for (int y = 0; y < rows; ++y) {
-        for (int x = 0; x < cols; ++x) {
-            const double norm = std::sqrt(energies.at<double>(y, x) * templ_energy);
-            scores.at<double>(y, x) = norm > 0 ? products.at<double>(y, x) / norm : 0.0;
+    cv::Mat p, t;
+    picture.convertTo(p, CV_64F);
+    templ.convertTo(t, CV_64F);
+    cv::Mat scores(picture.rows - templ.rows + 1, picture.cols - templ.cols + 1, CV_64F);
+    for (int y = 0; y < scores.rows; ++y) {
+        for (int x = 0; x < scores.cols; ++x) {
+            const cv::Mat window = p(cv::Rect(cv::Point(x, y), t.size()));
+            const double norm = std::sqrt(window.dot(window) * t.dot(t));
+            scores.at<double>(y, x) = norm > 0 ? window.dot(t) / norm : 0.0;
         }
     }
     return scores;
