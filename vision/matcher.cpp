@@ -21,10 +21,6 @@ bool ParseMatcherKind(std::string_view name, MatcherKind* kind) {
     return true;
 }
 
-const char* MatcherName(MatcherKind kind) {
-    return kind == MatcherKind::kOpenCv ? "opencv" : "fast";
-}
-
 void SetMatcher(MatcherKind kind) {
     g_matcher = kind;
 }

@@ -12,7 +12,6 @@ enum class MatcherKind { kFast, kOpenCv };
 
 // "fast" or "opencv"; false for anything else.
 bool ParseMatcherKind(std::string_view name, MatcherKind* kind);
-const char* MatcherName(MatcherKind kind);
 
 // The matcher for every search of the process; the fast one unless set otherwise.
 void SetMatcher(MatcherKind kind);
