@@ -106,7 +106,8 @@ TEST(BadTemplates, FailTheSearchCleanly) {
         int x = -7, y = -7;
         double score = -7;
         CEvent_Maker engine;
-        EXPECT_FALSE(engine.FindImage(&x, &y, &score, {0, 0, 640, 480}, path.c_str())) << c.name;
+        EXPECT_FALSE(engine.FindImage(&x, &y, &score, {0, 0, 640, 480}, path.string().c_str()))
+            << c.name;
         EXPECT_EQ(x + y, -14) << c.name;
         EXPECT_EQ(score, -7) << c.name;
     }
@@ -115,8 +116,8 @@ TEST(BadTemplates, FailTheSearchCleanly) {
     int x = 0, y = 0;
     double score = 0;
     CEvent_Maker engine;
-    EXPECT_FALSE(
-        engine.FindImage(&x, &y, &score, {0, 0, 640, 480}, (dir.path() / "Images/1.bmp").c_str()));
+    EXPECT_FALSE(engine.FindImage(&x, &y, &score, {0, 0, 640, 480},
+                                  (dir.path() / "Images/1.bmp").string().c_str()));
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ TEST_P(LoadTest, StoresNonEmptyLinesAsRead) {
     TempDir dir;
     const auto file = dir.Write("a.dat", GetParam().bytes);
     CEvent_Maker engine;
-    ASSERT_TRUE(engine.Load(file.c_str()));
+    ASSERT_TRUE(engine.Load(file.string().c_str()));
     EXPECT_EQ(engine.m_commands, GetParam().expected);
     EXPECT_TRUE(engine.m_log.empty());
     EXPECT_TRUE(engine.m_error.empty());
@@ -74,7 +74,7 @@ TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
     std::filesystem::create_directory(dir.path() / "dir.dat");
     for (const auto& path : {dir.path() / "missing.dat", dir.path() / "dir.dat"}) {
         CEvent_Maker engine;
-        EXPECT_FALSE(engine.Load(path.c_str())) << path;
+        EXPECT_FALSE(engine.Load(path.string().c_str())) << path;
         EXPECT_TRUE(engine.m_commands.empty());
     }
 }
@@ -82,7 +82,7 @@ TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
 TEST(LoadFailure, EmptyFileRunsToCompletion) {
     TempDir dir;
     CEvent_Maker engine;
-    ASSERT_TRUE(engine.Load(dir.Write("e.dat", "\n\n").c_str()));
+    ASSERT_TRUE(engine.Load(dir.Write("e.dat", "\n\n").string().c_str()));
     EXPECT_EQ(engine.RunList(), 0);
 }
 
