@@ -1,6 +1,17 @@
 # Finds the OpenCV 4 modules we use (core, imgproc, imgcodecs) from their own -dev packages.
 # Debian ships the CMake package configuration only with the full libopencv-dev, which
 # drags in dozens of modules we never link.
+#
+# On Windows OpenCV is our own static build (scripts/build-windows-deps), whose package
+# configuration also names what must be linked after the modules (libpng, zlib).
+if(WIN32)
+  find_package(OpenCV 4 CONFIG QUIET COMPONENTS core imgproc imgcodecs)
+  if(OpenCV_FOUND)
+    set(OpenCVModules_FOUND TRUE)
+    return()
+  endif()
+endif()
+
 find_path(OpenCVModules_INCLUDE_DIR opencv2/core.hpp PATH_SUFFIXES opencv4)
 set(_ravelkin_opencv_vars OpenCVModules_INCLUDE_DIR)
 foreach(module core imgproc imgcodecs)

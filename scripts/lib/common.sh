@@ -1,4 +1,4 @@
-# Shared by scripts/test and scripts/demo.
+# Shared by the scripts in scripts/.
 set -euo pipefail
 
 ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
@@ -6,8 +6,18 @@ JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 # Installs whatever Debian package of scripts/lib/packages.txt is missing; quiet when all are there.
 install_missing_packages() {
+    install_package_list "$ROOT/scripts/lib/packages.txt"
+}
+
+# install_package_list FILE: installs the missing Debian packages of a list, one a line.
+install_package_list() {
     # shellcheck disable=SC2046
-    install_packages $(grep -v -E '^\s*(#|$)' "$ROOT/scripts/lib/packages.txt")
+    install_packages $(grep -v -E '^\s*(#|$)' "$1")
+}
+
+# as_root COMMAND...: runs a command as root, through sudo unless we are root already.
+as_root() {
+    if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
 # install_packages PACKAGE...: installs those of the Debian packages that are missing.
@@ -19,10 +29,8 @@ install_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     echo "Installing: ${missing[*]}"
-    local sudo=()
-    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
         "${missing[@]}" >/dev/null
 }
 

@@ -33,7 +33,7 @@ TEST_P(LoadTest, StoresNonEmptyLinesAsRead) {
     TempDir dir;
     const auto file = dir.Write("a.dat", GetParam().bytes);
     CEvent_Maker engine;
-    ASSERT_TRUE(engine.Load(file.c_str()));
+    ASSERT_TRUE(engine.Load(file.string().c_str()));
     EXPECT_EQ(engine.m_commands, GetParam().expected);
     EXPECT_TRUE(engine.m_log.empty());
     EXPECT_TRUE(engine.m_error.empty());
@@ -123,7 +123,7 @@ TEST(LoadEncoding, TheTraceShowsTheConvertedLine) {
     TempDir dir;
     const auto file = dir.Write("w.dat", "WIND " + kMemoSjis + "\n");
     testing_support::TraceCapture trace;
-    ASSERT_TRUE(CEvent_Maker().Load(file.c_str()));
+    ASSERT_TRUE(CEvent_Maker().Load(file.string().c_str()));
     EXPECT_EQ(trace.Text(), "COM: [WIND メモ帳]\nCOMLIST: [WIND メモ帳]\n");
 }
 
@@ -132,7 +132,7 @@ TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
     std::filesystem::create_directory(dir.path() / "dir.dat");
     for (const auto& path : {dir.path() / "missing.dat", dir.path() / "dir.dat"}) {
         CEvent_Maker engine;
-        EXPECT_FALSE(engine.Load(path.c_str())) << path;
+        EXPECT_FALSE(engine.Load(path.string().c_str())) << path;
         EXPECT_TRUE(engine.m_commands.empty());
     }
 }
