@@ -48,18 +48,13 @@ extern "C" void OnStopSignal(int) {
 }
 
 // SIGINT and SIGTERM stop the run before its next line; no SA_RESTART, so that a sleeping
-// wait wakes up at once. Windows has no sigaction; its C runtime raises SIGINT on Ctrl+C.
+// wait wakes up at once.
 void InstallStopSignals() {
-#ifdef _WIN32
-    std::signal(SIGINT, OnStopSignal);
-    std::signal(SIGTERM, OnStopSignal);
-#else
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
-#endif
 }
 
 void UseUtf8Console() {}
