@@ -81,7 +81,11 @@ class Win32World {
     ~Win32World() {
         for (const HWND window : windows_) DestroyWindow(window);
         // Nothing the test pressed stays down for the next one.
-        for (const std::uint8_t vk : pressed_) keybd_event(vk, 0, KEYEVENTF_KEYUP, 0);
+        for (const std::uint8_t vk : pressed_) {
+            const BYTE scan = static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+            keybd_event(vk, scan, KEYEVENTF_KEYUP | (vk == VK_RCONTROL ? KEYEVENTF_EXTENDEDKEY : 0),
+                        0);
+        }
         Pump();
     }
     Win32World(const Win32World&) = delete;
@@ -104,8 +108,11 @@ class Win32World {
             return corner == RGB(want.r, want.g, want.b);
         });
     }
+    // As the key itself would: its scan code, and the extended flag that tells the right
+    // CTRL from the left one.
     void UserHolds(std::uint8_t vk) {
-        keybd_event(vk, 0, 0, 0);
+        const BYTE scan = static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
+        keybd_event(vk, scan, vk == VK_RCONTROL ? KEYEVENTF_EXTENDEDKEY : 0, 0);
         pressed_.push_back(vk);
         win32_testing::WaitUntil([&] { return KeyHeld(vk); });
     }
