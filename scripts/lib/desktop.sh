@@ -11,8 +11,8 @@ stop_desktop() {
 }
 trap stop_desktop EXIT
 
-# start_private_display WIDTHxHEIGHT: a private Xvfb with openbox and the US keymap; exports
-# DISPLAY.
+# start_private_display WIDTHxHEIGHT [bare]: a private Xvfb with openbox (none when bare) and
+# the US keymap; exports DISPLAY.
 start_private_display() {
     local fifo number
     fifo=$(mktemp -u)
@@ -26,9 +26,11 @@ start_private_display() {
     fi
     rm -f "$fifo"
     export DISPLAY=":$number"
-    openbox --sm-disable >/dev/null 2>&1 &
-    DESKTOP_PIDS+=($!)
-    sleep 1
+    if [ "${2:-}" != bare ]; then
+        openbox --sm-disable >/dev/null 2>&1 &
+        DESKTOP_PIDS+=($!)
+        sleep 1
+    fi
     setxkbmap us 2>/dev/null || true
 }
 

@@ -1,8 +1,8 @@
-# Wine for the Windows build's tests and screenshots: a private 64-bit prefix in the cache,
+# Wine for the Windows build's tests and screenshots: a 64-bit prefix of our own in the cache,
 # quiet, without Mono or Gecko, in a Japanese locale so that the dialog's texts show.
 # Source common.sh first.
 
-export WINEPREFIX=${RAVELKIN_WINEPREFIX:-${RAVELKIN_CACHE:-$HOME/.cache/ravelkin}/wine}
+export WINEPREFIX=${RAVELKIN_WINEPREFIX:-${RAVELKIN_CACHE:-$HOME/.cache/ravelkin}/wine-prefix}
 export WINEARCH=win64
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -17,9 +17,15 @@ use_japanese_locale() {
     export LANG=ja_JP.UTF-8
 }
 
-# Creates the prefix on first use; later uses find it ready.
+# Creates the prefix on first use; later uses find it ready. One user at a time: a Wine
+# session belongs to the display it started on, so a second run waits for the first.
 prepare_wine_prefix() {
     use_japanese_locale
+    mkdir -p "$(dirname "$WINEPREFIX")"
+    exec 8>"$WINEPREFIX.lock"
+    flock 8
+    # A session left over from an earlier run would keep its own display.
+    wineserver --kill 2>/dev/null || true
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "== preparing the Wine prefix $WINEPREFIX"
         mkdir -p "$WINEPREFIX"
