@@ -6,6 +6,7 @@
 
 #include "engine/event_maker.h"
 #include "tests/vision/vision_support.h"
+#include "vision/image_search.h"
 
 namespace testing_support {
 namespace {
@@ -169,6 +170,15 @@ TEST(FindImage, FailsWithoutTouchingTheOutPlaces) {
     TraceCapture trace;
     EXPECT_FALSE(Find({0, 0, 800, 600}, x, y, score));
     EXPECT_EQ(trace.Text(), "画像サイズ: 800, 600\n失敗(デスクトップイメージが読み込めません)\n");
+}
+
+// The folder separator is the platform's own, in the file access and in every message.
+TEST(TemplatePath, UsesThePlatformSeparator) {
+#ifdef _WIN32
+    EXPECT_EQ(TemplatePath(7), "Images\\7.bmp");
+#else
+    EXPECT_EQ(TemplatePath(7), "Images/7.bmp");
+#endif
 }
 
 TEST(ScoreAccepted, NeedsAProductStrictlyAboveTheThreshold) {
