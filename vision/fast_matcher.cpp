@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <condition_variable>
 #include <functional>
 #include <limits>
 #include <mutex>
@@ -93,7 +94,8 @@ void ScoreBlock(const Scoring& scoring, const Correlator::Sums& sums, cv::Point 
 }
 
 // A piece of work that one worker does for all, whichever claims it first; the others wait
-// for it.
+// for it. Waiting is on a condition variable, not std::atomic::wait: libstdc++ 12 without
+// futexes (MinGW) can lose that wake-up (GCC bug 106183) and leave a worker asleep for good.
 class SharedStep {
   public:
     explicit SharedStep(std::function<void()> step) : step_(std::move(step)) {}
@@ -101,15 +103,24 @@ class SharedStep {
     void Claim() {
         if (claimed_.exchange(true)) return;
         step_();
-        done_.store(true);
-        done_.notify_all();
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_.store(true);
+        }
+        finished_.notify_all();
     }
-    void Await() { done_.wait(false); }
+    void Await() {
+        if (done_.load()) return;
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return done_.load(); });
+    }
 
   private:
     std::function<void()> step_;
     std::atomic<bool> claimed_{false};
     std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::condition_variable finished_;
 };
 
 // Runs work(0) on this thread and work(1) on a helper when two workers are asked for. The

@@ -7,6 +7,7 @@
 
 #include "engine/event_maker.h"
 #include "tests/vision/vision_support.h"
+#include "vision/image_search.h"
 
 namespace testing_support {
 namespace {
@@ -231,6 +232,15 @@ TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
     scene.desktop.set_copy_fails(true);
     EXPECT_EQ(trace_of_failure({0, 0, 800, 600}),
               screen + "失敗(デスクトップイメージが読み込めません)\n");
+}
+
+// The folder separator is the platform's own, in the file access and in every message.
+TEST(TemplatePath, UsesThePlatformSeparator) {
+#ifdef _WIN32
+    EXPECT_EQ(TemplatePath(7), "Images\\7.bmp");
+#else
+    EXPECT_EQ(TemplatePath(7), "Images/7.bmp");
+#endif
 }
 
 TEST(ScoreAccepted, NeedsAProductStrictlyAboveTheThreshold) {

@@ -175,6 +175,25 @@ TEST(FastMatch, EveryWayOfSummingGivesTheSameScores) {
     }
 }
 
+// Many small searches on two threads, so that a worker often waits for a step the other one
+// is finishing: a lost wake-up would leave it asleep and the search would never return.
+TEST(FastMatch, TwoWorkersAlwaysFinish) {
+    const cv::Mat picture = NaturalPicture(96, 64);
+    const cv::Mat templ = picture(cv::Rect(40, 20, 9, 7)).clone();
+    CorrelationChoice fft;
+    fft.tile = {32, 32};
+    CorrelationChoice direct;
+    direct.method = CorrelationChoice::Method::kDirect;
+    for (CorrelationChoice choice : {fft, direct}) {
+        choice.workers = 2;
+        for (int i = 0; i < 2000; ++i) {
+            Placement best;
+            ASSERT_TRUE(vision::FastMatch(choice, picture, templ, &best, nullptr));
+            ASSERT_EQ(best.top_left, cv::Point(40, 20));
+        }
+    }
+}
+
 // Searches as large as a screen, checked against OpenCV's place and direct sums at sampled
 // places.
 TEST(FastMatch, FindsTheSameOnLargePictures) {
