@@ -8,6 +8,7 @@
 #include "engine/script_encoding.h"
 #include "engine/text_file_reader.h"
 #include "engine/trace.h"
+#include "platform/code_page.h"
 
 bool CEvent_Maker::Load(const char* fileName) {
     auto reader = std::make_unique<TextFileReader>();
@@ -32,7 +33,7 @@ bool CEvent_Maker::Load(const char* fileName) {
             for (auto& line : lines) {
                 current = &line;
                 // Without a converter the line stays as read.
-                if (auto utf8 = Cp932ToUtf8(line)) line = std::move(*utf8);
+                if (auto utf8 = platform::Cp932ToUtf8(line)) line = std::move(*utf8);
             }
         }
         for (auto& line : lines) {
