@@ -19,8 +19,8 @@
 
 #include "bench/race.h"
 #include "platform/x11/x11_desktop.h"
-#include "vision/allocator_tuning.h"
 #include "tests/x11/x_server.h"
+#include "vision/allocator_tuning.h"
 #include "vision/image_search.h"
 
 namespace {
