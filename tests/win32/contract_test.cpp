@@ -14,14 +14,7 @@ using testing_support::kContractHeight;
 using testing_support::kContractWidth;
 using testing_support::PatternPixel;
 using testing_support::Rgb;
-
-std::wstring Wide(const std::string& utf8) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
-    if (size > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, wide.data(), size);
-    wide.resize(wide.size() - 1);
-    return wide;
-}
+using win32_testing::Wide;
 
 // Paints the pattern over the whole client area of a window that covers the screen.
 LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM w, LPARAM l) {

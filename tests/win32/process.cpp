@@ -4,8 +4,6 @@
 #include <vector>
 
 namespace win32_testing {
-namespace {
-
 std::wstring Wide(const std::string& utf8) {
     const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 1), L'\0');
@@ -13,6 +11,8 @@ std::wstring Wide(const std::string& utf8) {
     wide.resize(wide.size() - 1);
     return wide;
 }
+
+namespace {
 
 // One argument as the C runtime splits a command line: quoted, with backslashes before a
 // quote doubled.

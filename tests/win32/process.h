@@ -45,6 +45,9 @@ class Process {
     bool ended_ = false;
 };
 
+// UTF-8 text as UTF-16.
+std::wstring Wide(const std::string& utf8);
+
 // A program built beside the test program.
 std::filesystem::path BesideTests(const std::string& name);
 
