@@ -23,8 +23,8 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     // No mnemonic processing: the name is shown as written.
     new wxStaticText(this, wxID_ANY, "Ravelkin, Version 1.0", at(42, 14), size(114, 8),
                      wxST_NO_AUTORESIZE);
-    new wxStaticText(this, wxID_ANY, "Copyright (C) 2026 the Ravelkin developers", at(42, 26),
-                     size(114, 8), wxST_NO_AUTORESIZE);
+    new wxStaticText(this, wxID_ANY, "Copyright (C) 2026 Ravelkin", at(42, 26), size(114, 8),
+                     wxST_NO_AUTORESIZE);
     auto* ok = new wxButton(this, wxID_OK, "OK", at(113, 41), size(50, 14));
     ok->SetDefault();
     ok->SetFocus();
