@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 namespace x11_testing {
 
@@ -144,12 +145,25 @@ std::unique_ptr<TargetWindow> TargetWindow::Start(const XServer& server,
     return target;
 }
 
+long TargetWindow::Clicks(Display* display) const {
+    const auto bytes = ReadProperty(display, window_, "_RAVELKIN_CLICKS");
+    long clicks = -1;
+    if (bytes && bytes->size() == sizeof clicks) std::memcpy(&clicks, bytes->data(), sizeof clicks);
+    return clicks;
+}
+
 std::string TargetWindow::StopAndReadOutput() {
     child_->Stop();
     std::string output;
     std::string line;
     while (child_->ReadLine(&line, 1s)) output += line + "\n";
     return output;
+}
+
+bool SaveLogo(const std::string& path) {
+    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", path});
+    int status = -1;
+    return saver && saver->WaitExit(&status, 10s) && status == 0;
 }
 
 }  // namespace x11_testing
