@@ -20,11 +20,8 @@ using namespace x11_testing;
 using platform::x11::X11Desktop;
 namespace vk = platform::vk;
 
-TEST(X11Open, FailureNamesTheDisplay) {
-    const auto named = X11Desktop::Open({.display_name = ":987", .capture = {}});
-    EXPECT_FALSE(named.desktop);
-    EXPECT_NE(named.error.find("\":987\""), std::string::npos) << named.error;
-
+// A display that cannot be opened is named in the error (the program's runs check that too).
+TEST(X11Open, FailureWithoutDisplayNamesTheVariable) {
     const std::string saved = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
     unsetenv("DISPLAY");
     const auto unset = X11Desktop::Open();

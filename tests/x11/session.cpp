@@ -80,6 +80,12 @@ unsigned PointerState(Display* display, platform::Point* at) {
 }
 }  // namespace
 
+unsigned ButtonsDown(Display* display) {
+    platform::Point at;
+    return PointerState(display, &at) &
+           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
 platform::Point PointerPosition(Display* display) {
     platform::Point at;
     PointerState(display, &at);
@@ -87,14 +93,7 @@ platform::Point PointerPosition(Display* display) {
 }
 
 bool LeftButtonDown(Display* display) {
-    platform::Point at;
-    return PointerState(display, &at) & Button1Mask;
-}
-
-unsigned ButtonsDown(Display* display) {
-    platform::Point at;
-    return PointerState(display, &at) &
-           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+    return ButtonsDown(display) & Button1Mask;
 }
 
 Churn::Churn(const XServer& server, const std::function<void(Display*, unsigned long)>& step) {
