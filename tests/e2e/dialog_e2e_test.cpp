@@ -8,7 +8,6 @@
 
 #include <sys/wait.h>
 
-#include <cstring>
 #include <string>
 #include <thread>
 
@@ -22,39 +21,32 @@ using namespace x11_testing;
 // A window on the screen (a viewable child of the root, or a client inside such a frame)
 // whose UTF-8 title is exactly title. Toolkits keep unmapped windows with the program's name
 // around, which do not count.
-int IgnoreXError(Display*, XErrorEvent*) {
-    return 0;
-}
-
 bool ShownWindowTitled(Display* display, const std::string& title) {
+    const auto titled = [&](Window w) {
+        return ReadProperty(display, w, "_NET_WM_NAME") == std::optional<std::string>(title);
+    };
+    // The children of w; none when it has gone.
+    const auto children = [&](Window w) {
+        Window root = 0, parent = 0;
+        Window* list = nullptr;
+        unsigned count = 0;
+        std::vector<Window> result;
+        if (XQueryTree(display, w, &root, &parent, &list, &count) && list) {
+            result.assign(list, list + count);
+        }
+        if (list) XFree(list);
+        return result;
+    };
     // Windows come and go while we look: an error about a vanished one is no failure here.
     XSync(display, False);
-    const auto previous = XSetErrorHandler(IgnoreXError);
-    const bool found = [&] {
-        const auto titled = [&](Window w) {
-            return ReadProperty(display, w, "_NET_WM_NAME") == std::optional<std::string>(title);
-        };
-        Window root = 0, parent = 0;
-        Window* top = nullptr;
-        unsigned count = 0;
-        if (!XQueryTree(display, DefaultRootWindow(display), &root, &parent, &top, &count)) {
-            return false;
-        }
-        bool found = false;
-        for (unsigned i = 0; i < count && !found; ++i) {
-            XWindowAttributes a{};
-            if (!XGetWindowAttributes(display, top[i], &a) || a.map_state != IsViewable) continue;
-            found = titled(top[i]);
-            Window* inner = nullptr;
-            unsigned n = 0;
-            if (!found && XQueryTree(display, top[i], &root, &parent, &inner, &n)) {
-                for (unsigned j = 0; j < n && !found; ++j) found = titled(inner[j]);
-            }
-            if (inner) XFree(inner);
-        }
-        if (top) XFree(top);
-        return found;
-    }();
+    const auto previous = XSetErrorHandler([](Display*, XErrorEvent*) { return 0; });
+    bool found = false;
+    for (const Window top : children(DefaultRootWindow(display))) {
+        XWindowAttributes a{};
+        if (found || !XGetWindowAttributes(display, top, &a) || a.map_state != IsViewable) continue;
+        found = titled(top);
+        for (const Window inner : children(top)) found = found || titled(inner);
+    }
     XSync(display, False);
     XSetErrorHandler(previous);
     return found;
@@ -75,10 +67,7 @@ TEST(DialogEndToEnd, StartRunsTheTickedScriptsAndReportsSuccess) {
 
     testing_support::TempDir dir;
     std::filesystem::create_directories(dir.path() / "Images");
-    auto saver = Child::Spawn(
-        {RAVELKIN_TARGET_PROGRAM, "--save-logo", (dir.path() / "Images/1.bmp").string()});
-    int status = -1;
-    ASSERT_TRUE(saver && saver->WaitExit(&status, 10s) && status == 0);
+    ASSERT_TRUE(SaveLogo((dir.path() / "Images/1.bmp").string()));
     dir.Write("click-logo.dat", "IMG_CLK_F 1,0,0,1024,768,95\n");
 
     const std::string command =
@@ -98,12 +87,7 @@ TEST(DialogEndToEnd, StartRunsTheTickedScriptsAndReportsSuccess) {
     PressKey(display, XK_Shift_L, false);
     Tap(display, XK_space);
 
-    const auto clicks = [&] {
-        const auto bytes = ReadProperty(display, target->window(), "_RAVELKIN_CLICKS");
-        long n = -1;
-        if (bytes && bytes->size() == sizeof n) std::memcpy(&n, bytes->data(), sizeof n);
-        return n;
-    };
+    const auto clicks = [&] { return target->Clicks(display); };
     EXPECT_TRUE(WaitUntil([&] { return clicks() == 1; }, 20s)) << clicks();
     // The success message box: its caption is the program's file name.
     EXPECT_TRUE(WaitUntil([&] { return ShownWindowTitled(display, "ravelkin"); }, 20s));
@@ -111,6 +95,7 @@ TEST(DialogEndToEnd, StartRunsTheTickedScriptsAndReportsSuccess) {
     Tap(display, XK_Return);  // confirm the message
     EXPECT_TRUE(WaitUntil([&] { return !ShownWindowTitled(display, "ravelkin"); }, 10s));
     Tap(display, XK_Escape);  // close the dialog, which ends the program
+    int status = -1;
     ASSERT_TRUE(ravelkin->WaitExit(&status, 10s));
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }

@@ -77,10 +77,7 @@ TEST_P(X11Capture, AHeldCopyKeepsItsPixels) {
 TEST_P(X11Capture, TheTargetsLogoOnTheScreenEqualsItsSavedPicture) {
     testing_support::TempDir dir;
     const std::string bmp = (dir.path() / "1.bmp").string();
-    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", bmp});
-    int status = -1;
-    ASSERT_TRUE(saver && saver->WaitExit(&status, 10s));
-    ASSERT_EQ(status, 0);
+    ASSERT_TRUE(SaveLogo(bmp));
     std::ifstream in(bmp, std::ios::binary);
     const std::string file((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     ASSERT_EQ(file.size(), 54u + 64 * 64 * 3);
@@ -121,8 +118,7 @@ TEST_P(X11Capture, CopiesCompleteWhileTheScreenKeepsChanging) {
 
     testing_support::TempDir dir;
     const std::string logo = (dir.path() / "1.bmp").string();
-    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", logo});
-    ASSERT_TRUE(saver && saver->WaitExit(nullptr, 10s));
+    ASSERT_TRUE(SaveLogo(logo));
     ScopedInstall use(s_.desktop.get());
     CEvent_Maker engine;
     const struct {

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 
 namespace x11_testing {
 
@@ -79,6 +80,12 @@ unsigned PointerState(Display* display, platform::Point* at) {
 }
 }  // namespace
 
+unsigned ButtonsDown(Display* display) {
+    platform::Point at;
+    return PointerState(display, &at) &
+           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+}
+
 platform::Point PointerPosition(Display* display) {
     platform::Point at;
     PointerState(display, &at);
@@ -86,14 +93,7 @@ platform::Point PointerPosition(Display* display) {
 }
 
 bool LeftButtonDown(Display* display) {
-    platform::Point at;
-    return PointerState(display, &at) & Button1Mask;
-}
-
-unsigned ButtonsDown(Display* display) {
-    platform::Point at;
-    return PointerState(display, &at) &
-           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
+    return ButtonsDown(display) & Button1Mask;
 }
 
 Churn::Churn(const XServer& server, const std::function<void(Display*, unsigned long)>& step) {
@@ -144,12 +144,25 @@ std::unique_ptr<TargetWindow> TargetWindow::Start(const XServer& server,
     return target;
 }
 
+long TargetWindow::Clicks(Display* display) const {
+    const auto bytes = ReadProperty(display, window_, "_RAVELKIN_CLICKS");
+    long clicks = -1;
+    if (bytes && bytes->size() == sizeof clicks) std::memcpy(&clicks, bytes->data(), sizeof clicks);
+    return clicks;
+}
+
 std::string TargetWindow::StopAndReadOutput() {
     child_->Stop();
     std::string output;
     std::string line;
     while (child_->ReadLine(&line, 1s)) output += line + "\n";
     return output;
+}
+
+bool SaveLogo(const std::string& path) {
+    auto saver = Child::Spawn({RAVELKIN_TARGET_PROGRAM, "--save-logo", path});
+    int status = -1;
+    return saver && saver->WaitExit(&status, 10s) && status == 0;
 }
 
 }  // namespace x11_testing

@@ -63,6 +63,8 @@ class TargetWindow {
                                                const std::vector<std::string>& args,
                                                std::string* error);
     Window window() const { return window_; }
+    // The left clicks on the logo so far, as the program counts them; -1 when unreadable.
+    long Clicks(Display* display) const;
     // Ends the program and returns what it printed after its ready line.
     std::string StopAndReadOutput();
 
@@ -70,5 +72,8 @@ class TargetWindow {
     std::unique_ptr<Child> child_;
     Window window_ = 0;
 };
+
+// Has ravelkin-target save its logo, the picture scripts look for, as a BMP file at path.
+bool SaveLogo(const std::string& path);
 
 }  // namespace x11_testing

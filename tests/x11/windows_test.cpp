@@ -5,6 +5,8 @@
 #include <X11/Xutil.h>
 
 #include <array>
+#include <functional>
+#include <utility>
 
 #include "engine/event_maker.h"
 #include "tests/x11/session.h"
@@ -20,10 +22,12 @@ struct Found {
     std::optional<platform::Rect> rect;
 };
 
-// What the backend sees of every window, top first.
-std::vector<Found> Enumerate(platform::Desktop& desktop) {
+// What the backend sees of every window, top first; before_each runs as each one is reached.
+std::vector<Found> Enumerate(platform::Desktop& desktop,
+                             const std::function<void()>& before_each = {}) {
     std::vector<Found> found;
     desktop.ForEachWindow([&](platform::WindowHandle w) {
+        if (before_each) before_each();
         found.push_back(
             {desktop.WindowTitle(w), desktop.IsWindowMinimised(w), desktop.WindowRect(w)});
         return true;
@@ -177,15 +181,11 @@ TEST_P(X11Windows, AWindowThatVanishesDuringTheEnumerationIsGoneNotFatal) {
     s_.desktop->ForEachWindow([&](platform::WindowHandle) { return ++before, true; });
 
     // At the first window, every test window goes; the rest are looked at all the same.
-    std::vector<Found> after;
-    s_.desktop->ForEachWindow([&](platform::WindowHandle w) {
-        if (after.empty()) {
-            for (const Window window : doomed) XDestroyWindow(d(), window);
-            XSync(d(), False);
-        }
-        after.push_back({s_.desktop->WindowTitle(w), s_.desktop->IsWindowMinimised(w),
-                         s_.desktop->WindowRect(w)});
-        return true;
+    bool first = true;
+    const auto after = Enumerate(*s_.desktop, [&] {
+        if (!std::exchange(first, false)) return;
+        for (const Window window : doomed) XDestroyWindow(d(), window);
+        XSync(d(), False);
     });
     EXPECT_EQ(static_cast<int>(after.size()), before);
     EXPECT_TRUE(WithTitle(after, "Doomed").empty());

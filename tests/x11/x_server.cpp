@@ -181,9 +181,7 @@ void XServer::Kill() {
 }
 
 XServer::~XServer() {
-    if (display_) XCloseDisplay(display_);
-    wm_.reset();
-    xvfb_.reset();
+    Kill();
 }
 
 std::optional<std::string> ReadProperty(Display* display, Window window, const char* name) {
