@@ -22,4 +22,10 @@ struct Size {
     std::int32_t height = 0;
 };
 
+// The part of the width x height area at (left, top) that lies on a screen of the given size;
+// empty (right <= left or bottom <= top) when none does. Computed in 64 bits, as left + width
+// may not fit in 32.
+Rect VisiblePart(Size screen, std::int32_t left, std::int32_t top, std::int32_t width,
+                 std::int32_t height);
+
 }  // namespace platform

@@ -98,22 +98,19 @@ bool Win32Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t 
         dib_ = MakeDib(screen_dc.get(), width, height);
         if (!dib_) return false;
     }
-    // The part inside the screen, in 64 bits: left + width may not fit in 32.
-    const std::int64_t x0 = std::clamp<std::int64_t>(left, 0, screen.width);
-    const std::int64_t y0 = std::clamp<std::int64_t>(top, 0, screen.height);
-    const std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t{left} + width, 0, screen.width);
-    const std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t{top} + height, 0, screen.height);
-    const bool whole = x0 == left && y0 == top && x1 - x0 == width && y1 - y0 == height;
+    const Rect inside = VisiblePart(screen, left, top, width, height);
+    const bool whole = inside.left == left && inside.top == top &&
+                       inside.right - inside.left == width && inside.bottom - inside.top == height;
     if (!whole) {
         // Black where the screen does not reach; the screen's own edges are never read past.
         std::memset(dib_->bits, 0, static_cast<std::size_t>(dib_->stride) * height);
     }
-    if (x1 > x0 && y1 > y0) {
+    if (inside.right > inside.left && inside.bottom > inside.top) {
         SelectedDib target(screen_dc.get(), dib_->handle);
         if (!target.get()) return false;
-        if (!BitBlt(target.get(), static_cast<int>(x0 - left), static_cast<int>(y0 - top),
-                    static_cast<int>(x1 - x0), static_cast<int>(y1 - y0), screen_dc.get(),
-                    static_cast<int>(x0), static_cast<int>(y0), SRCCOPY)) {
+        if (!BitBlt(target.get(), inside.left - left, inside.top - top, inside.right - inside.left,
+                    inside.bottom - inside.top, screen_dc.get(), inside.left, inside.top,
+                    SRCCOPY)) {
             return false;
         }
         GdiFlush();

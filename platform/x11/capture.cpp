@@ -58,7 +58,7 @@ class GetImageCapturer final : public Capturer {
                                       [](XImage* made) {
                                           if (made) XDestroyImage(made);
                                       });
-        if (trap.Failed() || !image->data) return nullptr;
+        if (trap.Failed() || !image || !image->data) return nullptr;
         return image;
     }
     const char* name() const override { return "XGetImage"; }
@@ -271,31 +271,6 @@ const char* X11Desktop::capture_method() const {
     return capturer_->name();
 }
 
-namespace {
-
-// The part of an area that lies inside a screen; empty when none does.
-struct Inside {
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
-
-    Inside(Size screen, std::int32_t left, std::int32_t top, std::int32_t w, std::int32_t h) {
-        // In 64 bits: left + w may not fit in 32.
-        const std::int64_t x0 = std::clamp<std::int64_t>(left, 0, screen.width);
-        const std::int64_t y0 = std::clamp<std::int64_t>(top, 0, screen.height);
-        const std::int64_t x1 = std::clamp<std::int64_t>(std::int64_t{left} + w, 0, screen.width);
-        const std::int64_t y1 = std::clamp<std::int64_t>(std::int64_t{top} + h, 0, screen.height);
-        x = static_cast<int>(x0);
-        y = static_cast<int>(y0);
-        width = static_cast<int>(std::max<std::int64_t>(0, x1 - x0));
-        height = static_cast<int>(std::max<std::int64_t>(0, y1 - y0));
-    }
-    bool empty() const { return width == 0 || height == 0; }
-};
-
-}  // namespace
-
 bool X11Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                             std::int32_t height, Bitmap& out) {
     if (Gone()) return false;
@@ -310,26 +285,34 @@ bool X11Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t wi
     // The screen size seen last saves a round trip: an area inside it is inside the screen,
     // unless the screen has shrunk since, and then the server refuses and we ask anew. An area
     // that reaches past it is measured against the screen as it is now.
-    Inside inside(screen_, left, top, width, height);
-    const bool whole = inside.width == width && inside.height == height;
-    if (!whole) {
+    const auto visible = [&] { return VisiblePart(screen_, left, top, width, height); };
+    Rect inside = visible();
+    const auto whole = [&] {
+        return inside.left == left && inside.top == top && inside.right - inside.left == width &&
+               inside.bottom - inside.top == height;
+    };
+    const bool known_inside = whole();
+    if (!known_inside) {
         screen_ = ScreenSize();
-        inside = Inside(screen_, left, top, width, height);
+        inside = visible();
     }
-    std::shared_ptr<const XImage> image;
-    if (!inside.empty()) {
-        image = capturer_->Grab(inside.x, inside.y, inside.width, inside.height);
-        if (!image && whole) {
-            screen_ = ScreenSize();
-            inside = Inside(screen_, left, top, width, height);
-            if (!inside.empty()) {
-                image = capturer_->Grab(inside.x, inside.y, inside.width, inside.height);
-            }
-        }
-        if (!inside.empty() && (!image || !CanConvert(*image))) return false;
+    const auto grab = [&] {
+        return capturer_->Grab(inside.left, inside.top, inside.right - inside.left,
+                               inside.bottom - inside.top);
+    };
+    const bool empty = inside.right <= inside.left || inside.bottom <= inside.top;
+    std::shared_ptr<const XImage> image = empty ? nullptr : grab();
+    if (!empty && !image && known_inside) {
+        screen_ = ScreenSize();
+        inside = visible();
+        if (inside.right > inside.left && inside.bottom > inside.top) image = grab();
     }
+    // No screen to copy from is a failure, not a black copy that a search could still match.
+    if (screen_.width <= 0 || screen_.height <= 0) return false;
+    const bool on_screen = inside.right > inside.left && inside.bottom > inside.top;
+    if (on_screen && (!image || !CanConvert(*image))) return false;
 
-    if (image && inside.width == width && inside.height == height && IsPaddedBgr(*image)) {
+    if (on_screen && whole() && IsPaddedBgr(*image)) {
         // The usual case: the server's pixels are lent as they are, with no pass over them.
         const auto* pixels = reinterpret_cast<const std::uint8_t*>(image->data);
         const auto size =
@@ -344,11 +327,12 @@ bool X11Desktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t wi
     } catch (const std::bad_alloc&) {
         return false;
     }
-    if (!image) return true;
-    const std::size_t black_left = static_cast<std::size_t>(inside.x - std::int64_t{left}) * 3;
-    for (int row = 0; row < inside.height; ++row) {
-        const std::int64_t out_row = std::int64_t{inside.y} - top + row;
-        ConvertRow(*image, row, inside.width, out.TopRow() + out_row * out.pitch + black_left);
+    if (!on_screen) return true;
+    const std::size_t black_left = static_cast<std::size_t>(inside.left - std::int64_t{left}) * 3;
+    for (int row = 0; row < inside.bottom - inside.top; ++row) {
+        const std::int64_t out_row = std::int64_t{inside.top} - top + row;
+        ConvertRow(*image, row, inside.right - inside.left,
+                   out.TopRow() + out_row * out.pitch + black_left);
     }
     return true;
 }
