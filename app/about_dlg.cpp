@@ -15,11 +15,11 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
     const auto size = [this](int w, int h) { return ConvertDialogToPixels(wxSize(w, h)); };
 
     SetClientSize(size(170, 62));
-    const wxSize iconSize = size(21, 20);
-    new wxStaticBitmap(
-        this, wxID_ANY,
-        AppIcons().GetIcon(std::min(iconSize.x, iconSize.y), wxIconBundle::FALLBACK_NEAREST_LARGER),
-        at(14, 14), iconSize);
+    const wxSize icon_size = size(21, 20);
+    new wxStaticBitmap(this, wxID_ANY,
+                       app::AppIcons().GetIcon(std::min(icon_size.x, icon_size.y),
+                                               wxIconBundle::FALLBACK_NEAREST_LARGER),
+                       at(14, 14), icon_size);
     // No mnemonic processing: the name is shown as written.
     new wxStaticText(this, wxID_ANY, "Ravelkin, Version 1.0", at(42, 14), size(114, 8),
                      wxST_NO_AUTORESIZE);

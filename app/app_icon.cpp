@@ -6,6 +6,8 @@
 extern const unsigned char kIcon32[], kIcon48[], kIcon64[], kIcon128[];
 extern const unsigned long kIcon32_size, kIcon48_size, kIcon64_size, kIcon128_size;
 
+namespace app {
+
 wxIconBundle AppIcons() {
     wxIconBundle bundle;
     const struct {
@@ -22,3 +24,5 @@ wxIconBundle AppIcons() {
     }
     return bundle;
 }
+
+}  // namespace app

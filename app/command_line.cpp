@@ -1,13 +1,16 @@
 #include "app/command_line.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iterator>
 #include <ostream>
 
 #include "app/script_job.h"
 #include "app/script_run.h"
 #include "app/version.h"
-#include "engine/trace.h"
+#include "base/trace.h"
+
+namespace app {
 
 const char kUsage[] =
     "Usage: ravelkin                      open the dialog on the scripts of this folder\n"
@@ -29,10 +32,10 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     bool run = false;
     bool help = false;
     bool version = false;
-    bool filesOnly = false;
+    bool files_only = false;
     for (auto it = args.begin(); it != args.end(); ++it) {
         const std::string& arg = *it;
-        if (!filesOnly && arg == "--matcher") {
+        if (!files_only && arg == "--matcher") {
             vision::MatcherKind kind = vision::MatcherKind::kFast;
             if (std::next(it) == args.end() || !vision::ParseMatcherKind(*std::next(it), &kind)) {
                 line.error = "--matcher needs fast or opencv";
@@ -40,7 +43,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             }
             line.matcher = kind;
             ++it;
-        } else if (!filesOnly && arg.starts_with("--")) {
+        } else if (!files_only && arg.starts_with("--")) {
             if (arg == "--run") {
                 run = true;
             } else if (arg == "--repeat") {
@@ -52,7 +55,7 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
             } else if (arg == "--version") {
                 version = true;
             } else if (arg == "--") {
-                filesOnly = true;
+                files_only = true;
             } else {
                 line.error = "unknown option " + arg;
                 return line;
@@ -77,53 +80,51 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
 
 namespace {
 
-int StatusOf(JobEnd end) {
+ExitStatus StatusOf(JobEnd end) {
     switch (end) {
         case JobEnd::kSucceeded:
-            return kExitCompleted;
+            return ExitStatus::kCompleted;
         case JobEnd::kNotLoaded:
-            return kExitNotLoaded;
+            return ExitStatus::kNotLoaded;
         case JobEnd::kCancelled:
         case JobEnd::kStopped:
-            return kExitCancelled;
+            return ExitStatus::kCancelled;
         case JobEnd::kFailed:
-            return kExitFailed;
+            return ExitStatus::kFailed;
     }
-    return kExitFailed;
+    return ExitStatus::kFailed;
 }
 
 }  // namespace
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   const DesktopOpener& openDesktop) {
+ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
+                          std::ostream& err, const DesktopOpener& open_desktop,
+                          engine::RunSettings settings) {
     const CommandLine line = ParseCommandLine(args);
     if (!line.error.empty()) {
         err << "ravelkin: " << line.error << "\n" << kUsage;
-        return kExitUsage;
+        return ExitStatus::kUsage;
     }
     if (line.action == CommandLine::Action::kHelp) {
         out << kUsage;
-        return kExitCompleted;
+        return ExitStatus::kCompleted;
     }
     if (line.action == CommandLine::Action::kVersion) {
         out << "Ravelkin " << kRavelkinVersion << "\n";
-        return kExitCompleted;
+        return ExitStatus::kCompleted;
     }
 
     std::string error;
-    std::unique_ptr<platform::Desktop> desktop = openDesktop(error);
+    std::unique_ptr<platform::Desktop> desktop = open_desktop(error);
     if (!desktop) {
         err << "ravelkin: " << error << "\n";
-        return kExitNoDesktop;
+        return ExitStatus::kNoDesktop;
     }
-    platform::Desktop* previous = platform::Install(desktop.get());
-    std::FILE* previousTrace = trace::Output();
-    trace::SetOutput(line.trace ? stderr : nullptr);
-    const vision::MatcherKind previousMatcher = vision::ActiveMatcher();
-    if (line.matcher) vision::SetMatcher(*line.matcher);
+    const trace::ScopedOutput trace_to(line.trace ? stderr : nullptr);
+    if (line.matcher) settings.matcher = *line.matcher;
 
-    const JobEnd end = RunJob(line.files, line.repeat, [&](const std::string& file) {
-        ScriptRun run = RunScriptFile(file);
+    const JobEnd end = RunJob(line.files, line.repeat, *desktop, [&](const std::string& file) {
+        const ScriptRun run = RunScriptFile(file, *desktop, settings);
         if (run.outcome == RunOutcome::kNotLoaded) {
             err << "ravelkin: cannot load script file '" << file << "'\n";
         } else {
@@ -134,9 +135,16 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     // Keys may stay held across the files of one job, never beyond it: nothing would let go
     // of them once the program has ended.
     desktop->ReleaseHeldInput();
-
-    vision::SetMatcher(previousMatcher);
-    trace::SetOutput(previousTrace);
-    platform::Install(previous);
     return StatusOf(end);
 }
+
+engine::RunSettings SettingsFromEnvironment(std::ostream& err) {
+    engine::RunSettings settings;
+    const char* name = std::getenv("RAVELKIN_MATCHER");
+    if (name && !vision::ParseMatcherKind(name, &settings.matcher)) {
+        err << "ravelkin: ignoring RAVELKIN_MATCHER=" << name << " (fast or opencv)\n";
+    }
+    return settings;
+}
+
+}  // namespace app

@@ -7,17 +7,20 @@
 #include <string>
 #include <vector>
 
+#include "engine/run_settings.h"
 #include "platform/desktop.h"
 #include "vision/matcher.h"
 
+namespace app {
+
 // Exit statuses of the command-line runner.
-enum ExitStatus : int {
-    kExitCompleted = 0,
-    kExitCancelled = 1,
-    kExitFailed = 2,
-    kExitNotLoaded = 3,
-    kExitUsage = 64,
-    kExitNoDesktop = 69,
+enum class ExitStatus : int {
+    kCompleted = 0,
+    kCancelled = 1,
+    kFailed = 2,
+    kNotLoaded = 3,
+    kUsage = 64,
+    kNoDesktop = 69,
 };
 
 struct CommandLine {
@@ -34,8 +37,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // Opens the platform's desktop; on failure returns nullptr with a message.
 using DesktopOpener = std::function<std::unique_ptr<platform::Desktop>(std::string& error)>;
 
-// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] | --help | --version
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
-                   const DesktopOpener& openDesktop);
+// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] | --help | --version. The
+// settings are those the options start from (the environment's).
+ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
+                          std::ostream& err, const DesktopOpener& open_desktop,
+                          engine::RunSettings settings);
+
+// The settings RAVELKIN_MATCHER asks for, for the runner and the dialog alike; an unknown
+// name is reported on err and ignored.
+engine::RunSettings SettingsFromEnvironment(std::ostream& err);
 
 extern const char kUsage[];
+
+}  // namespace app

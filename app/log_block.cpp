@@ -1,20 +1,22 @@
 #include "app/log_block.h"
 
-std::string ErrorMessage(std::string_view errorText) {
-    return "エラーが発生しました: " + std::string(errorText);
+namespace app {
+
+std::string ErrorMessage(std::string_view error_text) {
+    return "エラーが発生しました: " + std::string(error_text);
 }
 
-std::string BuildLogBlock(std::string_view fileName, std::string_view runLog, int runResult,
-                          std::string_view errorText) {
-    std::string block = "-----" + std::string(fileName) + "実行開始-----\n";
-    block += runLog;
-    if (runResult > 0) {
+std::string BuildLogBlock(std::string_view file_name, std::string_view run_log, int run_result,
+                          std::string_view error_text) {
+    std::string block = "-----" + std::string(file_name) + "実行開始-----\n";
+    block += run_log;
+    if (run_result > 0) {
         block += kCancelledMessage;
         block += "\n";
-    } else if (runResult < 0) {
-        block += ErrorMessage(errorText);
+    } else if (run_result < 0) {
+        block += ErrorMessage(error_text);
     }
-    block += "-----" + std::string(fileName) + "実行完了-----\n";
+    block += "-----" + std::string(file_name) + "実行完了-----\n";
     return block;
 }
 
@@ -27,3 +29,5 @@ std::string ToCrLf(std::string_view text) {
     }
     return out;
 }
+
+}  // namespace app

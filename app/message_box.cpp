@@ -4,6 +4,7 @@
 #include <wx/msgdlg.h>
 #include <wx/stdpaths.h>
 
+namespace app {
 namespace {
 
 std::string ApplicationTitle() {
@@ -32,3 +33,5 @@ MessageHandler SetMessageHandler(MessageHandler handler) {
 void ShowAppMessage(wxWindow* owner, const std::string& text) {
     Handler()(owner, text);
 }
+
+}  // namespace app

@@ -8,16 +8,6 @@
 #include "app/ravelkin_dlg.h"
 #include "platform/native_desktop.h"
 
-wxIMPLEMENT_APP_NO_MAIN(CRavelkinApp);
-
-namespace {
-bool g_dialogRan = false;
-}
-
-bool MainDialogRan() {
-    return g_dialogRan;
-}
-
 bool CRavelkinApp::OnInit() {
     wxImage::AddHandler(new wxPNGHandler);
     std::error_code ec;
@@ -26,19 +16,16 @@ bool CRavelkinApp::OnInit() {
     std::string error;
     m_desktop = platform::OpenNativeDesktop(error);
     if (!m_desktop) {
-        ShowAppMessage(nullptr, error);
+        app::ShowAppMessage(nullptr, error);
         return false;
     }
-    platform::Install(m_desktop.get());
-
     {
-        CRavelkinDlg dialog(m_strCurrentDir);
+        CRavelkinDlg dialog(m_strCurrentDir, *m_desktop, m_settings);
         SetTopWindow(&dialog);
         dialog.ShowModal();
         SetTopWindow(nullptr);
     }
-    g_dialogRan = true;
-    platform::Install(nullptr);
+    *m_dialogRan = true;
     // The dialog was the program: end instead of entering a message loop.
     return false;
 }

@@ -5,23 +5,25 @@
 #include <memory>
 #include <string>
 
+#include "engine/run_settings.h"
 #include "platform/desktop.h"
 
-// The application: reads the start-up directory once, runs the main dialog modally, and ends
-// when the dialog closes.
+// The application: reads the start-up directory once, opens the desktop, runs the main dialog
+// modally on it, and ends when the dialog closes.
 class CRavelkinApp : public wxApp {
   public:
+    // dialog_ran outlives the application object, which the framework deletes when it ends:
+    // it is set once the main dialog has run and closed, and stays false when start-up failed.
+    CRavelkinApp(engine::RunSettings settings, bool* dialog_ran)
+        : m_settings(settings), m_dialogRan(dialog_ran) {}
+
     bool OnInit() override;
 
     // The process's working directory, as read once at start-up.
     std::string m_strCurrentDir;
 
   private:
+    engine::RunSettings m_settings;
+    bool* m_dialogRan;
     std::unique_ptr<platform::Desktop> m_desktop;
 };
-
-wxDECLARE_APP(CRavelkinApp);
-
-// True once the main dialog has run and closed; false when start-up failed. Outlives the
-// application object, which the framework deletes when it ends.
-bool MainDialogRan();

@@ -22,9 +22,8 @@
 #include "app/log_block.h"
 #include "app/message_box.h"
 #include "app/resource.h"
+#include "app/script_job.h"
 #include "app/script_run.h"
-#include "engine/trace.h"
-#include "platform/desktop.h"
 
 namespace {
 
@@ -69,11 +68,14 @@ void WaitUntil(const std::function<bool()>& done) {
 
 }  // namespace
 
-CRavelkinDlg::CRavelkinDlg(std::string currentDir, wxWindow* parent)
+CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
+                           engine::RunSettings settings, wxWindow* parent)
     : wxDialog(parent, IDD_RAVELKIN_DIALOG, "Ravelkin", wxDefaultPosition, wxDefaultSize,
                wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX),
-      m_currentDir(std::move(currentDir)),
-      m_hIcon(AppIcons()) {
+      m_currentDir(std::move(current_dir)),
+      m_desktop(desktop),
+      m_settings(settings),
+      m_hIcon(app::AppIcons()) {
     SetFont(DialogFont());
     CreateControls();
     SetIcons(m_hIcon);
@@ -133,15 +135,15 @@ void CRavelkinDlg::CreateControls() {
     ok->Disable();
     ok->Hide();
     new wxButton(this, IDCLOSE_BUTTON, text("終了"), at(197, 248), size(50, 14));
-    auto* repeatLabel = new wxStaticText(this, wxID_ANY, text("繰り返し回数\r\n(0で無限)"),
-                                         at(7, 19), size(49, 23), wxALIGN_CENTRE_HORIZONTAL);
-    repeatLabel->Hide();
+    auto* repeat_label = new wxStaticText(this, wxID_ANY, text("繰り返し回数\r\n(0で無限)"),
+                                          at(7, 19), size(49, 23), wxALIGN_CENTRE_HORIZONTAL);
+    repeat_label->Hide();
     new wxButton(this, IDC_START, text("開始"), at(7, 248), size(50, 14));
-    auto* repeatCount = new wxTextCtrl(this, IDC_REPEAT_COUNT, "", at(62, 17), size(40, 14));
-    repeatCount->Hide();
-    auto* stopHint = new wxStaticText(this, wxID_ANY, text("停止には右CTRLを長押ししてください"),
-                                      at(14, 43), size(102, 8));
-    stopHint->Hide();
+    auto* repeat_count = new wxTextCtrl(this, IDC_REPEAT_COUNT, "", at(62, 17), size(40, 14));
+    repeat_count->Hide();
+    auto* stop_hint = new wxStaticText(this, wxID_ANY, text("停止には右CTRLを長押ししてください"),
+                                       at(14, 43), size(102, 8));
+    stop_hint->Hide();
     (new wxButton(this, IDC_TEST_IMAGE, text("1.bmpでテスト"), at(197, 57), size(50, 14)))->Hide();
     (new wxButton(this, IDC_PLEASE, text("おねがい＞＜"), at(197, 29), size(50, 14)))->Hide();
     (new wxButton(this, IDC_RELOAD, text("設定ファイル再読み込み"), at(173, 7), size(74, 16)))
@@ -152,15 +154,15 @@ void CRavelkinDlg::CreateControls() {
     auto* list = new wxChoice(this, IDC_SCRIPT_LIST, at(26, 217));
     list->SetSize(wxSize(size(82, 108).x, list->GetBestSize().y));
     // Check boxes get at least the size the toolkit draws them in.
-    const auto checkBox = [&](int id, const char* label, wxPoint pos, wxSize dlu) {
+    const auto check_box = [&](int id, const char* label, wxPoint pos, wxSize dlu) {
         auto* box = new wxCheckBox(this, id, text(label), pos, dlu);
         box->SetSize(
             wxSize(std::max(dlu.x, box->GetBestSize().x), std::max(dlu.y, box->GetBestSize().y)));
     };
-    checkBox(IDC_IN_ORDER, "順番に実行", at(121, 221), size(49, 10));
+    check_box(IDC_IN_ORDER, "順番に実行", at(121, 221), size(49, 10));
     new wxTextCtrl(this, IDC_LOG, "", at(7, 7), size(229, 204),
                    wxTE_MULTILINE | wxHSCROLL | wxVSCROLL | wxTE_DONTWRAP);
-    checkBox(IDC_REPEAT, "繰り返し(右CTRLで停止)", at(121, 235), size(87, 10));
+    check_box(IDC_REPEAT, "繰り返し(右CTRLで停止)", at(121, 235), size(87, 10));
     new wxButton(this, IDC_CLEAR_LOG, text("ログ削除"), at(208, 223), size(39, 14));
 }
 
@@ -232,26 +234,22 @@ void CRavelkinDlg::Restore() {
     WaitUntil([this] { return !IsIconized() && IsShownOnScreen(); });
 }
 
-int CRavelkinDlg::RunScript(const std::string& fileName) {
-    return RunScriptOutcome(fileName) == RunOutcome::kCompleted ? 1 : 0;
-}
-
-RunOutcome CRavelkinDlg::RunScriptOutcome(const std::string& fileName) {
-    const ScriptRun run = RunScriptFile(fileName);
-    if (run.outcome == RunOutcome::kNotLoaded) return run.outcome;
+int CRavelkinDlg::RunScript(const std::string& file_name) {
+    const app::ScriptRun run = app::RunScriptFile(file_name, m_desktop, m_settings);
+    if (run.outcome == app::RunOutcome::kNotLoaded) return 0;
 
     // The block goes into the box before the dialog comes back and before any message.
     const wxString old = LogBox()->GetValue();
-    LogBox()->ChangeValue(old + wxString::FromUTF8(ToCrLf(run.block)));
+    LogBox()->ChangeValue(old + wxString::FromUTF8(app::ToCrLf(run.block)));
 
-    if (run.outcome == RunOutcome::kCancelled) {
+    if (run.outcome == app::RunOutcome::kCancelled) {
         Restore();
-        ShowAppMessage(this, std::string(kCancelledMessage));
-    } else if (run.outcome == RunOutcome::kFailed) {
+        app::ShowAppMessage(this, std::string(app::kCancelledMessage));
+    } else if (run.outcome == app::RunOutcome::kFailed) {
         Restore();
-        ShowAppMessage(this, ErrorMessage(run.errorText));
+        app::ShowAppMessage(this, app::ErrorMessage(run.error_text));
     }
-    return run.outcome;
+    return run.outcome == app::RunOutcome::kCompleted ? 1 : 0;
 }
 
 void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
@@ -259,16 +257,20 @@ void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
     // and message boxes the toolkit leaves the dialog with no focused control.
     wxWindow* focused = FindFocus();
     Minimise();
-    const JobEnd end = RunJob(files, RepeatBox()->IsChecked(),
-                              [this](const std::string& file) { return RunScriptOutcome(file); });
+    // A run that does not complete has shown its own message, if any; the job only needs to
+    // know that it ended there.
+    const app::JobEnd end =
+        app::RunJob(files, RepeatBox()->IsChecked(), m_desktop, [this](const std::string& file) {
+            return RunScript(file) ? app::RunOutcome::kCompleted : app::RunOutcome::kFailed;
+        });
     // Keys may stay held across the files of one job, never beyond it.
-    platform::Active().ReleaseHeldInput();
+    m_desktop.ReleaseHeldInput();
     Restore();
-    if (end == JobEnd::kSucceeded) {
-        ShowAppMessage(this, kSuccessMessage);
-    } else if (end == JobEnd::kStopped) {
+    if (end == app::JobEnd::kSucceeded) {
+        app::ShowAppMessage(this, kSuccessMessage);
+    } else if (end == app::JobEnd::kStopped) {
         // Stopped between two passes: no run has said so yet.
-        ShowAppMessage(this, std::string(kCancelledMessage));
+        app::ShowAppMessage(this, std::string(app::kCancelledMessage));
     }
     if (focused && IsDescendant(focused)) focused->SetFocus();
 }
@@ -280,7 +282,7 @@ void CRavelkinDlg::OnBnClickedStart() {
     }
     const int selection = ScriptList()->GetSelection();
     if (selection < 0 || selection >= static_cast<int>(m_scriptNames.size())) {
-        ShowAppMessage(this, kNoSelectionMessage);
+        app::ShowAppMessage(this, kNoSelectionMessage);
         return;
     }
     RunJobOf({m_scriptNames[static_cast<std::size_t>(selection)]});

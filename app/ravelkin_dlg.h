@@ -6,20 +6,22 @@
 #include <string>
 #include <vector>
 
-#include "app/script_job.h"
+#include "engine/run_settings.h"
+#include "platform/desktop.h"
 
 class wxCheckBox;
 class wxChoice;
 class wxTextCtrl;
 
 // The main dialog: the script list of the start-up directory, Start with its two repeat
-// modes, the log box, and the About box.
+// modes, the log box, and the About box. Scripts run on the desktop it is given.
 class CRavelkinDlg : public wxDialog {
   public:
-    explicit CRavelkinDlg(std::string currentDir, wxWindow* parent = nullptr);
+    CRavelkinDlg(std::string current_dir, platform::Desktop& desktop, engine::RunSettings settings,
+                 wxWindow* parent = nullptr);
 
     // Runs one script file and appends its log block; 1 when it completed, 0 otherwise.
-    int RunScript(const std::string& fileName);
+    int RunScript(const std::string& file_name);
 
     void OnBnClickedStart();
     void OnBnClickedReload();
@@ -40,12 +42,13 @@ class CRavelkinDlg : public wxDialog {
 #endif
     void CreateControls();
     void OnInitDialog(wxInitDialogEvent& event);
-    RunOutcome RunScriptOutcome(const std::string& fileName);
     void RunJobOf(const std::vector<std::string>& files);
     void Minimise();
     void Restore();
 
     std::string m_currentDir;
+    platform::Desktop& m_desktop;
+    engine::RunSettings m_settings;
     wxIconBundle m_hIcon;
     std::vector<std::string> m_scriptNames;
 };

@@ -1,7 +1,8 @@
 #include "app/script_job.h"
 
-#include "engine/stop_request.h"
+#include "engine/stop_key.h"
 
+namespace app {
 namespace {
 
 JobEnd EndOf(RunOutcome outcome) {
@@ -20,14 +21,16 @@ JobEnd EndOf(RunOutcome outcome) {
 
 }  // namespace
 
-JobEnd RunJob(const std::vector<std::string>& files, bool repeat,
-              const std::function<RunOutcome(const std::string&)>& runOne) {
-    for (bool firstPass = true;; firstPass = false) {
-        if (!firstPass && stop_request::StopWanted()) return JobEnd::kStopped;
+JobEnd RunJob(const std::vector<std::string>& files, bool repeat, platform::Desktop& desktop,
+              const std::function<RunOutcome(const std::string&)>& run_one) {
+    for (bool first_pass = true;; first_pass = false) {
+        if (!first_pass && engine::StopWanted(desktop)) return JobEnd::kStopped;
         for (const auto& file : files) {
-            const RunOutcome outcome = runOne(file);
+            const RunOutcome outcome = run_one(file);
             if (outcome != RunOutcome::kCompleted) return EndOf(outcome);
         }
         if (!repeat || files.empty()) return JobEnd::kSucceeded;
     }
 }
+
+}  // namespace app

@@ -5,6 +5,9 @@
 #include <vector>
 
 #include "app/script_run.h"
+#include "platform/desktop.h"
+
+namespace app {
 
 // How a job (the files of one Start, or of one command line) ended.
 enum class JobEnd {
@@ -19,5 +22,7 @@ enum class JobEnd {
 // repeat, passes follow each other until one does. Between passes the stop key is polled, so
 // that files without commands (whose runs never poll it) can be stopped too. A pass that runs
 // no file ends the repetition.
-JobEnd RunJob(const std::vector<std::string>& files, bool repeat,
-              const std::function<RunOutcome(const std::string&)>& runOne);
+JobEnd RunJob(const std::vector<std::string>& files, bool repeat, platform::Desktop& desktop,
+              const std::function<RunOutcome(const std::string&)>& run_one);
+
+}  // namespace app

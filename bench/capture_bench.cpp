@@ -1,6 +1,8 @@
 // Screen capture through the X11 backend against raw XShmGetImage and XGetImage on the same
-// server in the same run, alternating within each iteration. Starts a private 1920x1080x24
-// Xvfb when DISPLAY is unset.
+// server in the same run, alternating within each iteration, on the display of $DISPLAY. Run
+// it on a private one:
+//   RAVELKIN_TEST_WM=none RAVELKIN_TEST_SCREEN=1920x1080 scripts/lib/with-display
+//   build/bin/capture_bench
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -18,10 +20,9 @@
 #include <string>
 
 #include "bench/race.h"
+#include "platform/allocator_tuning.h"
 #include "platform/x11/x11_desktop.h"
-#include "tests/x11/x_server.h"
-#include "vision/allocator_tuning.h"
-#include "vision/image_search.h"
+#include "vision/capture_desktop.h"
 
 namespace {
 
@@ -129,7 +130,7 @@ void Capture(benchmark::State& state, CaptureMethod method, int width, int heigh
             bench::Race(state, {"backend_picture", "raw_picture"},
                         {[&] {
                              return desktop.CopyScreen(0, 0, width, height, copy) &&
-                                    ConvertToMat(&picture, copy) == 1;
+                                    vision::ConvertToMat(&picture, copy) == 1;
                          },
                          [&] { return raw(to_picture); }},
                         true);
@@ -158,18 +159,11 @@ void Register() {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::unique_ptr<x11_testing::XServer> server;
-    const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) {
-        std::string error;
-        server = x11_testing::XServer::Start(1920, 1080, false, &error);
-        if (!server) {
-            std::fprintf(stderr, "capture_bench: %s\n", error.c_str());
-            return 1;
-        }
-        setenv("DISPLAY", server->name().c_str(), 1);
+    if (!std::getenv("DISPLAY")) {
+        std::fprintf(stderr, "capture_bench: no $DISPLAY; run it under scripts/lib/with-display\n");
+        return 1;
     }
-    KeepLargeBlocksInHeap();  // as the program does at start-up
+    platform::KeepLargeBlocksInHeap();  // as the program does at start-up
     Register();
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

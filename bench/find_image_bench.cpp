@@ -22,15 +22,15 @@
 #include <string>
 #include <vector>
 
+#include "base/trace.h"
 #include "bench/race.h"
 #include "engine/event_maker.h"
-#include "engine/trace.h"
+#include "platform/allocator_tuning.h"
 #include "tests/vision/vision_support.h"
-#include "vision/allocator_tuning.h"
 #include "vision/direct_correlator.h"
 #include "vision/fft_correlator.h"
-#include "vision/image_search.h"
 #include "vision/matcher.h"
+#include "vision/template_path.h"
 
 namespace {
 
@@ -67,10 +67,10 @@ struct Pictures {
     cv::Mat templ;
 };
 
-Pictures Load(const Area& area, int size) {
+Pictures Load(Scene& scene, const Area& area, int size) {
     Pictures p;
-    CEvent_Maker().CaptureDesktop(&p.picture, area.rect);
-    p.templ = cv::imread(TemplatePath(size), cv::IMREAD_ANYCOLOR);
+    CEvent_Maker(scene.desktop).CaptureDesktop(&p.picture, area.rect);
+    p.templ = cv::imread(vision::TemplatePath(size), cv::IMREAD_ANYCOLOR);
     return p;
 }
 
@@ -91,32 +91,31 @@ std::vector<std::function<bool()>> Matchers(const Pictures& p) {
 
 // glibc's own heap settings: OpenCV's large blocks are mapped and unmapped on every call.
 // Runs before any tuned benchmark, since the tuning cannot be undone.
-void MatchDefaultHeap(benchmark::State& state, const Area& area, int size) {
+void MatchDefaultHeap(benchmark::State& state, Scene& scene, const Area& area, int size) {
     if (g_heap_tuned) {
         state.SkipWithError("run the default-heap benchmarks before the tuned ones");
         return;
     }
-    const Pictures p = Load(area, size);
+    const Pictures p = Load(scene, area, size);
     bench::Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p));
 }
 
-void MatchTunedHeap(benchmark::State& state, const Area& area, int size) {
-    if (!g_heap_tuned) g_heap_tuned = KeepLargeBlocksInHeap();
-    const Pictures p = Load(area, size);
+void MatchTunedHeap(benchmark::State& state, Scene& scene, const Area& area, int size) {
+    if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
+    const Pictures p = Load(scene, area, size);
     bench::Race(state, {"opencv", "fast"}, Matchers(p));
 }
 
 // The whole command on a fresh engine each time, as a script line runs.
 void ImgClk(benchmark::State& state, Scene& scene, const Area& area, int size) {
-    if (!g_heap_tuned) g_heap_tuned = KeepLargeBlocksInHeap();
+    if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
     const platform::Rect& r = area.rect;
     const std::string line = "IMG_CLK " + std::to_string(size) + "," + std::to_string(r.left) +
                              "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
                              std::to_string(r.bottom) + ",90";
     const auto run = [&](vision::MatcherKind kind) {
-        const testing_support::ScopedMatcher matcher(kind);
         scene.desktop.events.clear();
-        CEvent_Maker engine;
+        CEvent_Maker engine(scene.desktop, engine::RunSettings{kind});
         // Found and clicked: a move, a press and a release.
         return engine.Execute(line) == 0 && scene.desktop.events.size() == 3;
     };
@@ -220,7 +219,9 @@ int main(int argc, char** argv) {
                         std::string(family) + "/" + area.name + "/" + std::to_string(size);
                     benchmark::RegisterBenchmark(
                         name.c_str(),
-                        [run, &area, size](benchmark::State& state) { run(state, area, size); })
+                        [run, &scene, &area, size](benchmark::State& state) {
+                            run(state, scene, area, size);
+                        })
                         ->Iterations(area.iterations)
                         ->Unit(benchmark::kMillisecond)
                         ->UseRealTime();
@@ -230,9 +231,7 @@ int main(int argc, char** argv) {
         // Registered first: they must run before the heap is tuned.
         each("MatchDefaultHeap", MatchDefaultHeap);
         each("Match", MatchTunedHeap);
-        each("ImgClk", [&scene](benchmark::State& state, const Area& area, int size) {
-            ImgClk(state, scene, area, size);
-        });
+        each("ImgClk", ImgClk);
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

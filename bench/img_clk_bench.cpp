@@ -1,6 +1,8 @@
 // One whole IMG_CLK command (capture a 1920x1080 screen, load the template, match, move,
 // click) through the X11 backend, beside the same work done with raw X and OpenCV calls in
-// the same run. Starts a private 1920x1080x24 Xvfb with the target window.
+// the same run, on the display of $DISPLAY with the target window. Run it on a private one:
+//   RAVELKIN_TEST_WM=none RAVELKIN_TEST_SCREEN=1920x1080 scripts/lib/with-display
+//   build/bin/img_clk_bench
 #include <benchmark/benchmark.h>
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -10,11 +12,12 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 
+#include "base/trace.h"
 #include "engine/event_maker.h"
-#include "engine/trace.h"
+#include "examples/target_window/logo.h"
 #include "platform/x11/x11_desktop.h"
+#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
-#include "tests/x11/session.h"
 // X headers last: their macros (COUNT, None, Status) clash with OpenCV's names.
 // clang-format off
 #include <X11/Xlib.h>
@@ -33,15 +36,13 @@ void BM_ImgClk_Ravelkin(benchmark::State& state) {
         state.SkipWithError(opened.error.c_str());
         return;
     }
-    platform::Desktop* previous = platform::Install(opened.desktop.get());
     for (auto _ : state) {
-        CEvent_Maker engine;
+        CEvent_Maker engine(*opened.desktop);
         if (engine.Execute(kCommand) != 0 || engine.m_log.empty()) {
             state.SkipWithError("IMG_CLK failed");
             break;
         }
     }
-    platform::Install(previous);
 }
 
 // The same steps with the libraries called directly: XShmGetImage of the screen, a BGRA to
@@ -91,21 +92,14 @@ BENCHMARK(BM_ImgClk_Ravelkin)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
-    std::string error;
-    auto server = x11_testing::XServer::Start(1920, 1080, false, &error);
-    if (!server) {
-        std::fprintf(stderr, "img_clk_bench: %s\n", error.c_str());
-        return 1;
-    }
-    setenv("DISPLAY", server->name().c_str(), 1);
-    auto target = x11_testing::TargetWindow::Start(*server, {"--position", "900,600"}, &error);
+    auto target = testing_support::Process::Start(testing_support::BesideTests("ravelkin-target"),
+                                                  {"--position", "900,600"});
+    std::string ready;
     testing_support::TempDir dir;
     std::filesystem::create_directories(dir.path() / "Images");
-    auto saver = x11_testing::Child::Spawn(
-        {RAVELKIN_TARGET_PROGRAM, "--save-logo", (dir.path() / "Images/1.bmp").string()});
-    int status = -1;
-    if (!target || !saver || !saver->WaitExit(&status, std::chrono::seconds(10)) || status != 0) {
-        std::fprintf(stderr, "img_clk_bench: no target window: %s\n", error.c_str());
+    if (!target || !target->ReadLine(&ready) || !ready.starts_with("ready") ||
+        !target_logo::SaveLogo((dir.path() / "Images/1.bmp").string().c_str())) {
+        std::fprintf(stderr, "img_clk_bench: no target window (is $DISPLAY set?)\n");
         return 1;
     }
     testing_support::ScopedCurrentDir cwd(dir.path());

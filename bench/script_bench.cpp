@@ -1,11 +1,12 @@
-// Loading and running long scripts of comments and "WAIT 0" against the recording desktop:
-// the cost per line must stay flat from 10k to 100k lines.
+// Loading and running long scripts against the recording desktop: comments and "WAIT 0",
+// whose cost per line must stay flat from 10k to a million lines, and one line of 10 MB,
+// which loads as pieces of 1023 bytes and stops the run at its second piece.
 #include <benchmark/benchmark.h>
 
 #include <string>
 
+#include "base/trace.h"
 #include "engine/event_maker.h"
-#include "engine/trace.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
@@ -25,7 +26,7 @@ void BM_LoadAndRun(benchmark::State& state) {
     const auto file = dir.Write("long.dat", Script(state.range(0)));
     testing_support::FakeDesktop desktop;
     for (auto _ : state) {
-        CEvent_Maker engine;
+        CEvent_Maker engine(desktop);
         if (!engine.Load(file.c_str()) || engine.RunList() != 0) {
             state.SkipWithError("run failed");
             break;
@@ -37,7 +38,25 @@ void BM_LoadAndRun(benchmark::State& state) {
         static_cast<double>(state.range(0)),
         benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
-BENCHMARK(BM_LoadAndRun)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LoadAndRun)->Arg(10'000)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_OneHugeLine(benchmark::State& state) {
+    trace::SetOutput(nullptr);
+    testing_support::TempDir dir;
+    const std::string line = "STR " + std::string(10 * 1024 * 1024, 'A');
+    const auto file = dir.Write("huge.dat", line);
+    testing_support::FakeDesktop desktop;
+    for (auto _ : state) {
+        CEvent_Maker engine(desktop);
+        if (!engine.Load(file.c_str()) || engine.m_commands.size() != (line.size() + 1022) / 1023 ||
+            engine.RunList() != -1) {
+            state.SkipWithError("not as the loader splits it");
+            break;
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(line.size()));
+}
+BENCHMARK(BM_OneHugeLine)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

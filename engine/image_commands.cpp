@@ -1,9 +1,11 @@
+#include "base/trace.h"
+#include "engine/command_table.h"
 #include "engine/event_maker.h"
-#include "engine/keyword_table.h"
 #include "engine/number_scan.h"
-#include "engine/trace.h"
-#include "vision/image_search.h"
+#include "vision/find_image.h"
+#include "vision/template_path.h"
 
+namespace engine {
 namespace {
 
 struct ImageArgs {
@@ -19,17 +21,17 @@ bool ScanImageArgs(std::string_view args, ImageArgs& out) {
                         &out.area.bottom, &out.threshold}) == 6;
 }
 
-const char* LogText(int command) {
+const char* LogText(Command command) {
     switch (command) {
-        case kImgClkF:
+        case Command::kImgClkF:
             return "を検索し、クリック\n";
-        case kImgClk:
+        case Command::kImgClk:
             return "を検索し、クリック(マッチしない場合は無視)\n";
-        case kImgF:
+        case Command::kImgF:
             return "を検索し、移動\n";
-        case kImg:
+        case Command::kImg:
             return "を検索し、移動(マッチしない場合は無視)\n";
-        case kChkImg:
+        case Command::kChkImg:
             return "を検索\n";
         default:
             return "が無いことを検索\n";
@@ -38,42 +40,48 @@ const char* LogText(int command) {
 
 }  // namespace
 
-int CEvent_Maker::RunImageCommand(int command, const std::string& line, std::string_view args) {
-    if (command == kImg) trace::Printf("画像に移動\n");
+int RunImageCommand(CEvent_Maker& engine, Command command, const std::string& line,
+                    std::string_view args) {
+    if (command == Command::kImg) trace::Printf("画像に移動\n");
     ImageArgs image;
     if (!ScanImageArgs(args, image)) {
-        // Only the move commands say what was wrong; the others stop without a message.
-        if (command == kImgF || command == kImg) SetArgError(line);
+        // A kept quirk: only the move commands say what was wrong; the clicking and the check
+        // commands stop without a message, as scripts have always seen them do.
+        if (command == Command::kImgF || command == Command::kImg) SetArgError(engine, line);
         return -1;
     }
 
-    const std::string path = TemplatePath(image.image);
-    if (command == kImg) trace::Printf("%sのマッチングを開始\n", path.c_str());
+    const std::string path = vision::TemplatePath(image.image);
+    if (command == Command::kImg) trace::Printf("%sのマッチングを開始\n", path.c_str());
     int x = 0;
     int y = 0;
     double score = 0;
-    const bool searched = FindImage(&x, &y, &score, image.area, path.c_str());
-    m_log += path + LogText(command);
-    const bool found = searched && ScoreAccepted(score, image.threshold);
+    const bool searched = engine.FindImage(&x, &y, &score, image.area, path.c_str());
+    engine.m_log += path + LogText(command);
+    // A search that could not be made counts as not found.
+    const bool found = searched && vision::ScoreAccepted(score, image.threshold);
 
     switch (command) {
-        case kImgClkF:
-            return found ? MoveAndClick(x, y) : -1;
-        case kImgClk:
-            return found ? MoveAndClick(x, y) : 0;
-        case kImgF:
-            if (found) return MovePointer(x, y);
-            m_error = "Can't find Image " + path;
+        case Command::kImgClkF:
+            // A kept quirk: a strict click that finds nothing stops without a message.
+            return found ? MoveAndClick(engine, x, y) : -1;
+        case Command::kImgClk:
+            return found ? MoveAndClick(engine, x, y) : 0;
+        case Command::kImgF:
+            if (found) return MovePointer(engine, x, y);
+            engine.m_error = "Can't find Image " + path;
             return -1;
-        case kImg:
-            return found ? MovePointer(x, y) : 0;
-        case kChkImg:
+        case Command::kImg:
+            return found ? MovePointer(engine, x, y) : 0;
+        case Command::kChkImg:
             if (found) return 0;
-            m_error = "Can't find like " + path + " ";
+            engine.m_error = "Can't find like " + path + " ";
             return -1;
         default:
             if (!found) return 0;
-            m_error = "Find like " + path + " ";
+            engine.m_error = "Find like " + path + " ";
             return -1;
     }
 }
+
+}  // namespace engine

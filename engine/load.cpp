@@ -4,14 +4,14 @@
 #include <string>
 #include <vector>
 
+#include "base/trace.h"
 #include "engine/event_maker.h"
 #include "engine/script_encoding.h"
 #include "engine/text_file_reader.h"
-#include "engine/trace.h"
 #include "platform/code_page.h"
 
 bool CEvent_Maker::Load(const char* fileName) {
-    auto reader = std::make_unique<TextFileReader>();
+    auto reader = std::make_unique<engine::TextFileReader>();
     if (!reader->Open(fileName)) return false;
 
     // The whole file is read before anything is kept: whether it is UTF-8 or Shift-JIS is
@@ -29,7 +29,7 @@ bool CEvent_Maker::Load(const char* fileName) {
             line.erase(std::min(line.find('\n'), line.size()));
             if (!line.empty()) lines.push_back(std::move(line));
         }
-        if (!IsValidUtf8(text)) {
+        if (!engine::IsValidUtf8(text)) {
             for (auto& line : lines) {
                 current = &line;
                 // Without a converter the line stays as read.

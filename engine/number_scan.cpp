@@ -3,6 +3,7 @@
 #include <charconv>
 #include <limits>
 
+namespace engine {
 namespace {
 
 bool IsSpace(char c) {
@@ -103,3 +104,5 @@ int ScanNumbers(std::string_view text, std::string_view pattern,
     }
     return converted;
 }
+
+}  // namespace engine

@@ -5,6 +5,8 @@
 #include <string_view>
 #include <variant>
 
+namespace engine {
+
 // Reads numbers the way the standard formatted scan does, for a fixed pattern of the program's
 // own: "%d" an optionally signed decimal integer after white space, "%lf" a real number, a
 // space any run of white space (none included), any other character itself. Text after the
@@ -16,3 +18,5 @@ inline constexpr int kOutOfRange = -2;
 
 int ScanNumbers(std::string_view text, std::string_view pattern,
                 std::initializer_list<ScanTarget> targets);
+
+}  // namespace engine

@@ -1,10 +1,9 @@
+#include "base/trace.h"
 #include "engine/event_maker.h"
-#include "engine/stop_request.h"
-#include "engine/trace.h"
-#include "platform/desktop.h"
+#include "engine/stop_key.h"
 
 bool CEvent_Maker::DesktopLost() {
-    const auto why = platform::Active().Lost();
+    const auto why = m_desktop.Lost();
     if (why) m_error = *why;
     return why.has_value();
 }
@@ -12,7 +11,7 @@ bool CEvent_Maker::DesktopLost() {
 int CEvent_Maker::RunList() {
     for (const auto& line : m_commands) {
         // The stop key is polled before every line, comments included, never after the last.
-        if (stop_request::StopWanted()) return 1;
+        if (engine::StopWanted(m_desktop)) return 1;
         if (DesktopLost()) return -1;
         trace::Printf("COMLIST: [%s]\n", line.c_str());
         const int result = Execute(line);

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 
+namespace engine {
 namespace {
 
 unsigned char Byte(std::string_view text, std::size_t pos) {
@@ -45,3 +46,5 @@ bool IsValidUtf8(std::string_view text) {
     }
     return true;
 }
+
+}  // namespace engine

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+namespace engine {
+
 bool TextFileReader::Open(const char* path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return false;
@@ -51,3 +53,5 @@ bool TextFileReader::ReadLine(std::string& piece) {
     }
     return !piece.empty();
 }
+
+}  // namespace engine

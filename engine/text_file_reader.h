@@ -4,6 +4,8 @@
 #include <memory>
 #include <string>
 
+namespace engine {
+
 // Reads a file as the Windows runtime's text mode does, on every platform: CR LF reads as
 // LF, a lone CR stays, a 0x1A byte ends the file. ReadLine behaves like fgets with a
 // 1024-byte buffer: at most 1023 bytes, up to and including the next LF.
@@ -31,3 +33,5 @@ class TextFileReader {
     bool eof_ = false;
     bool failed_ = false;
 };
+
+}  // namespace engine

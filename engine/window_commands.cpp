@@ -1,40 +1,45 @@
+#include "base/trace.h"
+#include "engine/command_table.h"
 #include "engine/event_maker.h"
-#include "engine/keyword_table.h"
-#include "engine/trace.h"
 #include "vision/find_window.h"
 
-int CEvent_Maker::RunWindowCommand(int command, std::string_view title) {
+namespace engine {
+
+int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
+                     std::string_view title) {
     // The title text is everything after the keyword and its space, spaces included.
     const std::string text(title);
-    platform::Point left_top;
-    platform::Point right_bottom;
-    const bool found = FindWindowByTitle(text.c_str(), &left_top, &right_bottom) != 0;
+    const auto found = vision::FindWindowByTitle(engine.desktop(), text);
     const std::string window = "ウィンドウ[" + text + "]";
 
-    if (command == kChkWind || command == kChkNoWind) {
-        m_log += window + (command == kChkWind ? "を検索\n" : "が無いことを検索\n");
-        if (found == (command == kChkWind)) return 0;
-        m_error = (found ? "Find Window " : "Can't find Window ") + text;
+    if (command == Command::kChkWind || command == Command::kChkNoWind) {
+        const bool want = command == Command::kChkWind;
+        engine.m_log += window + (want ? "を検索\n" : "が無いことを検索\n");
+        if (found.has_value() == want) return 0;
+        engine.m_error = (found ? "Find Window " : "Can't find Window ") + text;
         return -1;
     }
 
     if (!found) {
-        m_error = "Can't find Window " + text;
+        engine.m_error = "Can't find Window " + text;
         return -1;
     }
     // Middle of the width, truncated toward zero, two pixels below the top edge; in 64 bits,
     // so that extreme rectangles never overflow.
-    const std::int64_t x = (std::int64_t{left_top.x} + right_bottom.x) / 2;
-    const std::int64_t y = std::int64_t{left_top.y} + 2;
-    if (command == kWindClk) {
+    const std::int64_t x = (std::int64_t{found->rect.left} + found->rect.right) / 2;
+    const std::int64_t y = std::int64_t{found->rect.top} + 2;
+    if (command == Command::kWindClk) {
         trace::Printf("%lld, %lldをクリックします\n", static_cast<long long>(x),
                       static_cast<long long>(y));
-        m_log += window + "を検索し、クリック\n";
-        return MoveAndClick(x, y);
+        engine.m_log += window + "を検索し、クリック\n";
+        return MoveAndClick(engine, x, y);
     }
     trace::Printf("%lld, %lldに移動します\n", static_cast<long long>(x), static_cast<long long>(y));
-    m_log += window + "を検索し、移動\n";
-    // A failed move stops the run, as for every other move; a successful one gives 1.
-    const int moved = MovePointer(x, y);
+    engine.m_log += window + "を検索し、移動\n";
+    // A kept quirk: a successful WIND returns 1, where every other move returns 0; a failed
+    // move stops the run, as for every other move.
+    const int moved = MovePointer(engine, x, y);
     return moved < 0 ? moved : 1;
 }
+
+}  // namespace engine

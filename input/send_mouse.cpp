@@ -1,10 +1,11 @@
-#include "engine/event_maker.h"
-#include "platform/desktop.h"
+#include "input/send_mouse.h"
+
 #include "platform/virtual_keys.h"
 
-int CEvent_Maker::SendMouse(int code, std::uint32_t x, std::uint32_t y) {
+namespace input {
+
+int SendMouse(platform::Desktop& desktop, int code, std::uint32_t x, std::uint32_t y) {
     namespace mouse = platform::mouse;
-    platform::Desktop& desktop = platform::Active();
     switch (code) {
         case 4: {
             // Read anew each time: the screen may have changed size since the last move.
@@ -34,3 +35,5 @@ int CEvent_Maker::SendMouse(int code, std::uint32_t x, std::uint32_t y) {
             return -1;
     }
 }
+
+}  // namespace input

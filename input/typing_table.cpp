@@ -2,6 +2,7 @@
 
 #include "platform/virtual_keys.h"
 
+namespace input {
 namespace {
 
 KeyStroke Tap(std::uint8_t vk) {
@@ -15,13 +16,13 @@ KeyStroke Shifted(std::uint8_t vk) {
 
 }  // namespace
 
-KeyStroke TypingStroke(unsigned char byte, bool typeSpaces) {
+KeyStroke TypingStroke(unsigned char byte, bool type_spaces) {
     namespace vk = platform::vk;
     // Capital letters and digits share their byte values with their virtual-key codes.
     if ((byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9')) return Tap(byte);
     switch (byte) {
         case ' ':
-            return typeSpaces ? Tap(vk::kSpace) : KeyStroke{};
+            return type_spaces ? Tap(vk::kSpace) : KeyStroke{};
         case '-':
             return Tap(vk::kSubtract);
         case '?':
@@ -38,3 +39,5 @@ KeyStroke TypingStroke(unsigned char byte, bool typeSpaces) {
             return {};
     }
 }
+
+}  // namespace input

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+namespace input {
+
 // The key events that type one byte of a text. Bytes are never combined into characters:
 // each byte of a double-byte character is looked up on its own.
 struct KeyStep {
@@ -17,4 +19,6 @@ struct KeyStroke {
 
 // Empty for a byte outside the table (lower-case letters, most punctuation, bytes >= 0x80),
 // and for a space when spaces are not typed.
-KeyStroke TypingStroke(unsigned char byte, bool typeSpaces);
+KeyStroke TypingStroke(unsigned char byte, bool type_spaces);
+
+}  // namespace input

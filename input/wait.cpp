@@ -1,8 +1,10 @@
-#include "engine/event_maker.h"
-#include "platform/desktop.h"
+#include "input/wait.h"
 
-int CEvent_Maker::Wait(int ms) {
-    // A negative count would be a wait of weeks as an unsigned sleep; it returns at once.
-    if (ms > 0) platform::Active().Pause(static_cast<std::uint32_t>(ms));
+namespace input {
+
+int Wait(platform::Desktop& desktop, int ms) {
+    if (ms > 0) desktop.Pause(static_cast<std::uint32_t>(ms));
     return 0;
 }
+
+}  // namespace input

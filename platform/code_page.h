@@ -12,4 +12,7 @@ namespace platform {
 // when the system cannot convert at all (no converter for the code page).
 std::optional<std::string> Cp932ToUtf8(std::string_view text);
 
+// Converts ISO 8859-1 (X's STRING type) to UTF-8; every byte is a character.
+std::string Latin1ToUtf8(std::string_view text);
+
 }  // namespace platform

@@ -24,39 +24,4 @@ void Desktop::ReleaseHeldInput() {
     if (left_held_) MouseEvent(mouse::kLeftUp, 0, 0);
 }
 
-namespace {
-
-class InertDesktop final : public Desktop {
-  public:
-    bool IsKeyDown(std::uint8_t) override { return false; }
-    void Pause(std::uint32_t) override {}
-    Size ScreenSize() override { return {}; }
-    bool CopyScreen(std::int32_t, std::int32_t, std::int32_t, std::int32_t, Bitmap&) override {
-        return false;
-    }
-    void ForEachWindow(const std::function<bool(WindowHandle)>&) override {}
-    std::string WindowTitle(WindowHandle) override { return {}; }
-    bool IsWindowMinimised(WindowHandle) override { return false; }
-    std::optional<Rect> WindowRect(WindowHandle) override { return std::nullopt; }
-
-  protected:
-    void SendMouseEvent(std::uint32_t, std::uint32_t, std::uint32_t) override {}
-    void SendKeyEvent(std::uint8_t, bool) override {}
-};
-
-InertDesktop g_inert;
-Desktop* g_active = &g_inert;
-
-}  // namespace
-
-Desktop& Active() {
-    return *g_active;
-}
-
-Desktop* Install(Desktop* desktop) {
-    Desktop* previous = g_active == &g_inert ? nullptr : g_active;
-    g_active = desktop ? desktop : &g_inert;
-    return previous;
-}
-
 }  // namespace platform

@@ -32,8 +32,11 @@ class Desktop {
     const std::vector<std::uint8_t>& HeldKeys() const { return held_keys_; }
     bool LeftButtonHeld() const { return left_held_; }
 
-    // True while the key is down at the moment of the call.
+    // True while the key (or mouse button: VK_LBUTTON, VK_RBUTTON, VK_MBUTTON) is down at the
+    // moment of the call.
     virtual bool IsKeyDown(std::uint8_t vk) = 0;
+    // Where the pointer is now, in screen pixels.
+    virtual Point PointerPosition() = 0;
     // Blocks the calling thread for ms milliseconds.
     virtual void Pause(std::uint32_t ms) = 0;
     // Size of the primary screen in pixels.
@@ -63,11 +66,5 @@ class Desktop {
     std::vector<std::uint8_t> held_keys_;
     bool left_held_ = false;
 };
-
-// The backend every caller uses. Installed once at start-up (tests install their double);
-// before that, a desktop with no screen, no windows and no effect answers.
-Desktop& Active();
-// Makes desktop the active one (nullptr restores the inert one); returns the previous one.
-Desktop* Install(Desktop* desktop);
 
 }  // namespace platform

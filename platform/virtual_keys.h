@@ -5,6 +5,9 @@
 // The program's key vocabulary: Windows virtual-key codes. Every backend translates them.
 namespace platform::vk {
 
+constexpr std::uint8_t kLButton = 0x01;
+constexpr std::uint8_t kRButton = 0x02;
+constexpr std::uint8_t kMButton = 0x04;
 constexpr std::uint8_t kBack = 0x08;
 constexpr std::uint8_t kReturn = 0x0D;
 constexpr std::uint8_t kShift = 0x10;

@@ -5,11 +5,10 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgproc.hpp>
 
-#include "engine/event_maker.h"
-#include "engine/trace.h"
-#include "platform/desktop.h"
-#include "vision/image_search.h"
+#include "base/trace.h"
+#include "vision/capture_desktop.h"
 
+namespace vision {
 namespace {
 
 // True when every row the copy reads lies inside the bitmap's bytes, so that a malformed
@@ -68,8 +67,7 @@ int ConvertToMat(cv::Mat* picture, const platform::Bitmap& bitmap) {
     }
 }
 
-bool CEvent_Maker::CaptureDesktop(cv::Mat* picture, const platform::Rect& area) {
-    platform::Desktop& desktop = platform::Active();
+bool CaptureDesktop(platform::Desktop& desktop, cv::Mat* picture, const platform::Rect& area) {
     const platform::Size screen = desktop.ScreenSize();
     // Only the size is limited to the screen; the starting point stays where the area begins.
     // 64 bits, so that an area from INT_MIN to INT_MAX neither overflows nor asks for more than
@@ -90,3 +88,5 @@ bool CEvent_Maker::CaptureDesktop(cv::Mat* picture, const platform::Rect& area) 
     }
     return ConvertToMat(picture, bitmap) != 0;
 }
+
+}  // namespace vision

@@ -9,12 +9,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/event_maker.h"
-#include "engine/trace.h"
-#include "vision/image_search.h"
-#include "vision/matcher.h"
+#include "base/trace.h"
+#include "vision/capture_desktop.h"
+#include "vision/find_image.h"
 #include "vision/template_header.h"
 
+namespace vision {
 namespace {
 
 enum class TemplateLoad { kLoaded, kUnreadable, kTooLarge };
@@ -48,54 +48,49 @@ TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out) {
                                                                : TemplateLoad::kLoaded;
 }
 
-// Slides the template over every placement of the picture and keeps the best one.
-vision::Placement MatchTemplate(const cv::Mat& picture, const cv::Mat& templ) {
-    vision::Placement best;
-    trace::Printf("matching..");
-    // The fast matcher fails only when it cannot get memory or a plan; the reference may
-    // still manage.
-    if (!vision::BestPlacement(picture, templ, &best)) vision::OpenCvMatch(picture, templ, &best);
-    trace::Printf("end\n");
-    return best;
-}
-
 }  // namespace
 
-bool CEvent_Maker::FindImage(int* x, int* y, double* score, const platform::Rect& area,
-                             const char* path) {
+ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
+                      const std::string& path, MatcherKind matcher) {
+    ImageSearch search;
     // OpenCV reports errors (a corrupt file, no memory) by throwing; they end the search here.
     try {
-        cv::Mat picture;
-        if (!CaptureDesktop(&picture, area)) {
+        if (!CaptureDesktop(desktop, &search.picture, area)) {
             trace::Printf("失敗(%sが読み込めません)\n", "デスクトップイメージ");
-            return false;
+            return search;
         }
         cv::Mat templ;
-        switch (LoadTemplate(path, picture.size(), &templ)) {
+        switch (LoadTemplate(path.c_str(), search.picture.size(), &templ)) {
             case TemplateLoad::kUnreadable:
-                trace::Printf("失敗(%sが読み込めません)\n", path);
-                return false;
+                trace::Printf("失敗(%sが読み込めません)\n", path.c_str());
+                search.failure = SearchFailure::kUnreadableTemplate;
+                return search;
             case TemplateLoad::kTooLarge:
-                trace::Printf("失敗(%sが検索範囲より大きい)\n", path);
-                return false;
+                trace::Printf("失敗(%sが検索範囲より大きい)\n", path.c_str());
+                search.failure = SearchFailure::kTemplateTooLarge;
+                return search;
             case TemplateLoad::kLoaded:
                 break;
         }
 
-        const vision::Placement best = MatchTemplate(picture, templ);
+        trace::Printf("matching..");
+        const Placement best = BestPlacement(search.picture, templ, matcher);
+        trace::Printf("end\n");
         trace::Printf("template pos is (%d, %d)\n", best.top_left.x, best.top_left.y);
         // The centre lies inside the area, so it fits 32 bits; the sum is made in 64 anyway.
-        const auto cx =
-            static_cast<int>(templ.cols / 2 + std::int64_t{best.top_left.x} + area.left);
-        const auto cy = static_cast<int>(templ.rows / 2 + std::int64_t{best.top_left.y} + area.top);
-        trace::Printf("center   pos is (%d, %d)\n", cx, cy);
+        search.centre = {
+            static_cast<std::int32_t>(templ.cols / 2 + std::int64_t{best.top_left.x} + area.left),
+            static_cast<std::int32_t>(templ.rows / 2 + std::int64_t{best.top_left.y} + area.top)};
+        trace::Printf("center   pos is (%d, %d)\n", search.centre.x, search.centre.y);
         trace::Printf("val is %lf\n", best.score);
-        *x = cx;
-        *y = cy;
-        *score = best.score;
-        return true;
+        search.score = best.score;
+        search.best = cv::Rect(best.top_left, templ.size());
+        search.failure = SearchFailure::kNone;
     } catch (const std::exception& e) {
         trace::Printf("失敗(%s)\n", e.what());
-        return false;
+        search.failure = SearchFailure::kError;
     }
+    return search;
 }
+
+}  // namespace vision

@@ -1,14 +1,8 @@
 #include "vision/matcher.h"
 
-#include <atomic>
 #include <opencv2/imgproc.hpp>
 
 namespace vision {
-namespace {
-
-std::atomic<MatcherKind> g_matcher{MatcherKind::kFast};
-
-}  // namespace
 
 bool ParseMatcherKind(std::string_view name, MatcherKind* kind) {
     if (name == "fast") {
@@ -21,14 +15,6 @@ bool ParseMatcherKind(std::string_view name, MatcherKind* kind) {
     return true;
 }
 
-void SetMatcher(MatcherKind kind) {
-    g_matcher = kind;
-}
-
-MatcherKind ActiveMatcher() {
-    return g_matcher;
-}
-
 void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
     cv::Mat map;
     cv::matchTemplate(picture, templ, map, cv::TM_CCORR_NORMED);
@@ -38,12 +24,12 @@ void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, 
     if (scores) *scores = map;
 }
 
-bool BestPlacement(const cv::Mat& picture, const cv::Mat& templ, Placement* best) {
-    if (ActiveMatcher() == MatcherKind::kOpenCv) {
-        OpenCvMatch(picture, templ, best);
-        return true;
+Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ, MatcherKind kind) {
+    Placement best;
+    if (kind == MatcherKind::kOpenCv || !FastMatch(picture, templ, &best)) {
+        OpenCvMatch(picture, templ, &best);
     }
-    return FastMatch(picture, templ, best);
+    return best;
 }
 
 }  // namespace vision

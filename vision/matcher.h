@@ -13,17 +13,13 @@ enum class MatcherKind { kFast, kOpenCv };
 // "fast" or "opencv"; false for anything else.
 bool ParseMatcherKind(std::string_view name, MatcherKind* kind);
 
-// The matcher for every search of the process; the fast one unless set otherwise.
-void SetMatcher(MatcherKind kind);
-MatcherKind ActiveMatcher();
-
 // cv::matchTemplate with TM_CCORR_NORMED and cv::minMaxLoc; with scores, the score map
 // (CV_32F). OpenCV's exceptions pass through.
 void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
                  cv::Mat* scores = nullptr);
 
-// The best placement by the active matcher. False, with nothing written, when the search
-// could not be made.
-bool BestPlacement(const cv::Mat& picture, const cv::Mat& templ, Placement* best);
+// The best placement by the given matcher. The fast matcher fails only when it cannot get
+// memory or a plan, and the reference then has its turn. OpenCV's exceptions pass through.
+Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ, MatcherKind kind);
 
 }  // namespace vision

@@ -1,5 +1,6 @@
 #include "vision/template_header.h"
 
+namespace vision {
 namespace {
 
 std::uint32_t Little32(std::string_view b, std::size_t at) {
@@ -51,3 +52,5 @@ std::optional<DeclaredSize> PeekDeclaredSize(std::string_view head) {
     if (head.substr(0, 8) == std::string_view("\x89PNG\r\n\x1a\n", 8)) return Png(head);
     return std::nullopt;
 }
+
+}  // namespace vision

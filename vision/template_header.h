@@ -4,6 +4,8 @@
 #include <optional>
 #include <string_view>
 
+namespace vision {
+
 // The size a picture file declares in its header, read before anything is decoded, so that a
 // file claiming a huge picture is refused without the decoder reserving memory for it.
 struct DeclaredSize {
@@ -17,3 +19,5 @@ std::optional<DeclaredSize> PeekDeclaredSize(std::string_view head);
 
 // How many leading bytes of a file PeekDeclaredSize needs at most.
 inline constexpr std::size_t kPeekBytes = 32;
+
+}  // namespace vision

@@ -1,7 +1,9 @@
-#include <string>
+#include "vision/template_path.h"
 
-#include "vision/image_search.h"
+namespace vision {
 
 std::string TemplatePath(std::int32_t number) {
     return std::string("Images") + kPathSeparator + std::to_string(number) + ".bmp";
 }
+
+}  // namespace vision

@@ -7,14 +7,16 @@
 // The window (title "Ravelkin Target" unless --title says otherwise, UTF-8) shows a 64x64
 // colour logo with its top-left corner at (16, 16) of the window, and a text field below it.
 // Typed characters go into the field: BackSpace deletes the last one, Return adds a line
-// feed. The text is published on the window as the UTF-8 property _RAVELKIN_TEXT and printed
-// on standard output when the program ends. Every key press is appended, by keysym name, to
-// the property _RAVELKIN_KEYS (names separated by spaces). Each left click on the logo adds
-// one to the CARDINAL property _RAVELKIN_CLICKS and swaps the colour of the logo's frame.
+// feed. Each left click on the logo counts and swaps the colour of the logo's frame.
+// Everything that happens is printed on standard output, a line each, at once, as the Windows
+// target does:
+//   ready 0x<window id>         when the window is on the screen and drawn
+//   click <count>               after each click on the logo
+//   text <text>                 after each change of the field's text, as UTF-8, with a line
+//                               break written as backslash n and a backslash doubled
 //
 // --position places the window's top-left corner at X,Y of the screen (default 100,100).
 // The window takes the keyboard focus once shown, unless --no-focus is given.
-// When the window is on the screen and drawn, the program prints "ready 0x<window id>".
 // It ends on SIGINT or SIGTERM, or when the window is closed.
 //
 // --save-logo writes the logo, as it looks before any click, to PATH as a 24-bit BMP file and
@@ -35,6 +37,7 @@
 #include <vector>
 
 #include "examples/target_window/logo.h"
+#include "platform/code_page.h"
 
 namespace {
 
@@ -53,17 +56,10 @@ void OnSignal(int) {
     g_quit = 1;
 }
 
-std::string Latin1ToUtf8(const std::string& text) {
-    std::string utf8;
-    for (const unsigned char c : text) {
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return utf8;
+// One line of the report on standard output, at once.
+void Say(const std::string& line) {
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
 }
 
 // A test tool must outlive requests that race with the window manager (focus on a window
@@ -93,13 +89,9 @@ struct Target {
     Visual* visual = nullptr;
     int depth = 0;
     GC gc = nullptr;
-    Atom text_atom = 0;
-    Atom keys_atom = 0;
-    Atom clicks_atom = 0;
     Atom utf8_atom = 0;
     Atom delete_atom = 0;
     std::string text;  // Latin-1, as XLookupString gives it
-    std::string keys;
     long clicks = 0;
 
     void DrawLogo() {
@@ -147,25 +139,19 @@ struct Target {
         DrawField();
     }
 
-    void Publish() {
-        const std::string utf8 = Latin1ToUtf8(text);
-        XChangeProperty(display, window, text_atom, utf8_atom, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(utf8.data()),
-                        static_cast<int>(utf8.size()));
-        XChangeProperty(display, window, keys_atom, utf8_atom, 8, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(keys.data()),
-                        static_cast<int>(keys.size()));
-        XChangeProperty(display, window, clicks_atom, XA_CARDINAL, 32, PropModeReplace,
-                        reinterpret_cast<const unsigned char*>(&clicks), 1);
+    void ReportText() const {
+        std::string shown;
+        for (const char c : platform::Latin1ToUtf8(text)) {
+            shown += c == '\n' ? "\\n" : c == '\\' ? "\\\\" : std::string(1, c);
+        }
+        Say("text " + shown);
     }
 
     void OnKey(XKeyEvent& event) {
         char buffer[16];
         KeySym sym = NoSymbol;
         const int n = XLookupString(&event, buffer, sizeof buffer, &sym, nullptr);
-        const char* name = sym == NoSymbol ? "NoSymbol" : XKeysymToString(sym);
-        if (!keys.empty()) keys += ' ';
-        keys += name ? name : "?";
+        const std::string before = text;
         if (sym == XK_BackSpace) {
             if (!text.empty()) text.pop_back();
         } else if (sym == XK_Return || sym == XK_KP_Enter) {
@@ -176,7 +162,7 @@ struct Target {
                 if (c >= 0x20 && c != 0x7F) text += static_cast<char>(c);
             }
         }
-        Publish();
+        if (text != before) ReportText();
         DrawField();
     }
 
@@ -187,7 +173,7 @@ struct Target {
             return;
         }
         ++clicks;
-        Publish();
+        Say("click " + std::to_string(clicks));
         DrawLogo();
         DrawField();
     }
@@ -246,9 +232,6 @@ int main(int argc, char** argv) {
     t.window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, kWidth, kHeight, 0,
                                    0, PixelValue(t.visual, {0xC0, 0xC0, 0xC0}));
     t.gc = XCreateGC(display, t.window, 0, nullptr);
-    t.text_atom = XInternAtom(display, "_RAVELKIN_TEXT", False);
-    t.keys_atom = XInternAtom(display, "_RAVELKIN_KEYS", False);
-    t.clicks_atom = XInternAtom(display, "_RAVELKIN_CLICKS", False);
     t.utf8_atom = XInternAtom(display, "UTF8_STRING", False);
     t.delete_atom = XInternAtom(display, "WM_DELETE_WINDOW", False);
 
@@ -271,7 +254,6 @@ int main(int argc, char** argv) {
                     PropModeReplace, reinterpret_cast<const unsigned char*>(title.data()),
                     static_cast<int>(title.size()));
     XSetWMProtocols(display, t.window, &t.delete_atom, 1);
-    t.Publish();
     // Load the keymap now. Xlib does it at the first key lookup otherwise, and a keymap change
     // made by a typing program while Xlib sets this up can be missed for good.
     XKeysymToKeycode(display, XK_a);
@@ -298,8 +280,9 @@ int main(int argc, char** argv) {
                 t.Draw();
                 if (!ready) {
                     XSync(display, False);
-                    std::printf("ready 0x%lx\n", t.window);
-                    std::fflush(stdout);
+                    char line[32];
+                    std::snprintf(line, sizeof line, "ready 0x%lx", t.window);
+                    Say(line);
                     ready = true;
                 }
                 break;
@@ -319,8 +302,6 @@ int main(int argc, char** argv) {
                 break;
         }
     }
-    std::printf("%s\n", Latin1ToUtf8(t.text).c_str());
-    std::fflush(stdout);
     XFreeGC(display, t.gc);
     XDestroyWindow(display, t.window);
     XCloseDisplay(display);

@@ -29,6 +29,8 @@
 #include <vector>
 
 #include "examples/target_window/logo.h"
+#include "platform/win32/dib.h"
+#include "platform/win32/text.h"
 
 namespace {
 
@@ -40,26 +42,6 @@ constexpr int kFieldId = 100;
 
 int g_clicks = 0;
 HWND g_field = nullptr;
-
-std::wstring Wide(const char* utf8) {
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
-    if (size <= 0) return L"";
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide.data(), size);
-    wide.resize(static_cast<std::size_t>(size) - 1);
-    return wide;
-}
-
-std::string Utf8(const std::wstring& wide) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
-    if (size > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), utf8.data(),
-                            size, nullptr, nullptr);
-    }
-    return utf8;
-}
 
 void Say(const std::string& line) {
     std::fwrite(line.data(), 1, line.size(), stdout);
@@ -73,7 +55,7 @@ void ReportText() {
     GetWindowTextW(g_field, text.data(), length + 1);
     text.resize(static_cast<std::size_t>(length));
     std::string shown;
-    for (const char c : Utf8(text)) {
+    for (const char c : platform::win32::Utf16ToUtf8(text)) {
         if (c == '\r') continue;
         if (c == '\n') {
             shown += "\\n";
@@ -97,13 +79,7 @@ void PaintLogo(HDC dc) {
             p[2] = c.r;
         }
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kLogoSize;
-    info.bmiHeader.biHeight = -kLogoSize;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = platform::win32::TopDownDibInfo(kLogoSize, kLogoSize, 24);
     SetDIBitsToDevice(dc, kLogoX, kLogoY, kLogoSize, kLogoSize, 0, 0, 0, kLogoSize, pixels.data(),
                       &info, DIB_RGB_COLORS);
 }
@@ -174,7 +150,7 @@ int main(int argc, char** argv) {
     // keeps it whole.
     int wide_count = 0;
     LPWSTR* wide_args = CommandLineToArgvW(GetCommandLineW(), &wide_count);
-    std::wstring wide_title = Wide(title.c_str());
+    std::wstring wide_title = platform::win32::Utf8ToUtf16(title);
     for (int i = 1; wide_args && i + 1 < wide_count; ++i) {
         if (std::wcscmp(wide_args[i], L"--title") == 0) wide_title = wide_args[i + 1];
     }

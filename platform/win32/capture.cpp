@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/win32/dib.h"
 #include "platform/win32/win32_desktop.h"
 
 namespace platform::win32 {
@@ -24,13 +25,7 @@ struct Dib {
 namespace {
 
 std::shared_ptr<Dib> MakeDib(HDC reference, std::int32_t width, std::int32_t height) {
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = TopDownDibInfo(width, height, 24);
     auto dib = std::make_shared<Dib>();
     void* bits = nullptr;
     dib->handle = CreateDIBSection(reference, &info, DIB_RGB_COLORS, &bits, nullptr, 0);

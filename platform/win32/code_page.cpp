@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/win32/text.h"
+
 namespace platform {
 namespace {
 
@@ -29,17 +31,8 @@ std::optional<std::string> Cp932ToUtf8(std::string_view text) {
             ++pos;
         }
     }
-    if (wide.empty()) return std::string();
-    const int wide_size = static_cast<int>(wide.size());
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) return std::nullopt;
-    std::string out(static_cast<std::size_t>(size), '\0');
-    if (WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, out.data(), size, nullptr,
-                            nullptr) != size) {
-        return std::nullopt;
-    }
-    return out;
+    // Every unit is a character or U+FFFD, so the conversion cannot fail.
+    return win32::Utf16ToUtf8(wide);
 }
 
 }  // namespace platform

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "engine/stop_request.h"
+#include "base/stop_request.h"
 #include "platform/win32/win32_desktop.h"
 
 namespace platform::win32 {
@@ -11,6 +11,12 @@ Win32Desktop::~Win32Desktop() = default;
 
 bool Win32Desktop::IsKeyDown(std::uint8_t vk) {
     return (static_cast<unsigned short>(GetAsyncKeyState(vk)) & 0x8000) != 0;
+}
+
+Point Win32Desktop::PointerPosition() {
+    POINT at{};
+    GetCursorPos(&at);
+    return {at.x, at.y};
 }
 
 void Win32Desktop::Pause(std::uint32_t ms) {

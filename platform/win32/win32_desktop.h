@@ -20,6 +20,7 @@ class Win32Desktop final : public Desktop {
     ~Win32Desktop() override;
 
     bool IsKeyDown(std::uint8_t vk) override;
+    Point PointerPosition() override;
     // Returns early, within a few tens of milliseconds, once a stop has been requested.
     void Pause(std::uint32_t ms) override;
     Size ScreenSize() override;

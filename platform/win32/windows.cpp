@@ -1,5 +1,6 @@
 #include <string>
 
+#include "platform/win32/text.h"
 #include "platform/win32/win32_desktop.h"
 
 namespace platform::win32 {
@@ -32,12 +33,7 @@ std::string Win32Desktop::WindowTitle(WindowHandle window) {
     std::wstring wide(static_cast<std::size_t>(length) + 1, L'\0');
     const int got = GetWindowTextW(handle, wide.data(), length + 1);
     if (got <= 0) return {};
-    const int bytes =
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, nullptr, 0, nullptr, nullptr);
-    if (bytes <= 0) return {};
-    std::string utf8(static_cast<std::size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), got, utf8.data(), bytes, nullptr, nullptr);
-    return utf8;
+    return Utf16ToUtf8(std::wstring_view(wide.data(), static_cast<std::size_t>(got)));
 }
 
 bool Win32Desktop::IsWindowMinimised(WindowHandle window) {

@@ -51,8 +51,6 @@ class ErrorTrap {
     // Waits until the server has handled every request sent so far, then says whether any
     // of them failed since the trap was set.
     bool Failed();
-    // The first error's code (BadWindow, BadMatch, ...); 0 when none has arrived yet.
-    int error_code() const { return error_code_; }
 
   private:
     static int Handle(Display* display, XErrorEvent* event);

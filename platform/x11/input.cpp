@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/stop_request.h"
+#include "base/stop_request.h"
 #include "platform/absolute_position.h"
 #include "platform/virtual_keys.h"
 #include "platform/x11/keymap.h"
@@ -17,18 +17,16 @@ void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint
     Tidy();
     Display* display = display_.get();
     ErrorTrap trap(display);
-    // XTest calls return non-zero on success; zero means the request was not sent.
-    bool sent = true;
     // The order in which Windows acts on the bits of one event: the move, then the buttons.
     if (flags & mouse::kMove) {
         if (flags & mouse::kAbsolute) {
             const Size screen = ScreenSize();
-            sent &= XTestFakeMotionEvent(display, DefaultScreen(display),
-                                         PixelFromAbsolute(dx, screen.width),
-                                         PixelFromAbsolute(dy, screen.height), CurrentTime) != 0;
+            XTestFakeMotionEvent(display, DefaultScreen(display),
+                                 PixelFromAbsolute(dx, screen.width),
+                                 PixelFromAbsolute(dy, screen.height), CurrentTime);
         } else {
-            sent &= XTestFakeRelativeMotionEvent(display, static_cast<std::int32_t>(dx),
-                                                 static_cast<std::int32_t>(dy), CurrentTime) != 0;
+            XTestFakeRelativeMotionEvent(display, static_cast<std::int32_t>(dx),
+                                         static_cast<std::int32_t>(dy), CurrentTime);
         }
     }
     const struct {
@@ -41,11 +39,11 @@ void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint
                    {mouse::kRightUp, Button3, False}};
     for (const auto& b : buttons) {
         if (flags & b.flag) {
-            sent &= XTestFakeButtonEvent(display, b.button, b.press, CurrentTime) != 0;
+            XTestFakeButtonEvent(display, b.button, b.press, CurrentTime);
         }
     }
-    // The server has acted on the events before we return: the next capture sees their effect.
-    if (trap.Failed() || !sent) last_error_ = "the X server refused a mouse event";
+    // The trap syncs as it goes, so the server has acted on the events before we return and
+    // the next capture sees their effect. A refused event is dropped, as mouse_event drops one.
 }
 
 void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
@@ -64,20 +62,48 @@ void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
         pressed_code_[vk] = 0;
     }
     if (code == 0) return;
-    bool sent;
     {
         ErrorTrap trap(display_.get());
-        sent = XTestFakeKeyEvent(display_.get(), code, down ? True : False, CurrentTime) != 0 &&
-               !trap.Failed();
+        XTestFakeKeyEvent(display_.get(), code, down ? True : False, CurrentTime);
     }
     if (!down && ours) keymap_->Released(code);
     keymap_->Touch();
-    if (!sent) last_error_ = "the X server refused a key event";
+}
+
+namespace {
+
+// The state of the pointer's buttons, as XQueryPointer's Button1Mask... bits.
+unsigned QueryPointer(Display* display, Window root, Point* at) {
+    Window root_seen = 0;
+    Window child = 0;
+    int wx = 0;
+    int wy = 0;
+    unsigned mask = 0;
+    if (!XQueryPointer(display, root, &root_seen, &child, &at->x, &at->y, &wx, &wy, &mask)) {
+        return 0;
+    }
+    return mask;
+}
+
+}  // namespace
+
+Point X11Desktop::PointerPosition() {
+    Point at;
+    if (!Gone()) QueryPointer(display_.get(), root_, &at);
+    return at;
 }
 
 bool X11Desktop::IsKeyDown(std::uint8_t vk) {
     if (Gone()) return false;
     Tidy();
+    const unsigned button = vk == vk::kLButton   ? Button1Mask
+                            : vk == vk::kMButton ? Button2Mask
+                            : vk == vk::kRButton ? Button3Mask
+                                                 : 0;
+    if (button) {
+        Point at;
+        return QueryPointer(display_.get(), root_, &at) & button;
+    }
     char keys[32] = {};
     XQueryKeymap(display_.get(), keys);
     // A key we pressed on a borrowed code counts too: the keymap may name it differently.

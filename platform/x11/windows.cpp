@@ -4,6 +4,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/code_page.h"
 #include "platform/x11/display.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -51,20 +52,6 @@ Children ChildrenOf(Display* display, Window window) {
     children.list.reset(list);
     if (!ok || trap.Failed()) children = {};
     return children;
-}
-
-std::string Latin1ToUtf8(const unsigned char* text, std::size_t size) {
-    std::string utf8;
-    for (std::size_t i = 0; i < size; ++i) {
-        const unsigned char c = text[i];
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return utf8;
 }
 
 }  // namespace
@@ -143,7 +130,10 @@ std::string X11Desktop::WindowTitle(WindowHandle handle) {
         XFreeStringList(list);
         return title;
     }
-    if (text.encoding == XA_STRING) return Latin1ToUtf8(text.value, text.nitems);
+    if (text.encoding == XA_STRING) {
+        return Latin1ToUtf8(
+            std::string_view(reinterpret_cast<const char*>(text.value), text.nitems));
+    }
     if (text.encoding == atoms_.utf8_string) {
         return std::string(reinterpret_cast<const char*>(text.value), text.nitems);
     }

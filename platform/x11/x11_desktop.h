@@ -41,6 +41,7 @@ class X11Desktop final : public Desktop {
     ~X11Desktop() override;
 
     bool IsKeyDown(std::uint8_t vk) override;
+    Point PointerPosition() override;
     // Returns early, within a few tens of milliseconds, once a stop has been requested or the
     // connection has gone.
     void Pause(std::uint32_t ms) override;
@@ -60,8 +61,6 @@ class X11Desktop final : public Desktop {
 
     // "MIT-SHM" or "XGetImage".
     const char* capture_method() const;
-    // Why the last refused input event was refused; empty while none was.
-    const std::string& last_error() const { return last_error_; }
 
   protected:
     void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
@@ -95,7 +94,6 @@ class X11Desktop final : public Desktop {
     // Frame to client, filled during one ForEachWindow only.
     std::unordered_map<Window, Window> clients_;
     bool enumerating_ = false;
-    std::string last_error_;
 };
 
 }  // namespace platform::x11

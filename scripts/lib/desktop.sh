@@ -12,7 +12,7 @@ stop_desktop() {
 trap stop_desktop EXIT
 
 # start_private_display WIDTHxHEIGHT [bare]: a private Xvfb with openbox (none when bare) and
-# the US keymap; exports DISPLAY.
+# the US keymap; exports DISPLAY, and XVFB_PID for whoever wants to end the server early.
 start_private_display() {
     local fifo number
     fifo=$(mktemp -u)
@@ -26,10 +26,16 @@ start_private_display() {
     fi
     rm -f "$fifo"
     export DISPLAY=":$number"
+    export XVFB_PID=${DESKTOP_PIDS[-1]}
     if [ "${2:-}" != bare ]; then
         openbox --sm-disable >/dev/null 2>&1 &
         DESKTOP_PIDS+=($!)
-        sleep 1
+        # Ready once it has announced itself on the root window, as window managers do.
+        local _
+        for _ in $(seq 100); do
+            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+            sleep 0.05
+        done
     fi
     setxkbmap us 2>/dev/null || true
 }

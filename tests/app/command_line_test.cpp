@@ -8,6 +8,7 @@
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
+namespace app {
 namespace {
 
 using testing_support::FakeDesktop;
@@ -37,15 +38,17 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
     for (const auto& c : cases) {
         std::vector<InputEvent> recorded;
         std::ostringstream sink;
-        RunCommandLine(c.args, sink, sink, [&](std::string&) {
-            struct Recording : FakeDesktop {
-                std::vector<InputEvent>* into;
-                ~Recording() override { *into = events; }
-            };
-            auto d = std::make_unique<Recording>();
-            d->into = &recorded;
-            return std::unique_ptr<platform::Desktop>(std::move(d));
-        });
+        RunCommandLine(c.args, sink, sink,
+                       [&](std::string&) {
+                           struct Recording : FakeDesktop {
+                               std::vector<InputEvent>* into;
+                               ~Recording() override { *into = events; }
+                           };
+                           auto d = std::make_unique<Recording>();
+                           d->into = &recorded;
+                           return std::unique_ptr<platform::Desktop>(std::move(d));
+                       },
+                       {});
         EXPECT_EQ(recorded, c.events) << c.args[1];
     }
 }
@@ -79,3 +82,4 @@ TEST(CommandLine, MatcherOption) {
 }
 
 }  // namespace
+}  // namespace app

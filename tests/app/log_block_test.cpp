@@ -2,6 +2,7 @@
 
 #include "app/log_block.h"
 
+namespace app {
 namespace {
 
 TEST(LogBlock, FramesTheRunLogAndSaysHowTheRunEnded) {
@@ -33,3 +34,4 @@ TEST(LogBlock, ConvertsEveryLineFeedOnceLeavingEarlierCarriageReturns) {
 }
 
 }  // namespace
+}  // namespace app

@@ -8,6 +8,7 @@
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 
+namespace app {
 namespace {
 
 using testing_support::FakeDesktop;
@@ -17,7 +18,7 @@ struct JobCase {
     std::vector<std::string> files;
     bool repeat;
     std::map<std::string, RunOutcome> outcomes;  // files not named complete
-    int stopKeyFromPoll;                         // between passes
+    int stop_key_from_poll;                      // between passes
     JobEnd end;
     std::vector<std::string> ran;
 };
@@ -49,9 +50,9 @@ TEST(RunJob, PassesRepetitionsAndStops) {
     };
     for (const auto& c : cases) {
         FakeDesktop desktop;
-        desktop.HoldKeyDuringPolls(platform::vk::kRControl, c.stopKeyFromPoll);
+        desktop.HoldKeyDuringPolls(platform::vk::kRControl, c.stop_key_from_poll);
         std::vector<std::string> ran;
-        const JobEnd end = RunJob(c.files, c.repeat, [&](const std::string& file) {
+        const JobEnd end = RunJob(c.files, c.repeat, desktop, [&](const std::string& file) {
             ran.push_back(file);
             // The single-file case fails on its third run.
             if (c.files.size() == 1 && ran.size() == 3) return RunOutcome::kFailed;
@@ -64,3 +65,4 @@ TEST(RunJob, PassesRepetitionsAndStops) {
 }
 
 }  // namespace
+}  // namespace app

@@ -9,11 +9,10 @@
 
 #include "app/message_box.h"
 #include "app/ravelkin_dlg.h"
-#include "engine/trace.h"
+#include "base/trace.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "tests/x11/x_server.h"
 
 namespace {
 
@@ -23,7 +22,7 @@ using testing_support::TempDir;
 
 struct Message {
     std::string text;
-    bool dialogMinimised;
+    bool dialog_minimised;
 };
 
 // The real dialog in a folder of scripts, its engine on the recording desktop and its message
@@ -32,18 +31,18 @@ class DialogTest : public ::testing::Test {
   protected:
     void SetUp() override {
         cwd_ = std::make_unique<ScopedCurrentDir>(dir_.path());
-        previous_ = SetMessageHandler([this](wxWindow*, const std::string& text) {
+        previous_ = app::SetMessageHandler([this](wxWindow*, const std::string& text) {
             messages_.push_back({text, dialog_ && dialog_->IsIconized()});
         });
     }
     void TearDown() override {
         if (dialog_) dialog_->Destroy();
         wxTheApp->ProcessPendingEvents();
-        SetMessageHandler(previous_);
+        app::SetMessageHandler(previous_);
     }
 
     CRavelkinDlg& Open() {
-        dialog_ = new CRavelkinDlg(dir_.path().string());
+        dialog_ = new CRavelkinDlg(dir_.path().string(), desktop_, {});
         dialog_->Show();
         dialog_->InitDialog();
         return *dialog_;
@@ -58,7 +57,7 @@ class DialogTest : public ::testing::Test {
         dialog.RepeatBox()->SetValue(repeat);
         dialog.OnBnClickedStart();
         EXPECT_FALSE(dialog.IsIconized());
-        for (const auto& m : messages_) EXPECT_FALSE(m.dialogMinimised) << m.text;
+        for (const auto& m : messages_) EXPECT_FALSE(m.dialog_minimised) << m.text;
     }
     std::string Log() const { return dialog_->LogBox()->GetValue().utf8_string(); }
     std::vector<std::string> MessageTexts() const {
@@ -70,7 +69,7 @@ class DialogTest : public ::testing::Test {
     TempDir dir_;
     FakeDesktop desktop_;
     std::unique_ptr<ScopedCurrentDir> cwd_;
-    MessageHandler previous_;
+    app::MessageHandler previous_;
     std::vector<Message> messages_;
     CRavelkinDlg* dialog_ = nullptr;
 };
@@ -153,17 +152,11 @@ TEST_F(DialogTest, UnloadableFileEndsTheJobSilently) {
 
 }  // namespace
 
+// The dialog needs a display: scripts/lib/with-display gives each test program one.
 int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
     ::testing::InitGoogleTest(&argc, argv);
     if (GTEST_FLAG_GET(list_tests)) return RUN_ALL_TESTS();
-    std::string error;
-    const auto server = x11_testing::XServer::Start(1024, 768, true, &error);
-    if (!server) {
-        std::fprintf(stderr, "virtual display: %s\n", error.c_str());
-        return 1;
-    }
-    setenv("DISPLAY", server->name().c_str(), 1);
     wxApp::SetInstance(new wxApp());
     if (!wxEntryStart(argc, argv)) return 1;
     wxImage::AddHandler(new wxPNGHandler);

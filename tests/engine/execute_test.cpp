@@ -5,14 +5,12 @@
 
 #include "engine/event_maker.h"
 #include "platform/virtual_keys.h"
-#include "tests/engine/trace_capture.h"
 #include "tests/support/fake_desktop.h"
 
 namespace {
 
 using testing_support::FakeDesktop;
 using testing_support::InputEvent;
-using testing_support::TraceCapture;
 namespace mouse = platform::mouse;
 namespace vk = platform::vk;
 
@@ -61,7 +59,7 @@ class ExecuteTest : public ::testing::TestWithParam<ExecuteCase> {};
 TEST_P(ExecuteTest, LogErrorResultAndEvents) {
     const ExecuteCase& c = GetParam();
     FakeDesktop desktop(1920, 1080);
-    CEvent_Maker engine;
+    CEvent_Maker engine(desktop);
     engine.m_error = kUntouched;
     EXPECT_EQ(engine.Execute(c.line), c.result);
     EXPECT_EQ(engine.m_log, c.log);
@@ -124,19 +122,12 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused("WAIT"), Refused("WAIT x"), Refused("WAIT 2147483648"),
                       Refused("WAIT 99999999999"), Refused("WAIT -2147483649")));
 
-TEST(ExecuteTrace, WaitArgumentErrorWritesItsTraceWithoutLineEnd) {
-    FakeDesktop desktop;
-    TraceCapture trace;
-    CEvent_Maker().Execute("WAIT x");
-    EXPECT_EQ(trace.Text(), "Wait 秒数取得\u3000失敗");
-}
-
 // Without a screen a move fails, and so does its command; no click follows a failed move.
 TEST(ExecuteWithoutAScreen, MovesFailAndNothingClicks) {
     FakeDesktop desktop(0, 0);
     desktop.windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
     for (const char* line : {"MOV 10,10", "WIND Notes", "WIND_CLK Notes"}) {
-        EXPECT_EQ(CEvent_Maker().Execute(line), -1) << line;
+        EXPECT_EQ(CEvent_Maker(desktop).Execute(line), -1) << line;
     }
     EXPECT_TRUE(desktop.events.empty());
 }

@@ -5,7 +5,7 @@
 
 #include "engine/event_maker.h"
 #include "engine/script_encoding.h"
-#include "tests/engine/trace_capture.h"
+#include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -32,7 +32,8 @@ class LoadTest : public ::testing::TestWithParam<LoadCase> {};
 TEST_P(LoadTest, StoresNonEmptyLinesAsRead) {
     TempDir dir;
     const auto file = dir.Write("a.dat", GetParam().bytes);
-    CEvent_Maker engine;
+    testing_support::FakeDesktop desktop;
+    CEvent_Maker engine(desktop);
     ASSERT_TRUE(engine.Load(file.string().c_str()));
     EXPECT_EQ(engine.m_commands, GetParam().expected);
     EXPECT_TRUE(engine.m_log.empty());
@@ -115,23 +116,15 @@ TEST(LoadEncoding, Utf8CheckIsStrict) {
         {"\xE3\x41\xA1", false},      // ASCII inside a sequence
     };
     for (const auto& c : cases)
-        EXPECT_EQ(IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
-}
-
-// The trace shows the converted line, stored and then listed.
-TEST(LoadEncoding, TheTraceShowsTheConvertedLine) {
-    TempDir dir;
-    const auto file = dir.Write("w.dat", "WIND " + kMemoSjis + "\n");
-    testing_support::TraceCapture trace;
-    ASSERT_TRUE(CEvent_Maker().Load(file.string().c_str()));
-    EXPECT_EQ(trace.Text(), "COM: [WIND メモ帳]\nCOMLIST: [WIND メモ帳]\n");
+        EXPECT_EQ(engine::IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
 }
 
 TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
     TempDir dir;
     std::filesystem::create_directory(dir.path() / "dir.dat");
+    testing_support::FakeDesktop desktop;
     for (const auto& path : {dir.path() / "missing.dat", dir.path() / "dir.dat"}) {
-        CEvent_Maker engine;
+        CEvent_Maker engine(desktop);
         EXPECT_FALSE(engine.Load(path.string().c_str())) << path;
         EXPECT_TRUE(engine.m_commands.empty());
     }

@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "base/stop_request.h"
 #include "engine/event_maker.h"
-#include "engine/stop_request.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 
@@ -12,8 +12,9 @@ namespace {
 using platform::vk::kRControl;
 using testing_support::FakeDesktop;
 
-std::unique_ptr<CEvent_Maker> EngineWith(std::vector<std::string> lines) {
-    auto engine = std::make_unique<CEvent_Maker>();
+std::unique_ptr<CEvent_Maker> EngineWith(platform::Desktop& desktop,
+                                         std::vector<std::string> lines) {
+    auto engine = std::make_unique<CEvent_Maker>(desktop);
     engine->m_commands = std::move(lines);
     return engine;
 }
@@ -37,7 +38,7 @@ TEST(RunList, StopKeyIsPolledBeforeEveryLineAndNeverAfterTheLast) {
     for (const auto& c : cases) {
         FakeDesktop desktop;
         desktop.HoldKeyDuringPolls(kRControl, c.down_from_poll, c.down_until_poll);
-        auto engine = EngineWith({"WAIT 1", "; note", "WAIT 4"});
+        auto engine = EngineWith(desktop, {"WAIT 1", "; note", "WAIT 4"});
         EXPECT_EQ(engine->RunList(), c.result) << c.name;
         EXPECT_EQ(desktop.now_ms, c.waited) << c.name;
         EXPECT_EQ(desktop.polls(kRControl), c.result == 1 ? c.down_from_poll + 1 : 3) << c.name;
@@ -46,14 +47,14 @@ TEST(RunList, StopKeyIsPolledBeforeEveryLineAndNeverAfterTheLast) {
 
 TEST(RunList, EmptyListCompletesWithoutPolling) {
     FakeDesktop desktop;
-    auto engine = EngineWith({});
+    auto engine = EngineWith(desktop, {});
     EXPECT_EQ(engine->RunList(), 0);
     EXPECT_EQ(desktop.polls(kRControl), 0);
 }
 
 TEST(RunList, FailingLineStopsTheRunAndPassesItsResultOn) {
     FakeDesktop desktop;
-    auto engine = EngineWith({"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"});
+    auto engine = EngineWith(desktop, {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"});
     EXPECT_EQ(engine->RunList(), -1);
     EXPECT_EQ(desktop.now_ms, 1u);         // the fourth line did not run
     EXPECT_EQ(desktop.events.size(), 4u);  // the positive count of STR went on
@@ -110,7 +111,7 @@ TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
     };
     for (const auto& c : cases) {
         LosingDesktop desktop(c.at_poll, c.at_enumeration);
-        auto engine = EngineWith(c.lines);
+        auto engine = EngineWith(desktop, c.lines);
         EXPECT_EQ(engine->RunList(), -1) << c.name;
         EXPECT_EQ(engine->m_error, LosingDesktop::kWhy) << c.name;
         EXPECT_EQ(engine->m_log, c.log) << c.name;
@@ -120,7 +121,7 @@ TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
 
 TEST(RunList, StopRequestEndsTheRunLikeTheStopKey) {
     FakeDesktop desktop;
-    auto engine = EngineWith({"WAIT 1", "WAIT 2"});
+    auto engine = EngineWith(desktop, {"WAIT 1", "WAIT 2"});
     stop_request::Raise();
     const int result = engine->RunList();
     stop_request::Clear();

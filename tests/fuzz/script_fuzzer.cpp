@@ -8,8 +8,8 @@
 #include <opencv2/imgcodecs.hpp>
 #include <string_view>
 
+#include "base/trace.h"
 #include "engine/event_maker.h"
-#include "engine/trace.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
@@ -53,8 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static World world;
     world.dir.Write("fuzz.dat", std::string_view(reinterpret_cast<const char*>(data), size));
     world.desktop.events.clear();
-    world.desktop.pauses.clear();
-    CEvent_Maker engine;
+    CEvent_Maker engine(world.desktop);
     if (engine.Load(world.script.c_str())) engine.RunList();
     world.desktop.ReleaseHeldInput();
     return 0;

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string_view>
 
+#include "base/trace.h"
 #include "engine/event_maker.h"
-#include "engine/trace.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
 
@@ -36,7 +36,7 @@ struct World {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static World world;
     world.dir.Write("Images/1.bmp", std::string_view(reinterpret_cast<const char*>(data), size));
-    CEvent_Maker engine;
+    CEvent_Maker engine(world.desktop);
     int x = -1;
     int y = -1;
     double score = -1;

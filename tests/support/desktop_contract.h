@@ -15,13 +15,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "base/stop_request.h"
 #include "engine/event_maker.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
-#include "tests/support/scoped_install.h"
 #include "tests/support/screen_pattern.h"
 
 namespace testing_support {
@@ -35,9 +37,9 @@ class FakeWorld {
     platform::Desktop& desktop() { return desktop_; }
     void ShowPattern();
     void UserHolds(std::uint8_t vk) { desktop_.HoldKeyDuringPolls(vk, 0); }
-    bool KeyHeld(std::uint8_t vk) const;
-    bool LeftHeld() const;
-    platform::Point Pointer() const;
+    bool KeyHeld(std::uint8_t vk) { return desktop_.IsKeyDown(vk); }
+    bool LeftHeld() { return desktop_.IsKeyDown(platform::vk::kLButton); }
+    platform::Point Pointer() { return desktop_.PointerPosition(); }
     void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
         desktop_.windows.insert(desktop_.windows.begin(), {title, minimised, rect});
     }
@@ -81,8 +83,7 @@ TYPED_TEST_P(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges) {
 
 // Every pixel a script names is where the pointer lands, across the whole screen.
 TYPED_TEST_P(DesktopContract, ThePointerLandsOnTheNamedPixel) {
-    ScopedInstall use(&this->world_.desktop());
-    CEvent_Maker engine;
+    CEvent_Maker engine(this->world_.desktop());
     int misses = 0;
     for (int y = 0; y < kContractHeight; y += 37) {
         for (int x = 0; x < kContractWidth; x += 13) {
@@ -97,6 +98,9 @@ TYPED_TEST_P(DesktopContract, ThePointerLandsOnTheNamedPixel) {
     engine.SendMouse(4, kContractWidth - 1, kContractHeight - 1);
     EXPECT_EQ(this->world_.Pointer().x, kContractWidth - 1);
     EXPECT_EQ(this->world_.Pointer().y, kContractHeight - 1);
+    // The desktop reads the pointer where the user sees it.
+    EXPECT_EQ(this->world_.desktop().PointerPosition().x, kContractWidth - 1);
+    EXPECT_EQ(this->world_.desktop().PointerPosition().y, kContractHeight - 1);
 }
 
 TYPED_TEST_P(DesktopContract, TheStopKeyHeldByTheUserIsSeen) {
@@ -120,12 +124,29 @@ TYPED_TEST_P(DesktopContract, HeldInputIsRememberedAndReleased) {
     EXPECT_TRUE(this->world_.KeyHeld('A'));
     EXPECT_FALSE(this->world_.KeyHeld('B'));
     EXPECT_TRUE(this->world_.LeftHeld());
+    EXPECT_TRUE(desktop.IsKeyDown(platform::vk::kLButton));
 
     desktop.ReleaseHeldInput();
     EXPECT_TRUE(desktop.HeldKeys().empty());
     EXPECT_FALSE(this->world_.KeyHeld(vk::kControl));
     EXPECT_FALSE(this->world_.KeyHeld('A'));
     EXPECT_FALSE(this->world_.LeftHeld());
+    EXPECT_FALSE(desktop.IsKeyDown(platform::vk::kLButton));
+}
+
+// A long wait ends soon after a stop request, so that a run stops before its next line.
+TYPED_TEST_P(DesktopContract, AWaitEndsSoonAfterAStopRequest) {
+    using namespace std::chrono_literals;
+    std::thread requester([] {
+        std::this_thread::sleep_for(100ms);
+        stop_request::Raise();
+    });
+    const auto start = std::chrono::steady_clock::now();
+    this->world_.desktop().Pause(60'000);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    requester.join();
+    stop_request::Clear();
+    EXPECT_LT(waited, 5s);
 }
 
 // Titles arrive as UTF-8, Japanese ones too; minimised windows are listed with a rectangle.
@@ -159,7 +180,7 @@ TYPED_TEST_P(DesktopContract, WindowsComeTopFirstWithTitleAndRectangle) {
 
 REGISTER_TYPED_TEST_SUITE_P(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges,
                             ThePointerLandsOnTheNamedPixel, TheStopKeyHeldByTheUserIsSeen,
-                            HeldInputIsRememberedAndReleased,
+                            HeldInputIsRememberedAndReleased, AWaitEndsSoonAfterAStopRequest,
                             WindowsComeTopFirstWithTitleAndRectangle);
 
 }  // namespace testing_support

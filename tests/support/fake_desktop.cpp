@@ -2,17 +2,15 @@
 
 #include <cstring>
 
+#include "platform/absolute_position.h"
+#include "platform/virtual_keys.h"
+
 namespace testing_support {
 
 FakeDesktop::FakeDesktop(std::int32_t width, std::int32_t height)
     : width_(width),
       height_(height),
-      screen_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0),
-      previous_(platform::Install(this)) {}
-
-FakeDesktop::~FakeDesktop() {
-    platform::Install(previous_);
-}
+      screen_(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3, 0) {}
 
 void FakeDesktop::SetScreen(std::int32_t width, std::int32_t height,
                             std::vector<std::uint8_t> bgr) {
@@ -40,13 +38,34 @@ int FakeDesktop::polls(std::uint8_t vk) const {
 }
 
 bool FakeDesktop::IsKeyDown(std::uint8_t vk) {
+    namespace mouse = platform::mouse;
     const int poll = polls_[vk]++;
     const auto it = key_scripts_.find(vk);
-    return it != key_scripts_.end() && poll >= it->second.from && poll < it->second.until;
+    bool held = it != key_scripts_.end() && poll >= it->second.from && poll < it->second.until;
+    // What our own events left down counts too, as on a real desktop.
+    bool ours = false;
+    for (const InputEvent& e : events) {
+        if (e.kind == InputEvent::Kind::kKey && e.vk == vk) ours = e.down;
+        if (vk == platform::vk::kLButton && (e.flags & (mouse::kLeftDown | mouse::kLeftUp))) {
+            ours = e.flags & mouse::kLeftDown;
+        }
+    }
+    return held || ours;
+}
+
+platform::Point FakeDesktop::PointerPosition() {
+    namespace mouse = platform::mouse;
+    platform::Point at;
+    for (const InputEvent& e : events) {
+        if ((e.flags & mouse::kMove) && (e.flags & mouse::kAbsolute)) {
+            at = {platform::PixelFromAbsolute(e.dx, width_),
+                  platform::PixelFromAbsolute(e.dy, height_)};
+        }
+    }
+    return at;
 }
 
 void FakeDesktop::Pause(std::uint32_t ms) {
-    pauses.push_back(ms);
     now_ms += ms;
 }
 

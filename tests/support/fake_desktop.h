@@ -36,9 +36,7 @@ struct FakeWindow {
 // ordered record of every input event, and a virtual clock that Pause advances.
 class FakeDesktop : public platform::Desktop {
   public:
-    // Installs itself as the active desktop for its lifetime.
     FakeDesktop(std::int32_t width = 1920, std::int32_t height = 1080);
-    ~FakeDesktop() override;
 
     // Screen picture: BGR bytes, top row first, 3 bytes a pixel, no padding.
     void SetScreen(std::int32_t width, std::int32_t height, std::vector<std::uint8_t> bgr);
@@ -56,12 +54,13 @@ class FakeDesktop : public platform::Desktop {
     int polls(std::uint8_t vk) const;
 
     std::vector<InputEvent> events;
-    std::uint64_t now_ms = 0;
-    std::vector<std::uint32_t> pauses;
+    std::uint64_t now_ms = 0;  // the sum of the pauses so far
     // What Lost answers: set it to lose the desktop.
     std::optional<std::string> lost;
 
     bool IsKeyDown(std::uint8_t vk) override;
+    // Where a real screen would put the pointer after the last absolute move.
+    platform::Point PointerPosition() override;
     void Pause(std::uint32_t ms) override;
     platform::Size ScreenSize() override { return {width_, height_}; }
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
@@ -90,7 +89,6 @@ class FakeDesktop : public platform::Desktop {
     };
     std::map<std::uint8_t, KeyScript> key_scripts_;
     std::map<std::uint8_t, int> polls_;
-    platform::Desktop* previous_;
 };
 
 }  // namespace testing_support

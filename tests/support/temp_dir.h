@@ -15,6 +15,8 @@ class TempDir {
     TempDir& operator=(const TempDir&) = delete;
 
     const std::filesystem::path& path() const { return path_; }
+    // The path of a file below the directory, as text.
+    std::string Path(const std::string& name) const { return (path_ / name).string(); }
     // Writes bytes to a file below the directory (creating folders) and returns its path.
     std::filesystem::path Write(const std::string& name, std::string_view bytes) const;
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "engine/trace.h"
+#include "base/trace.h"
 
 int main(int argc, char** argv) {
     // Trace lines would drown the test report; tests that check them capture them.

@@ -7,7 +7,8 @@
 
 #include "engine/event_maker.h"
 #include "tests/vision/vision_support.h"
-#include "vision/image_search.h"
+#include "vision/capture_desktop.h"
+#include "vision/find_image.h"
 
 namespace testing_support {
 namespace {
@@ -19,23 +20,19 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
         platform::Rect area;
         cv::Size size;       // empty: the capture fails
         cv::Rect on_screen;  // the part of the picture that shows the screen
-        const char* size_line;
     } cases[] = {
-        {{101, 50, 302, 150}, {201, 100}, {0, 0, 201, 100}, "画像サイズ: 201, 100\n"},
-        {{0, 0, 10000, 10000}, {1920, 1080}, {0, 0, 1920, 1080}, "画像サイズ: 1920, 1080\n"},
-        {{1000, 0, 3000, 500}, {1920, 500}, {0, 0, 920, 500}, "画像サイズ: 1920, 500\n"},
-        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {1920, 1080}, {}, "画像サイズ: 1920, 1080\n"},
-        {{10, 10, 10, 20}, {}, {}, "画像サイズ: 0, 10\n"},
-        {{INT_MAX, 10, INT_MIN, 5}, {}, {}, "画像サイズ: -4294967295, -5\n"},
+        {{101, 50, 302, 150}, {201, 100}, {0, 0, 201, 100}},
+        {{0, 0, 10000, 10000}, {1920, 1080}, {0, 0, 1920, 1080}},
+        {{1000, 0, 3000, 500}, {1920, 500}, {0, 0, 920, 500}},
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {1920, 1080}, {}},
+        {{10, 10, 10, 20}, {}, {}},
+        {{INT_MAX, 10, INT_MIN, 5}, {}, {}},
     };
     Scene scene;
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.size_line);
-        TraceCapture trace;
-        CEvent_Maker engine;
+        SCOPED_TRACE(::testing::Message() << c.size);
         cv::Mat picture;
-        const bool captured = engine.CaptureDesktop(&picture, c.area);
-        EXPECT_EQ(trace.Text(), c.size_line);
+        const bool captured = CEvent_Maker(scene.desktop).CaptureDesktop(&picture, c.area);
         ASSERT_EQ(captured, !c.size.empty());
         if (!captured) continue;
         cv::Mat expected(c.size, CV_8UC3, cv::Scalar::all(0));
@@ -75,7 +72,7 @@ TEST(ConvertToMat, DropsThePadByteOfLentPixelsAndRefusesWhatItCannotRead) {
             cv::flip(expected, want, 0);
         }
         cv::Mat picture;
-        ASSERT_EQ(ConvertToMat(&picture, lent), 1) << bottom_up;
+        ASSERT_EQ(vision::ConvertToMat(&picture, lent), 1) << bottom_up;
         EXPECT_EQ(cv::norm(picture, want, cv::NORM_INF), 0) << bottom_up;
     }
 
@@ -87,16 +84,18 @@ TEST(ConvertToMat, DropsThePadByteOfLentPixelsAndRefusesWhatItCannotRead) {
     short_rows.Lend(memory, size - 5, width, height, row_bytes, 4);  // last pixel cut
     for (const platform::Bitmap* refused : {&empty, &cut, &odd, &short_rows}) {
         cv::Mat picture;
-        EXPECT_EQ(ConvertToMat(&picture, *refused), 0);
+        EXPECT_EQ(vision::ConvertToMat(&picture, *refused), 0);
         EXPECT_TRUE(picture.empty());
     }
 }
 
 // Searches the area for template 1; the out-places must stay untouched when it fails.
-bool Find(const platform::Rect& area, int& x, int& y, double& score) {
+bool Find(Scene& scene, const platform::Rect& area, int& x, int& y, double& score,
+          vision::MatcherKind matcher = vision::MatcherKind::kFast) {
     x = y = -1;
     score = -1;
-    const bool found = CEvent_Maker().FindImage(&x, &y, &score, area, ImagePath("1").c_str());
+    CEvent_Maker engine(scene.desktop, engine::RunSettings{matcher});
+    const bool found = engine.FindImage(&x, &y, &score, area, ImagePath("1").c_str());
     if (!found) {
         EXPECT_TRUE(x == -1 && y == -1 && score == -1) << "out-places written";
     }
@@ -122,34 +121,28 @@ TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
         WriteTemplate(scene.dir, 1, scene.screen(c.templ));
         int x, y;
         double score;
-        ASSERT_TRUE(Find(c.area, x, y, score));
+        ASSERT_TRUE(Find(scene, c.area, x, y, score));
         EXPECT_EQ(x, c.templ.x + c.templ.width / 2);
         EXPECT_EQ(y, c.templ.y + c.templ.height / 2);
         EXPECT_NEAR(score, 1.0, 1e-6);
     }
 }
 
-// Searches use the fast matcher unless told otherwise; the reference matcher, chosen instead,
-// finds the same and traces the same lines.
-TEST(FindImage, BothMatchersFindAndTraceTheSame) {
-    EXPECT_EQ(vision::ActiveMatcher(), vision::MatcherKind::kFast);
+// The reference matcher, chosen instead of the fast one, finds the same.
+TEST(FindImage, BothMatchersFindTheSame) {
     Scene scene;
     const platform::Rect areas[] = {{500, 300, 900, 700}, {600, 340, 631, 360}};
     for (const auto& area : areas) {
-        std::string traces[2];
         int xs[2], ys[2];
         double scores[2];
         for (const int reference : {0, 1}) {
-            const ScopedMatcher matcher(reference ? vision::MatcherKind::kOpenCv
-                                                  : vision::MatcherKind::kFast);
-            TraceCapture trace;
-            ASSERT_TRUE(Find(area, xs[reference], ys[reference], scores[reference]));
-            traces[reference] = trace.Text();
+            ASSERT_TRUE(
+                Find(scene, area, xs[reference], ys[reference], scores[reference],
+                     reference ? vision::MatcherKind::kOpenCv : vision::MatcherKind::kFast));
         }
         EXPECT_EQ(xs[0], xs[1]);
         EXPECT_EQ(ys[0], ys[1]);
         EXPECT_NEAR(scores[0], scores[1], 1e-6);
-        EXPECT_EQ(traces[0], traces[1]);
     }
 }
 
@@ -181,26 +174,24 @@ TEST(FindImage, ReadsTemplatesOfEveryBmpDepth) {
         ASSERT_EQ(header[28], c.bits) << "bits per pixel of the file";
         int x, y;
         double score;
-        ASSERT_TRUE(Find({0, 0, 1920, 1080}, x, y, score));
+        ASSERT_TRUE(Find(scene, {0, 0, 1920, 1080}, x, y, score));
         EXPECT_EQ(cv::Point(x, y), c.at + cv::Point(20, 15));
         EXPECT_NEAR(score, 1.0, 1e-6);
     }
 }
 
-// A search that cannot be made fails, says why and leaves the out-places alone. No template
-// file makes the decoder reserve memory for a picture it does not hold.
+// A search that cannot be made says why and leaves the out-places alone. No template file
+// makes the decoder reserve memory for a picture it does not hold.
 TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
+    using enum vision::SearchFailure;
     Scene scene;
-    const auto trace_of_failure = [](const platform::Rect& area) {
-        TraceCapture trace;
+    const auto failure = [&](const platform::Rect& area) {
         int x, y;
         double score;
-        EXPECT_FALSE(Find(area, x, y, score));
-        return trace.Text();
+        EXPECT_FALSE(Find(scene, area, x, y, score));
+        return vision::FindImage(scene.desktop, area, ImagePath("1"), vision::MatcherKind::kFast)
+            .failure;
     };
-    const std::string screen = "画像サイズ: 800, 600\n";
-    const std::string unreadable = "失敗(" + ImagePath("1") + "が読み込めません)\n";
-    const std::string too_large = "失敗(" + ImagePath("1") + "が検索範囲より大きい)\n";
     const auto bmp = [](std::uint32_t width, std::uint32_t height) {
         std::string head("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
         for (const std::uint32_t v : {width, height}) {
@@ -208,51 +199,31 @@ TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
         }
         return head + std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
     };
+    const platform::Rect screen = {0, 0, 800, 600};
     const struct {
         std::optional<std::string> file;  // nothing: the scene's 31 x 20 template
         platform::Rect area;
-        std::string trace;
+        vision::SearchFailure failure;
     } cases[] = {
-        {std::nullopt, {0, 0, 30, 600}, "画像サイズ: 30, 600\n" + too_large},
-        {std::nullopt, {0, 0, 800, 19}, "画像サイズ: 800, 19\n" + too_large},
-        {"", {0, 0, 800, 600}, screen + unreadable},
-        {bmp(2, 2).substr(0, 32), {0, 0, 800, 600}, screen + unreadable},
-        {bmp(100000, 100000), {0, 0, 800, 600}, screen + too_large},
-        {bmp(30000, 30000), {0, 0, 800, 600}, screen + too_large},
-        {"BM not really a bitmap", {0, 0, 800, 600}, screen + unreadable},
+        {std::nullopt, {0, 0, 30, 600}, kTemplateTooLarge},
+        {std::nullopt, {0, 0, 800, 19}, kTemplateTooLarge},
+        {std::nullopt, {10, 10, 10, 600}, kCapture},
+        {"", screen, kUnreadableTemplate},
+        {bmp(2, 2).substr(0, 32), screen, kUnreadableTemplate},
+        {bmp(100000, 100000), screen, kTemplateTooLarge},
+        {bmp(30000, 30000), screen, kTemplateTooLarge},
+        {"BM not really a bitmap", screen, kUnreadableTemplate},
     };
     for (const auto& c : cases) {
         if (c.file) scene.dir.Write(ImagePath("1"), *c.file);
-        EXPECT_EQ(trace_of_failure(c.area), c.trace) << ::testing::PrintToString(c.file);
+        EXPECT_EQ(failure(c.area), c.failure) << ::testing::PrintToString(c.file);
     }
     std::filesystem::remove(ImagePath("1"));
-    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}), screen + unreadable);
+    EXPECT_EQ(failure(screen), kUnreadableTemplate);
     std::filesystem::create_directory(ImagePath("1"));
-    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}), screen + unreadable);
+    EXPECT_EQ(failure(screen), kUnreadableTemplate);
     scene.desktop.set_copy_fails(true);
-    EXPECT_EQ(trace_of_failure({0, 0, 800, 600}),
-              screen + "失敗(デスクトップイメージが読み込めません)\n");
-}
-
-// The folder separator is the platform's own, in the file access and in every message.
-TEST(TemplatePath, UsesThePlatformSeparator) {
-#ifdef _WIN32
-    EXPECT_EQ(TemplatePath(7), "Images\\7.bmp");
-#else
-    EXPECT_EQ(TemplatePath(7), "Images/7.bmp");
-#endif
-}
-
-TEST(ScoreAccepted, NeedsAProductStrictlyAboveTheThreshold) {
-    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-    const struct {
-        double score, threshold;
-        bool accepted;
-    } cases[] = {{0.5, 50, false},   {0.5, 49.9, true}, {1.0, 100, false}, {0.0, -0.5, true},
-                 {0.01, 0.85, true}, {kNaN, -1, false}, {0.9, kNaN, false}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(ScoreAccepted(c.score, c.threshold), c.accepted) << c.score << " " << c.threshold;
-    }
+    EXPECT_EQ(failure(screen), kCapture);
 }
 
 }  // namespace

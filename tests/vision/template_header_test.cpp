@@ -47,7 +47,7 @@ TEST(PeekDeclaredSize, ReadsWhatTheHeaderClaims) {
         {"empty", "", false, 0, 0},
     };
     for (const auto& c : cases) {
-        const auto size = PeekDeclaredSize(c.head);
+        const auto size = vision::PeekDeclaredSize(c.head);
         ASSERT_EQ(size.has_value(), c.known) << c.name;
         if (!size) continue;
         EXPECT_EQ(size->width, c.width) << c.name;

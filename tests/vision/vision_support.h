@@ -8,11 +8,9 @@
 #include <vector>
 
 #include "platform/virtual_keys.h"
-#include "tests/engine/trace_capture.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
-#include "vision/image_search.h"
-#include "vision/matcher.h"
+#include "vision/template_path.h"
 
 namespace testing_support {
 
@@ -45,7 +43,7 @@ inline void ShowOnScreen(FakeDesktop& desktop, const cv::Mat& bgr) {
 
 // The path the program forms for an image number, with this platform's separator.
 inline std::string ImagePath(const std::string& number) {
-    return std::string("Images") + kPathSeparator + number + ".bmp";
+    return std::string("Images") + vision::kPathSeparator + number + ".bmp";
 }
 
 inline void WriteTemplate(const TempDir& dir, int number, const cv::Mat& picture) {
@@ -66,20 +64,6 @@ struct Scene {
         desktop.set_bottom_up(true);
         WriteTemplate(dir, 1, screen(cv::Rect(600, 340, 31, 20)));
     }
-};
-
-// Makes every search use the given matcher while it lives.
-class ScopedMatcher {
-  public:
-    explicit ScopedMatcher(vision::MatcherKind kind) : previous_(vision::ActiveMatcher()) {
-        vision::SetMatcher(kind);
-    }
-    ~ScopedMatcher() { vision::SetMatcher(previous_); }
-    ScopedMatcher(const ScopedMatcher&) = delete;
-    ScopedMatcher& operator=(const ScopedMatcher&) = delete;
-
-  private:
-    vision::MatcherKind previous_;
 };
 
 // The mouse events as text; a move shows the screen pixel its absolute position names.

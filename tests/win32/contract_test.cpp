@@ -5,8 +5,10 @@
 
 #include <vector>
 
+#include "platform/win32/dib.h"
+#include "platform/win32/text.h"
 #include "platform/win32/win32_desktop.h"
-#include "tests/win32/process.h"
+#include "tests/support/process.h"
 
 namespace {
 
@@ -14,7 +16,6 @@ using testing_support::kContractHeight;
 using testing_support::kContractWidth;
 using testing_support::PatternPixel;
 using testing_support::Rgb;
-using win32_testing::Wide;
 
 // Paints the pattern over the whole client area of a window that covers the screen.
 LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM w, LPARAM l) {
@@ -30,13 +31,7 @@ LRESULT CALLBACK PatternProc(HWND window, UINT message, WPARAM w, LPARAM l) {
             p[2] = c.r;
         }
     }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    info.bmiHeader.biWidth = kContractWidth;
-    info.bmiHeader.biHeight = -kContractHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO info = platform::win32::TopDownDibInfo(kContractWidth, kContractHeight, 32);
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
     SetDIBitsToDevice(dc, 0, 0, kContractWidth, kContractHeight, 0, 0, 0, kContractHeight,
@@ -93,7 +88,7 @@ class Win32World {
         windows_.push_back(window);
         UpdateWindow(window);
         // The screen shows the window once the display has drawn it: wait for a known pixel.
-        win32_testing::WaitUntil([&] {
+        testing_support::WaitUntil([&] {
             HDC screen = GetDC(nullptr);
             const COLORREF corner = GetPixel(screen, kContractWidth - 1, kContractHeight - 1);
             ReleaseDC(nullptr, screen);
@@ -107,7 +102,7 @@ class Win32World {
         const BYTE scan = static_cast<BYTE>(MapVirtualKeyW(vk, MAPVK_VK_TO_VSC));
         keybd_event(vk, scan, vk == VK_RCONTROL ? KEYEVENTF_EXTENDEDKEY : 0, 0);
         pressed_.push_back(vk);
-        win32_testing::WaitUntil([&] { return KeyHeld(vk); });
+        testing_support::WaitUntil([&] { return KeyHeld(vk); });
     }
     bool KeyHeld(std::uint8_t vk) const { return (GetAsyncKeyState(vk) & 0x8000) != 0; }
     bool LeftHeld() const { return KeyHeld(VK_LBUTTON); }
@@ -118,10 +113,10 @@ class Win32World {
     }
     void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
         const DWORD style = minimised ? WS_OVERLAPPEDWINDOW : WS_POPUP;
-        const HWND window =
-            CreateWindowExW(0, L"RavelkinContractWindow", Wide(title).c_str(), style, rect.left,
-                            rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr,
-                            nullptr, GetModuleHandleW(nullptr), nullptr);
+        const HWND window = CreateWindowExW(
+            0, L"RavelkinContractWindow", platform::win32::Utf8ToUtf16(title).c_str(), style,
+            rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
+            GetModuleHandleW(nullptr), nullptr);
         windows_.push_back(window);
         ShowWindow(window, minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
         // A new window goes on top of the others, as the user would open it.

@@ -1,6 +1,8 @@
 #include <malloc.h>
 
-#include "vision/allocator_tuning.h"
+#include "platform/allocator_tuning.h"
+
+namespace platform {
 
 bool KeepLargeBlocksInHeap() {
     // No block from mmap, and up to 256 MiB of freed memory stays at the top of the heap
@@ -9,3 +11,5 @@ bool KeepLargeBlocksInHeap() {
     const bool no_trim = mallopt(M_TRIM_THRESHOLD, 256 << 20) == 1;
     return no_mmap && no_trim;
 }
+
+}  // namespace platform

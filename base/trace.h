@@ -12,4 +12,16 @@ std::FILE* Output();
 
 void Printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// Sends the trace to out while it lives, then back to where it went before.
+class ScopedOutput {
+  public:
+    explicit ScopedOutput(std::FILE* out) : previous_(Output()) { SetOutput(out); }
+    ~ScopedOutput() { SetOutput(previous_); }
+    ScopedOutput(const ScopedOutput&) = delete;
+    ScopedOutput& operator=(const ScopedOutput&) = delete;
+
+  private:
+    std::FILE* previous_;
+};
+
 }  // namespace trace

@@ -1,9 +1,6 @@
-#include "engine/stop_request.h"
+#include "base/stop_request.h"
 
 #include <atomic>
-
-#include "platform/desktop.h"
-#include "platform/virtual_keys.h"
 
 namespace stop_request {
 namespace {
@@ -19,10 +16,6 @@ void Clear() {
 }
 bool IsRaised() {
     return g_raised.load();
-}
-
-bool StopWanted() {
-    return platform::Active().IsKeyDown(platform::vk::kRControl) || IsRaised();
 }
 
 }  // namespace stop_request

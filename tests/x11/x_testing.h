@@ -1,0 +1,43 @@
+#pragma once
+
+// The X display a test runs on: scripts/lib/with-display starts it for each test program, with
+// openbox unless RAVELKIN_TEST_DISPLAY says "none", and stops it afterwards.
+#include <X11/Xlib.h>
+
+#include <memory>
+
+#include "platform/geometry.h"
+#include "platform/x11/x11_desktop.h"
+
+namespace x11_testing {
+
+// True when a window manager runs on the display.
+bool Managed();
+
+// The test's own connection to the display, as another client acting as the user.
+class Connection {
+  public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+    Display* get() const { return display_; }
+
+  private:
+    Display* display_;
+};
+
+// The backend on the display; fails the test when it cannot open.
+std::unique_ptr<platform::x11::X11Desktop> OpenBackend(
+    platform::x11::CaptureMethod capture = platform::x11::CaptureMethod::kAuto);
+
+// Covers the screen with an override-redirect window that shows PatternPixel(x, y) at each
+// pixel (x, y); returns once it is on the screen.
+void ShowPattern(Display* display);
+// Presses or releases the key of keysym through XTest, as the user at the keyboard would.
+void PressKey(Display* display, KeySym sym, bool down);
+platform::Point PointerPosition(Display* display);
+// The mouse buttons down now, as XQueryPointer's Button1Mask...Button5Mask bits.
+unsigned ButtonsDown(Display* display);
+
+}  // namespace x11_testing

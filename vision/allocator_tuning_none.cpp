@@ -1,5 +1,0 @@
-#include "vision/allocator_tuning.h"
-
-bool KeepLargeBlocksInHeap() {
-    return false;
-}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <opencv2/core/mat.hpp>
+#include <string>
+
+#include "platform/desktop.h"
+#include "platform/geometry.h"
+#include "vision/matcher.h"
+
+namespace vision {
+
+// Why a search could not be made.
+enum class SearchFailure {
+    kNone,                // searched: the best placement and its score are set
+    kCapture,             // the area is empty or could not be copied
+    kUnreadableTemplate,  // missing, unreadable, or not a picture
+    kTemplateTooLarge,    // larger than the captured area
+    kError,               // the matcher failed (no memory)
+};
+
+struct ImageSearch {
+    SearchFailure failure = SearchFailure::kCapture;
+    platform::Point centre;  // of the best placement, in screen pixels
+    double score = 0;        // its normalised cross-correlation, 0 to 1
+    cv::Mat picture;         // the area as captured, when it was
+    cv::Rect best;           // the best placement within the picture
+
+    bool searched() const { return failure == SearchFailure::kNone; }
+};
+
+// Captures the area, reads the template file and finds its best placement.
+ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
+                      const std::string& path, MatcherKind matcher);
+
+// A search counts as a match when score x 100 is strictly above the threshold (in percent);
+// a score or threshold that is not a number never matches.
+inline bool ScoreAccepted(double score, double threshold) {
+    return score * 100.0 > threshold;
+}
+
+}  // namespace vision
