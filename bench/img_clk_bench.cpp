@@ -16,7 +16,6 @@
 #include "engine/event_maker.h"
 #include "examples/target_window/logo.h"
 #include "platform/x11/x11_desktop.h"
-#include "tests/support/process.h"
 #include "tests/support/temp_dir.h"
 // X headers last: their macros (COUNT, None, Status) clash with OpenCV's names.
 // clang-format off
@@ -92,12 +91,16 @@ BENCHMARK(BM_ImgClk_Ravelkin)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
-    auto target = testing_support::Process::Start(testing_support::BesideTests("ravelkin-target"),
-                                                  {"--position", "900,600"});
-    std::string ready;
+    // The target window, beside this program; it ends with the display.
+    const auto beside = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    const std::string start =
+        "exec '" + (beside / "ravelkin-target").string() + "' --position 900,600";
+    std::FILE* target = popen(start.c_str(), "r");
+    char ready[64] = {};
     testing_support::TempDir dir;
     std::filesystem::create_directories(dir.path() / "Images");
-    if (!target || !target->ReadLine(&ready) || !ready.starts_with("ready") ||
+    if (!target || !std::fgets(ready, sizeof ready, target) ||
+        !std::string_view(ready).starts_with("ready") ||
         !target_logo::SaveLogo((dir.path() / "Images/1.bmp").string().c_str())) {
         std::fprintf(stderr, "img_clk_bench: no target window (is $DISPLAY set?)\n");
         return 1;

@@ -83,6 +83,7 @@ INSTANTIATE_TEST_SUITE_P(
         ExecuteCase{"MOV 100,200", 0, "(100,200) へ移動\n", {MoveTo(Dx(100), Dy(200))}},
         ExecuteCase{"MOV 100, 200", 0, "(100, 200) へ移動\n", {MoveTo(Dx(100), Dy(200))}},
         ExecuteCase{"MOV 1,2 and more", 0, "(1,2 and more) へ移動\n", {MoveTo(Dx(1), Dy(2))}},
+        ExecuteCase{"MOV 1,2,3", 0, "(1,2,3) へ移動\n", {MoveTo(Dx(1), Dy(2))}},
         Refused("MOV 100 ,200"), Refused("MOV 100"), Refused("MOV"), Refused("MOV 99999999999,5"),
         // Off-screen coordinates are held at the screen's edges instead of wrapping.
         ExecuteCase{"MOV -5,20", 0, "(-5,20) へ移動\n", {MoveTo(0, Dy(20))}},
@@ -116,11 +117,13 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ExecuteCase{"WAIT 1500", 0, "1500ms待つ\n", {}, 1500},
                       ExecuteCase{"WAIT 1500 ms", 0, "1500 msms待つ\n", {}, 1500},
                       ExecuteCase{"WAIT   +7", 0, "  +7ms待つ\n", {}, 7},
+                      ExecuteCase{"WAIT 5 6", 0, "5 6ms待つ\n", {}, 5},
                       ExecuteCase{"WAIT 0", 0, ""}, ExecuteCase{"WAIT -5", 0, ""},
                       ExecuteCase{"WAIT -2147483648", 0, ""},
                       ExecuteCase{"WAIT 2147483647", 0, "2147483647ms待つ\n", {}, 2147483647},
                       Refused("WAIT"), Refused("WAIT x"), Refused("WAIT 2147483648"),
-                      Refused("WAIT 99999999999"), Refused("WAIT -2147483649")));
+                      Refused("WAIT 99999999999"), Refused("WAIT -2147483649"),
+                      Refused("IMG_F 4294967296,0,0,10,10,50")));
 
 // Without a screen a move fails, and so does its command; no click follows a failed move.
 TEST(ExecuteWithoutAScreen, MovesFailAndNothingClicks) {

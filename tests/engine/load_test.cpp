@@ -53,6 +53,14 @@ INSTANTIATE_TEST_SUITE_P(
         LoadCase{"NulCutsTheLine", std::string("MOV 1,2\0junk\nCLK\n", 17), {"MOV 1,2", "CLK"}},
         LoadCase{"NulAtStartLeavesNothing", std::string("\0abc\nCLK\n", 9), {"CLK"}},
         LoadCase{"CtrlZEndsTheFile", "CLK\nWAIT 1\x1A\nMOV 1,1\n", {"CLK", "WAIT 1"}},
+        // Every byte value: the first line ends at its NUL, the second at 0x1A.
+        LoadCase{"Binary",
+                 [] {
+                     std::string bytes;
+                     for (int i = 0; i < 512; ++i) bytes += static_cast<char>(i);
+                     return bytes;
+                 }(),
+                 {"\x0B\x0C\r\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"}},
         LoadCase{"ByteOrderMarkKept",
                  "\xEF\xBB\xBF"
                  "CLK\n",

@@ -12,54 +12,55 @@ namespace {
 using platform::vk::kRControl;
 using testing_support::FakeDesktop;
 
-std::unique_ptr<CEvent_Maker> EngineWith(platform::Desktop& desktop,
-                                         std::vector<std::string> lines) {
-    auto engine = std::make_unique<CEvent_Maker>(desktop);
-    engine->m_commands = std::move(lines);
-    return engine;
-}
-
-TEST(RunList, StopKeyIsPolledBeforeEveryLineAndNeverAfterTheLast) {
-    struct Case {
+// The stop key is polled before every line, comments included, never after the last; a stop
+// request (a signal) ends the run the same way.
+TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
+    const struct {
         const char* name;
-        int down_from_poll;
-        int down_until_poll;
+        std::vector<std::string> lines;
+        int down_from_poll, down_until_poll;
+        bool requested;
         int result;
         std::uint64_t waited;  // sum of the waits that ran
-    };
-    // Three lines: WAIT 1, a comment, WAIT 4.
-    const Case cases[] = {
-        {"held from the start", 0, 1 << 30, 1, 0},
-        {"pressed before the comment", 1, 1 << 30, 1, 1},
-        {"pressed before the last line", 2, 1 << 30, 1, 1},
-        {"released again before the next poll", 1, 1, 0, 5},
-        {"held only after the last poll", 3, 1 << 30, 0, 5},
+        int polls;
+    } cases[] = {
+        {"held from the start", {"WAIT 1", "; note", "WAIT 4"}, 0, 1 << 30, false, 1, 0, 1},
+        {"pressed before the comment", {"WAIT 1", "; note", "WAIT 4"}, 1, 1 << 30, false, 1, 1, 2},
+        {"pressed before the last line", {"WAIT 1", "; n", "WAIT 4"}, 2, 1 << 30, false, 1, 1, 3},
+        {"released before the next poll", {"WAIT 1", "; note", "WAIT 4"}, 1, 1, false, 0, 5, 3},
+        {"held only after the last poll",
+         {"WAIT 1", "; note", "WAIT 4"},
+         3,
+         1 << 30,
+         false,
+         0,
+         5,
+         3},
+        {"no lines, no poll", {}, 0, 1 << 30, false, 0, 0, 0},
+        {"a stop request", {"WAIT 1", "WAIT 2"}, 0, 0, true, 1, 0, 1},
     };
     for (const auto& c : cases) {
         FakeDesktop desktop;
         desktop.HoldKeyDuringPolls(kRControl, c.down_from_poll, c.down_until_poll);
-        auto engine = EngineWith(desktop, {"WAIT 1", "; note", "WAIT 4"});
-        EXPECT_EQ(engine->RunList(), c.result) << c.name;
+        CEvent_Maker engine(desktop);
+        engine.m_commands = c.lines;
+        if (c.requested) stop_request::Raise();
+        EXPECT_EQ(engine.RunList(), c.result) << c.name;
+        stop_request::Clear();
         EXPECT_EQ(desktop.now_ms, c.waited) << c.name;
-        EXPECT_EQ(desktop.polls(kRControl), c.result == 1 ? c.down_from_poll + 1 : 3) << c.name;
+        EXPECT_EQ(desktop.polls(kRControl), c.polls) << c.name;
     }
-}
-
-TEST(RunList, EmptyListCompletesWithoutPolling) {
-    FakeDesktop desktop;
-    auto engine = EngineWith(desktop, {});
-    EXPECT_EQ(engine->RunList(), 0);
-    EXPECT_EQ(desktop.polls(kRControl), 0);
 }
 
 TEST(RunList, FailingLineStopsTheRunAndPassesItsResultOn) {
     FakeDesktop desktop;
-    auto engine = EngineWith(desktop, {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"});
-    EXPECT_EQ(engine->RunList(), -1);
+    CEvent_Maker engine(desktop);
+    engine.m_commands = {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"};
+    EXPECT_EQ(engine.RunList(), -1);
     EXPECT_EQ(desktop.now_ms, 1u);         // the fourth line did not run
     EXPECT_EQ(desktop.events.size(), 4u);  // the positive count of STR went on
-    EXPECT_EQ(engine->m_error, "");
-    EXPECT_EQ(engine->m_log, "1ms待つ\n文字列入力:AB\n");
+    EXPECT_EQ(engine.m_error, "");
+    EXPECT_EQ(engine.m_log, "1ms待つ\n文字列入力:AB\n");
 }
 
 // A desktop whose connection goes during the n-th poll of the stop key (0: before the run)
@@ -86,14 +87,13 @@ class LosingDesktop : public FakeDesktop {
 };
 
 TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
-    struct Case {
+    const struct {
         const char* name;
         std::vector<std::string> lines;
         int at_poll;
         int at_enumeration;
         std::string log;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"before the first line", {"WAIT 1", "WAIT 2"}, 0, -1, ""},
         {"with no line to run", {}, 0, -1, ""},
         {"before a later line", {"WAIT 1", "WAIT 2"}, 2, -1, "1ms待つ\n"},
@@ -111,22 +111,13 @@ TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
     };
     for (const auto& c : cases) {
         LosingDesktop desktop(c.at_poll, c.at_enumeration);
-        auto engine = EngineWith(desktop, c.lines);
-        EXPECT_EQ(engine->RunList(), -1) << c.name;
-        EXPECT_EQ(engine->m_error, LosingDesktop::kWhy) << c.name;
-        EXPECT_EQ(engine->m_log, c.log) << c.name;
+        CEvent_Maker engine(desktop);
+        engine.m_commands = c.lines;
+        EXPECT_EQ(engine.RunList(), -1) << c.name;
+        EXPECT_EQ(engine.m_error, LosingDesktop::kWhy) << c.name;
+        EXPECT_EQ(engine.m_log, c.log) << c.name;
         EXPECT_EQ(desktop.now_ms, c.log.starts_with("1ms") ? 1u : 0u) << c.name;
     }
-}
-
-TEST(RunList, StopRequestEndsTheRunLikeTheStopKey) {
-    FakeDesktop desktop;
-    auto engine = EngineWith(desktop, {"WAIT 1", "WAIT 2"});
-    stop_request::Raise();
-    const int result = engine->RunList();
-    stop_request::Clear();
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(desktop.now_ms, 0u);
 }
 
 }  // namespace

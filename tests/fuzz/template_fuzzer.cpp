@@ -18,13 +18,15 @@ struct World {
 
     World() {
         trace::SetOutput(nullptr);
+        std::vector<std::uint8_t> bgr;
         for (int y = 0; y < 64; ++y) {
             for (int x = 0; x < 96; ++x) {
-                desktop.SetPixel(x, y, static_cast<std::uint8_t>(x * 2),
-                                 static_cast<std::uint8_t>(y * 3),
-                                 static_cast<std::uint8_t>(x * y));
+                bgr.insert(bgr.end(),
+                           {static_cast<std::uint8_t>(x * 2), static_cast<std::uint8_t>(y * 3),
+                            static_cast<std::uint8_t>(x * y)});
             }
         }
+        desktop.SetScreen(96, 64, std::move(bgr));
         // An absolute path: the working directory stays the fuzzer's, whose corpus paths may be
         // relative.
         path = (dir.path() / "Images/1.bmp").string();

@@ -20,14 +20,6 @@ void FakeDesktop::SetScreen(std::int32_t width, std::int32_t height,
     screen_.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
 }
 
-void FakeDesktop::SetPixel(std::int32_t x, std::int32_t y, std::uint8_t b, std::uint8_t g,
-                           std::uint8_t r) {
-    const std::size_t at = (static_cast<std::size_t>(y) * width_ + x) * 3;
-    screen_[at] = b;
-    screen_[at + 1] = g;
-    screen_[at + 2] = r;
-}
-
 void FakeDesktop::HoldKeyDuringPolls(std::uint8_t vk, int from, int until) {
     key_scripts_[vk] = {from, until};
 }
@@ -71,8 +63,8 @@ void FakeDesktop::Pause(std::uint32_t ms) {
 
 bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                              std::int32_t height, platform::Bitmap& out) {
-    if (copy_fails_ || width <= 0 || height <= 0) return false;
-    out.Allocate(width, height, bottom_up_);
+    if (copy_fails || width <= 0 || height <= 0) return false;
+    out.Allocate(width, height, bottom_up);
     for (std::int32_t row = 0; row < height; ++row) {
         const std::int64_t sy = static_cast<std::int64_t>(top) + row;
         if (sy < 0 || sy >= height_) continue;

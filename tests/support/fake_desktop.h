@@ -40,10 +40,9 @@ class FakeDesktop : public platform::Desktop {
 
     // Screen picture: BGR bytes, top row first, 3 bytes a pixel, no padding.
     void SetScreen(std::int32_t width, std::int32_t height, std::vector<std::uint8_t> bgr);
-    void SetPixel(std::int32_t x, std::int32_t y, std::uint8_t b, std::uint8_t g, std::uint8_t r);
     // Serve the copies bottom-up with a negative pitch, as a Windows bitmap is.
-    void set_bottom_up(bool bottom_up) { bottom_up_ = bottom_up; }
-    void set_copy_fails(bool fails) { copy_fails_ = fails; }
+    bool bottom_up = false;
+    bool copy_fails = false;
 
     // Windows in enumeration order, top first.
     std::vector<FakeWindow> windows;
@@ -81,8 +80,6 @@ class FakeDesktop : public platform::Desktop {
     std::int32_t width_;
     std::int32_t height_;
     std::vector<std::uint8_t> screen_;
-    bool bottom_up_ = false;
-    bool copy_fails_ = false;
     struct KeyScript {
         int from;
         int until;

@@ -45,11 +45,15 @@ TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
         {"CHK_NOIMG", "が無いことを検索\n", {}, -1, "Find like %p ", 0, {}, false},
     };
     // A score of 1 is not above 100; NaN never matches; a missing template is a failed search.
-    const std::pair<const char*, const char*> misses[] = {{"1,500,300,900,700,100", "1"},
-                                                          {"1,500,300,900,700,nan", "1"},
-                                                          {"7,0,0,800,600,-1", "7"},
-                                                          {"-1,0,0,800,600,0", "-1"},
-                                                          {"1,0,0,800,600,-1", "copy fails"}};
+    const std::pair<const char*, const char*> misses[] = {
+        {"1,500,300,900,700,100", "1"},
+        {"1,500,300,900,700,nan", "1"},
+        {"7,0,0,800,600,-1", "7"},
+        {"-1,0,0,800,600,0", "-1"},
+        {"1,0,0,800,600,-1", "copy fails"},
+        // Areas at the ends of the range: black beyond the screen, and an empty area.
+        {"1,-2147483648,-2147483648,2147483647,2147483647,50", "1"},
+        {"1,2147483647,2147483647,-2147483648,-2147483648,50", "1"}};
     Scene scene;
     for (const auto& c : commands) {
         SCOPED_TRACE(c.keyword);
@@ -64,14 +68,14 @@ TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
             SCOPED_TRACE(args);
             const bool copy_fails = std::string(number) == "copy fails";
             const std::string path = ImagePath(copy_fails ? "1" : number);
-            scene.desktop.set_copy_fails(copy_fails);
+            scene.desktop.copy_fails = copy_fails;
             CEvent_Maker missed(scene.desktop);
             EXPECT_EQ(RunLine(scene, kw + args, missed), c.missed_result);
             EXPECT_EQ(missed.m_log, path + c.log_text);
             EXPECT_EQ(missed.m_error, ErrorText(c.missed_error, path));
             EXPECT_TRUE(scene.desktop.events.empty());
         }
-        scene.desktop.set_copy_fails(false);
+        scene.desktop.copy_fails = false;
 
         for (const char* args : {"1,0,0,1920,1080", "1,0,0,4294967296,1080,90",
                                  "1,0,0,1920,-2147483649,90", "1 ,0,0,1920,1080,90", ""}) {

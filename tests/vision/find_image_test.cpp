@@ -89,109 +89,64 @@ TEST(ConvertToMat, DropsThePadByteOfLentPixelsAndRefusesWhatItCannotRead) {
     }
 }
 
-// Searches the area for template 1; the out-places must stay untouched when it fails.
-bool Find(Scene& scene, const platform::Rect& area, int& x, int& y, double& score,
-          vision::MatcherKind matcher = vision::MatcherKind::kFast) {
-    x = y = -1;
-    score = -1;
+// Searches the area for template 1 through the engine, whose out-places must stay untouched
+// when the search cannot be made; that reason comes from the search itself.
+vision::SearchFailure Find(Scene& scene, const platform::Rect& area, cv::Point* centre = nullptr,
+                           double* score = nullptr,
+                           vision::MatcherKind matcher = vision::MatcherKind::kFast) {
+    int x = -1, y = -1;
+    double found_score = -1;
     CEvent_Maker engine(scene.desktop, engine::RunSettings{matcher});
-    const bool found = engine.FindImage(&x, &y, &score, area, ImagePath("1").c_str());
-    if (!found) {
-        EXPECT_TRUE(x == -1 && y == -1 && score == -1) << "out-places written";
+    if (engine.FindImage(&x, &y, &found_score, area, ImagePath("1").c_str())) {
+        if (centre) *centre = {x, y};
+        if (score) *score = found_score;
+        return vision::SearchFailure::kNone;
     }
-    return found;
+    EXPECT_TRUE(x == -1 && y == -1 && found_score == -1) << "out-places written";
+    return vision::FindImage(scene.desktop, area, ImagePath("1"), matcher).failure;
 }
 
 // The centre is the template's place plus half its size, truncated, whatever the area's offset;
-// an exact copy scores 1.
+// an exact copy scores 1, by either matcher, and 8-bit grey and 32-bit files match as BGR.
 TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
+    Scene scene;
+    cv::Mat grey, bgra;
+    cv::cvtColor(scene.screen(cv::Rect(700, 500, 40, 30)), grey, cv::COLOR_BGR2GRAY);
+    cv::cvtColor(grey, scene.screen(cv::Rect(100, 100, 40, 30)), cv::COLOR_GRAY2BGR);
+    ShowOnScreen(scene.desktop, scene.screen);
+    cv::cvtColor(scene.screen(cv::Rect(700, 500, 40, 30)), bgra, cv::COLOR_BGR2BGRA);
+    bgra -= cv::Scalar(0, 0, 0, 238);  // mostly transparent
     const struct {
-        cv::Rect templ;
+        cv::Rect place;
         platform::Rect area;
+        cv::Mat file = {};  // empty: the patch at place
     } cases[] = {
         {{600, 340, 31, 20}, {500, 300, 900, 700}},
         {{500, 300, 17, 9}, {500, 300, 900, 700}},      // top-left corner of the area
         {{1200, 800, 64, 48}, {1200, 800, 1264, 848}},  // as large as the area
         {{1500, 900, 263, 33}, {-50, -50, 5000, 5000}},
         {{400, 100, 256, 256}, {0, 0, 1920, 1080}},
+        {{100, 100, 40, 30}, {0, 0, 1920, 1080}, grey},
+        {{700, 500, 40, 30}, {0, 0, 1920, 1080}, bgra},
     };
-    Scene scene;
     for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.templ);
-        WriteTemplate(scene.dir, 1, scene.screen(c.templ));
-        int x, y;
-        double score;
-        ASSERT_TRUE(Find(scene, c.area, x, y, score));
-        EXPECT_EQ(x, c.templ.x + c.templ.width / 2);
-        EXPECT_EQ(y, c.templ.y + c.templ.height / 2);
-        EXPECT_NEAR(score, 1.0, 1e-6);
-    }
-}
-
-// The reference matcher, chosen instead of the fast one, finds the same.
-TEST(FindImage, BothMatchersFindTheSame) {
-    Scene scene;
-    const platform::Rect areas[] = {{500, 300, 900, 700}, {600, 340, 631, 360}};
-    for (const auto& area : areas) {
-        int xs[2], ys[2];
-        double scores[2];
-        for (const int reference : {0, 1}) {
-            ASSERT_TRUE(
-                Find(scene, area, xs[reference], ys[reference], scores[reference],
-                     reference ? vision::MatcherKind::kOpenCv : vision::MatcherKind::kFast));
+        WriteTemplate(scene.dir, 1, c.file.empty() ? scene.screen(c.place) : c.file);
+        for (const auto matcher : {vision::MatcherKind::kFast, vision::MatcherKind::kOpenCv}) {
+            cv::Point centre;
+            double score = 0;
+            ASSERT_EQ(Find(scene, c.area, &centre, &score, matcher), vision::SearchFailure::kNone);
+            EXPECT_EQ(centre, (c.place.tl() + cv::Point(c.place.width / 2, c.place.height / 2)))
+                << c.place;
+            EXPECT_NEAR(score, 1.0, 1e-6);
         }
-        EXPECT_EQ(xs[0], xs[1]);
-        EXPECT_EQ(ys[0], ys[1]);
-        EXPECT_NEAR(scores[0], scores[1], 1e-6);
     }
 }
 
-// 8-bit grey, 24-bit and 32-bit files are all matched as BGR.
-TEST(FindImage, ReadsTemplatesOfEveryBmpDepth) {
-    Scene scene;
-    const cv::Rect place(700, 500, 40, 30);
-    cv::Mat grey, grey_bgr, bgra;
-    cv::cvtColor(scene.screen(place), grey, cv::COLOR_BGR2GRAY);
-    cv::cvtColor(grey, grey_bgr, cv::COLOR_GRAY2BGR);
-    grey_bgr.copyTo(scene.screen(cv::Rect(100, 100, 40, 30)));
-    ShowOnScreen(scene.desktop, scene.screen);
-    std::vector<cv::Mat> channels;
-    cv::split(scene.screen(place), channels);
-    channels.push_back(cv::Mat(place.size(), CV_8U, cv::Scalar(17)));  // mostly transparent
-    cv::merge(channels, bgra);
-
-    const struct {
-        cv::Mat file;
-        char bits;
-        cv::Point at;
-    } cases[] = {
-        {grey, 8, {100, 100}}, {scene.screen(place), 24, place.tl()}, {bgra, 32, place.tl()}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.bits));
-        WriteTemplate(scene.dir, 1, c.file);
-        char header[30] = {};
-        std::ifstream(ImagePath("1"), std::ios::binary).read(header, sizeof header);
-        ASSERT_EQ(header[28], c.bits) << "bits per pixel of the file";
-        int x, y;
-        double score;
-        ASSERT_TRUE(Find(scene, {0, 0, 1920, 1080}, x, y, score));
-        EXPECT_EQ(cv::Point(x, y), c.at + cv::Point(20, 15));
-        EXPECT_NEAR(score, 1.0, 1e-6);
-    }
-}
-
-// A search that cannot be made says why and leaves the out-places alone. No template file
-// makes the decoder reserve memory for a picture it does not hold.
+// A search that cannot be made says why. No template file makes the decoder reserve memory for
+// a picture it does not hold.
 TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
     using enum vision::SearchFailure;
     Scene scene;
-    const auto failure = [&](const platform::Rect& area) {
-        int x, y;
-        double score;
-        EXPECT_FALSE(Find(scene, area, x, y, score));
-        return vision::FindImage(scene.desktop, area, ImagePath("1"), vision::MatcherKind::kFast)
-            .failure;
-    };
     const auto bmp = [](std::uint32_t width, std::uint32_t height) {
         std::string head("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
         for (const std::uint32_t v : {width, height}) {
@@ -216,14 +171,14 @@ TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
     };
     for (const auto& c : cases) {
         if (c.file) scene.dir.Write(ImagePath("1"), *c.file);
-        EXPECT_EQ(failure(c.area), c.failure) << ::testing::PrintToString(c.file);
+        EXPECT_EQ(Find(scene, c.area), c.failure) << ::testing::PrintToString(c.file);
     }
     std::filesystem::remove(ImagePath("1"));
-    EXPECT_EQ(failure(screen), kUnreadableTemplate);
+    EXPECT_EQ(Find(scene, screen), kUnreadableTemplate);
     std::filesystem::create_directory(ImagePath("1"));
-    EXPECT_EQ(failure(screen), kUnreadableTemplate);
-    scene.desktop.set_copy_fails(true);
-    EXPECT_EQ(failure(screen), kCapture);
+    EXPECT_EQ(Find(scene, screen), kUnreadableTemplate);
+    scene.desktop.copy_fails = true;
+    EXPECT_EQ(Find(scene, screen), kCapture);
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ struct Scene {
 
     Scene() {
         ShowOnScreen(desktop, screen);
-        desktop.set_bottom_up(true);
+        desktop.bottom_up = true;
         WriteTemplate(dir, 1, screen(cv::Rect(600, 340, 31, 20)));
     }
 };

@@ -8,7 +8,7 @@
 #include "platform/win32/dib.h"
 #include "platform/win32/text.h"
 #include "platform/win32/win32_desktop.h"
-#include "tests/support/process.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 

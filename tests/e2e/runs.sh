@@ -1,0 +1,234 @@
+#!/usr/bin/env bash
+# End-to-end runs of ravelkin against the target window, as a user makes them: the Linux
+# program on the X display of $DISPLAY (ctest runs each check on one of its own), or the
+# Windows program under Wine when WINE names it. Each check prints what went wrong; the
+# script exits 1 when anything did.
+#   tests/e2e/runs.sh BIN_DIR CHECK...
+# Checks: picture window typing checks statuses, and on X only stop lost-server dialog.
+set -u
+bin=$1
+shift
+exe=
+run=()
+sep=/
+if [ -n "${WINE:-}" ]; then
+    exe=.exe
+    run=("$WINE")
+    sep='\'
+fi
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
+    wait 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+failures=0
+fail() {
+    echo "FAILED $check: $*" >&2
+    failures=$((failures + 1))
+}
+expect() { [ "$1" = "$2" ] || fail "$3: got [$1], want [$2]"; }
+# Runs a command until it succeeds, for at most 20 seconds.
+await() {
+    local _
+    for _ in $(seq 400); do "$@" && return 0; sleep 0.05; done
+    return 1
+}
+
+# ravelkin-target at X,Y [--title TEXT]; what it says goes to target.out.
+start_target() {
+    "${run[@]}" "$bin/ravelkin-target$exe" --position "$@" >"$work/target.out" 2>&1 &
+    pids+=($!)
+    await grep -q '^ready' "$work/target.out" || fail "the target window did not come up"
+}
+# ravelkin ARGS... in the script folder: out and status.
+ravelkin() {
+    out=$(cd "$work" && "${run[@]}" "$bin/ravelkin$exe" "$@" 2>&1)
+    status=$?
+    out=${out//$'\r'/}
+}
+# A script of the given lines, run: out and status.
+run_script() {
+    printf '%s\n' "$@" >"$work/t.dat"
+    ravelkin --run t.dat
+}
+said() { grep -qxF -- "$1" "$work/target.out"; }
+begin="-----t.dat実行開始-----"
+end="-----t.dat実行完了-----"
+logo="Images${sep}1.bmp"
+
+mkdir -p "$work/Images"
+"$bin/ravelkin-target$exe" --save-logo "$work/Images/1.bmp" 2>/dev/null ||
+    "${run[@]}" "$bin/ravelkin-target$exe" --save-logo "$work/Images/1.bmp"
+# A checkerboard that is shown nowhere.
+cp "$(dirname "$0")/../fuzz/corpus/template/checker24.bmp" "$work/Images/9.bmp"
+
+check_picture() {
+    start_target 100,100
+    run_script "IMG_CLK_F 1,0,0,10000,10000,95"
+    expect "$status" 0 status
+    expect "$out" "$begin"$'\n'"${logo}を検索し、クリック"$'\n'"$end" log
+    await said "click 1" || fail "the logo was not clicked"
+}
+
+# The outer rectangle of the top-level window titled $1 (its frame, under a window manager):
+# left top width.
+outer_rectangle() {
+    local id parent root
+    id=$(xdotool search --name "^$1\$" | head -1)
+    root=$(xwininfo -root | awk '/Window id:/ {print $4}')
+    while parent=$(xwininfo -tree -id "$id" | awk '/Parent window id:/ {print $4}') &&
+        [ "$parent" != "$root" ]; do
+        id=$parent
+    done
+    xwininfo -id "$id" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
+        /Width:/ {w = $2} /Border width/ {b = $3} END {print x - b, y - b, w + 2 * b}'
+}
+
+check_window() {
+    start_target 100,100
+    run_script "WIND_CLK Target"
+    expect "$status" 0 status
+    local left top width X Y
+    read -r left top width < <(outer_rectangle "Ravelkin Target")
+    eval "$(xdotool getmouselocation --shell)"
+    expect "$X,$Y" "$((left + width / 2)),$((top + 2))" "the click just below the middle of the top"
+}
+
+# Lower-case letters are skipped; BS deletes, RET breaks the line.
+check_typing() {
+    start_target 100,100
+    if [ -z "$exe" ]; then
+        # The target takes the keyboard focus once it is shown.
+        local id
+        id=$(printf '%d' "$(sed -n 's/^ready //p' "$work/target.out")")
+        focused() { [ "$(xdotool getwindowfocus)" = "$id" ]; }
+        await focused || fail "the target did not get the focus"
+    fi
+    run_script "STR HELLO 42-1!./9x" "OPE BS" "OPE RET" "STR OK"
+    expect "$status" 0 status
+    await said 'text hello 42-1!./\nok' || fail "typed: $(tail -1 "$work/target.out")"
+}
+
+# Each failing check stops the run with its message; a script in Shift-JIS, as written on
+# Windows, finds a Japanese title.
+check_checks() {
+    start_target 100,100
+    start_target 300,200 --title "無題 - メモ帳"
+    local line want
+    while IFS='|' read -r line want; do
+        run_script "$line"
+        expect "$status" "$([ -n "$want" ] && echo 2 || echo 0)" "status of $line"
+        expect "${out##*$'\n'}" "${want:+エラーが発生しました: $want}$end" "end of the log of $line"
+    done <<EOF_CASES
+CHK_IMG 9,0,0,10000,10000,95|Can't find like Images${sep}9.bmp 
+CHK_NOIMG 1,0,0,10000,10000,95|Find like ${logo} 
+CHK_WIND No Such Window|Can't find Window No Such Window
+CHK_NOWIND Ravelkin Target|Find Window Ravelkin Target
+$(printf 'CHK_WIND \x83\x81\x83\x82\x92\xA0\r')|
+EOF_CASES
+}
+
+check_statuses() {
+    printf 'WAIT 1\n' >"$work/ok.dat"
+    printf 'NOPE\n' >"$work/bad.dat"
+    ravelkin --run ok.dat ok.dat && expect "$status" 0 "two files"
+    ravelkin --run || expect "$status" 64 "no file"
+    ravelkin --frobnicate || expect "$status" 64 "an unknown option"
+    ravelkin --version && expect "$out" "Ravelkin 1.0.0.2" "version"
+    ravelkin --run ok.dat missing.dat || expect "$status" 3 "a missing file"
+    expect "${out##*$'\n'}" "ravelkin: cannot load script file 'missing.dat'" "its message"
+    ravelkin --run bad.dat ok.dat || expect "$status" 2 "a failing file"
+    [[ $out != *ok.dat* ]] || fail "the job went on after bad.dat"
+    if [ -z "$exe" ]; then
+        DISPLAY=:4711 ravelkin --run ok.dat || expect "$status" 69 "no display"
+    fi
+}
+
+# Starts ravelkin --trace --run on t.dat in the background; returns once the run has reached
+# the line (the second time the trace shows it: the first is the loader's listing).
+start_run_until() {
+    ravelkin_out=$work/run.out
+    (cd "$work" && exec "$bin/ravelkin" --trace --run t.dat) >"$ravelkin_out" 2>&1 &
+    ravelkin_pid=$!
+    reached() { [ "$(grep -cxF "COMLIST: [$1]" "$ravelkin_out")" -ge 2 ]; }
+    await reached "$1" || fail "the run did not reach $1"
+}
+held_anywhere() {
+    xinput query-state "Virtual core XTEST keyboard" | grep -q '=down' ||
+        xinput query-state "Virtual core XTEST pointer" | grep -q '=down'
+}
+
+# However a run ends early, what the script pressed is let go: nothing stays down.
+check_stop() {
+    start_target 100,100
+    local how last want
+    while IFS='|' read -r how last want; do
+        printf '%s\n' "MOV 5,5" "OPE_ON CTRL" "OPE_ON ALT" "DRAG" "$last" "CLK" >"$work/t.dat"
+        start_run_until "$last"
+        case $how in
+            key) xdotool keydown Control_R ;;
+            signal) kill -INT "$ravelkin_pid" ;;
+        esac
+        wait "$ravelkin_pid"
+        expect "$?" "$([ "$how" = fails ] && echo 2 || echo 1)" "status when it $how"
+        xdotool keyup Control_R
+        [[ $(<"$ravelkin_out") == *"$(printf '%b%s' "$want" "$end")" ]] ||
+            fail "the end of the log when it $how: $(tail -2 "$ravelkin_out")"
+        ! held_anywhere || fail "something stayed down when it $how"
+    done <<EOF_CASES
+key|WAIT 1000|キャンセルされました\n
+signal|WAIT 60000|キャンセルされました\n
+fails|CHK_WIND No Such Window|エラーが発生しました: Can't find Window No Such Window
+EOF_CASES
+    ! grep -q click "$work/target.out" || fail "the logo was clicked"
+}
+
+# The X server goes away in the middle of a long run: the run fails with the reason, not a
+# crash, a hang or Xlib's exit.
+check_lost-server() {
+    start_target 100,100
+    {
+        echo "WAIT 1"
+        for _ in $(seq 2000); do
+            printf '%s\n' "CHK_WIND Ravelkin Target" "CHK_NOIMG 9,0,0,800,600,95" \
+                "IMG 1,0,0,800,600,95" "WIND Ravelkin Target" "WAIT 20"
+        done
+    } >"$work/t.dat"
+    start_run_until "WAIT 20"
+    kill -KILL "$XVFB_PID"
+    wait "$ravelkin_pid"
+    expect "$?" 2 status
+    expect "$(tail -1 "$ravelkin_out")" \
+        "エラーが発生しました: lost the connection to X display \"$DISPLAY\"$end" "the log's end"
+}
+
+# The dialog: the scripts of the folder listed, "順番に実行" ticked and "開始" pressed from the
+# keyboard; the success message confirmed and the dialog closed.
+check_dialog() {
+    start_target 0,0
+    printf 'IMG_CLK_F 1,0,0,1024,768,95\n' >"$work/click-logo.dat"
+    (cd "$work" && exec "$bin/ravelkin") >/dev/null 2>&1 &
+    local dialog=$!
+    await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+    # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
+    sleep 1
+    xdotool key Tab Tab Tab space shift+Tab shift+Tab space
+    await said "click 1" || fail "the logo was not clicked"
+    # The message box's caption is the program's name, which xdotool matches in any case: the
+    # dialog and the message make two windows.
+    shown() { [ "$(xdotool search --onlyvisible --name '^ravelkin$' | wc -l)" -eq "$1" ]; }
+    await shown 2 || fail "no message"
+    xdotool key Return
+    await shown 1 || fail "the message stayed"
+    xdotool key Escape
+    wait "$dialog"
+    expect "$?" 0 "the program's status"
+}
+
+for check in "$@"; do
+    "check_$check"
+done
+[ "$failures" -eq 0 ]
