@@ -25,7 +25,7 @@ int main(int argc, char** argv) {
     platform::LeaveOwnConsole();
     bool dialog_ran = false;
     // The framework takes the application object over and deletes it when it ends.
-    wxApp::SetInstance(new CRavelkinApp(settings, &dialog_ran));
+    wxApp::SetInstance(new CRavelkinApp(settings, platform::OpenNativeDesktop, &dialog_ran));
     wxEntry(argc, argv);
     // wxEntry reports failure also when the dialog ran and start-up asked to end afterwards.
     return static_cast<int>(dialog_ran ? app::ExitStatus::kCompleted : app::ExitStatus::kNoDesktop);

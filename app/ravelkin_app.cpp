@@ -6,7 +6,6 @@
 
 #include "app/message_box.h"
 #include "app/ravelkin_dlg.h"
-#include "platform/native_desktop.h"
 
 bool CRavelkinApp::OnInit() {
     wxImage::AddHandler(new wxPNGHandler);
@@ -14,7 +13,7 @@ bool CRavelkinApp::OnInit() {
     m_strCurrentDir = std::filesystem::current_path(ec).string();
 
     std::string error;
-    m_desktop = platform::OpenNativeDesktop(error);
+    m_desktop = m_openDesktop(error);
     if (!m_desktop) {
         app::ShowAppMessage(nullptr, error);
         return false;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "app/command_line.h"
 #include "engine/run_settings.h"
 #include "platform/desktop.h"
 
@@ -12,10 +13,11 @@
 // modally on it, and ends when the dialog closes.
 class CRavelkinApp : public wxApp {
   public:
-    // dialog_ran outlives the application object, which the framework deletes when it ends:
-    // it is set once the main dialog has run and closed, and stays false when start-up failed.
-    CRavelkinApp(engine::RunSettings settings, bool* dialog_ran)
-        : m_settings(settings), m_dialogRan(dialog_ran) {}
+    // open_desktop gives the desktop the scripts run on. dialog_ran outlives the application
+    // object, which the framework deletes when it ends: it is set once the main dialog has run
+    // and closed, and stays false when start-up failed.
+    CRavelkinApp(engine::RunSettings settings, app::DesktopOpener open_desktop, bool* dialog_ran)
+        : m_settings(settings), m_openDesktop(std::move(open_desktop)), m_dialogRan(dialog_ran) {}
 
     bool OnInit() override;
 
@@ -24,6 +26,7 @@ class CRavelkinApp : public wxApp {
 
   private:
     engine::RunSettings m_settings;
+    app::DesktopOpener m_openDesktop;
     bool* m_dialogRan;
     std::unique_ptr<platform::Desktop> m_desktop;
 };

@@ -186,12 +186,12 @@ void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
 }
 
 #ifdef __WXMSW__
-WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) {
-    if (message == WM_SYSCOMMAND && (wParam & 0xFFF0) == IDM_ABOUTBOX) {
+WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM l_param) {
+    if (message == WM_SYSCOMMAND && (w_param & 0xFFF0) == IDM_ABOUTBOX) {
         ShowAboutBox();
         return 0;
     }
-    return wxDialog::MSWWindowProc(message, wParam, lParam);
+    return wxDialog::MSWWindowProc(message, w_param, l_param);
 }
 #endif
 

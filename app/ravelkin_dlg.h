@@ -38,7 +38,7 @@ class CRavelkinDlg : public wxDialog {
   private:
 #ifdef __WXMSW__
     // The system menu's About item arrives as WM_SYSCOMMAND.
-    WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM wParam, WXLPARAM lParam) override;
+    WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM l_param) override;
 #endif
     void CreateControls();
     void OnInitDialog(wxInitDialogEvent& event);

@@ -23,7 +23,7 @@ class CEvent_Maker {
 
     // Appends every non-empty line of the file to the command list. False when the file
     // cannot be opened as a regular file, cannot be read to its end, or a line cannot be kept.
-    bool Load(const char* fileName);
+    bool Load(const char* file_name);
     // 0 every line ran, 1 stopped by the stop key, negative: the failing line's result.
     // A desktop that is lost before a line or during a command fails the run with its reason.
     int RunList();

@@ -10,9 +10,9 @@
 #include "engine/text_file_reader.h"
 #include "platform/code_page.h"
 
-bool CEvent_Maker::Load(const char* fileName) {
+bool CEvent_Maker::Load(const char* file_name) {
     auto reader = std::make_unique<engine::TextFileReader>();
-    if (!reader->Open(fileName)) return false;
+    if (!reader->Open(file_name)) return false;
 
     // The whole file is read before anything is kept: whether it is UTF-8 or Shift-JIS is
     // decided on all of its bytes, never line by line, and a character that a 1023-byte piece

@@ -5,9 +5,10 @@
 #include <wx/image.h>
 #include <wx/textctrl.h>
 
-#include <memory>
+#include <map>
 
 #include "app/message_box.h"
+#include "app/ravelkin_app.h"
 #include "app/ravelkin_dlg.h"
 #include "base/trace.h"
 #include "platform/virtual_keys.h"
@@ -16,83 +17,45 @@
 
 namespace {
 
-using testing_support::FakeDesktop;
-using testing_support::ScopedCurrentDir;
-using testing_support::TempDir;
-
-struct Message {
-    std::string text;
-    bool dialog_minimised;
-};
+using Texts = std::vector<std::string>;
 
 // The real dialog in a folder of scripts, its engine on the recording desktop and its message
 // boxes observed.
-class DialogTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        cwd_ = std::make_unique<ScopedCurrentDir>(dir_.path());
-        previous_ = app::SetMessageHandler([this](wxWindow*, const std::string& text) {
-            messages_.push_back({text, dialog_ && dialog_->IsIconized()});
+struct Session {
+    explicit Session(const std::map<std::string, std::string>& files) {
+        for (const auto& [name, text] : files) dir.Write(name, text);
+        previous = app::SetMessageHandler([this](wxWindow*, const std::string& text) {
+            // The dialog must be back before a message shows.
+            messages.push_back((dialog->IsIconized() ? "while minimised: " : "") + text);
         });
+        dialog->Show();
+        dialog->InitDialog();
     }
-    void TearDown() override {
-        if (dialog_) dialog_->Destroy();
+    ~Session() {
+        dialog->Destroy();
         wxTheApp->ProcessPendingEvents();
-        app::SetMessageHandler(previous_);
+        app::SetMessageHandler(previous);
     }
+    std::string Log() const { return dialog->LogBox()->GetValue().utf8_string(); }
 
-    CRavelkinDlg& Open() {
-        dialog_ = new CRavelkinDlg(dir_.path().string(), desktop_, {});
-        dialog_->Show();
-        dialog_->InitDialog();
-        return *dialog_;
-    }
-    // Chooses as the user would, with a note of the user's own in the log, and presses "開始".
-    // The dialog must come back, and no message may come while it is minimised.
-    void Start(int selection, bool in_order = false, bool repeat = false) {
-        CRavelkinDlg& dialog = Open();
-        dialog.LogBox()->ChangeValue("my note\n");
-        dialog.ScriptList()->SetSelection(selection);
-        dialog.InOrderBox()->SetValue(in_order);
-        dialog.RepeatBox()->SetValue(repeat);
-        dialog.OnBnClickedStart();
-        EXPECT_FALSE(dialog.IsIconized());
-        for (const auto& m : messages_) EXPECT_FALSE(m.dialog_minimised) << m.text;
-    }
-    std::string Log() const { return dialog_->LogBox()->GetValue().utf8_string(); }
-    std::vector<std::string> MessageTexts() const {
-        std::vector<std::string> texts;
-        for (const auto& m : messages_) texts.push_back(m.text);
-        return texts;
-    }
-
-    TempDir dir_;
-    FakeDesktop desktop_;
-    std::unique_ptr<ScopedCurrentDir> cwd_;
-    app::MessageHandler previous_;
-    std::vector<Message> messages_;
-    CRavelkinDlg* dialog_ = nullptr;
+    testing_support::TempDir dir;
+    testing_support::ScopedCurrentDir cwd{dir.path()};
+    testing_support::FakeDesktop desktop;
+    CRavelkinDlg* dialog = new CRavelkinDlg(dir.path().string(), desktop, {});
+    app::MessageHandler previous;
+    Texts messages;
 };
 
-TEST_F(DialogTest, ListsScriptsWithoutRegardToCaseAndKeepsDirectories) {
-    dir_.Write("b.dat", "");
-    dir_.Write("A.dat", "");
-    dir_.Write("C.DAT", "");
-    dir_.Write("notes.txt", "");
-    dir_.Write("dat", "");
-    std::filesystem::create_directory(dir_.path() / "d.dat");
-    CRavelkinDlg& dialog = Open();
-    const std::vector<std::string> expected = {"A.dat", "b.dat", "C.DAT", "d.dat"};
-    EXPECT_EQ(dialog.ScriptNames(), expected);
-    ASSERT_EQ(dialog.ScriptList()->GetCount(), 4u);
-    EXPECT_EQ(dialog.ScriptList()->GetString(2), "C.DAT");
-    EXPECT_EQ(dialog.ScriptList()->GetSelection(), wxNOT_FOUND);
-
-    dir_.Write("0.dat", "");
-    dialog.ScriptList()->SetSelection(1);
-    dialog.OnBnClickedReload();
-    EXPECT_EQ(dialog.ScriptNames().front(), "0.dat");
-    EXPECT_EQ(dialog.ScriptList()->GetSelection(), wxNOT_FOUND);
+TEST(Dialog, ListsScriptsWithoutRegardToCaseAndKeepsDirectories) {
+    Session s({{"b.dat", ""}, {"A.dat", ""}, {"C.DAT", ""}, {"notes.txt", ""}, {"d.dat/x", ""}});
+    EXPECT_EQ(s.dialog->ScriptNames(), (Texts{"A.dat", "b.dat", "C.DAT", "d.dat"}));
+    EXPECT_EQ(s.dialog->ScriptList()->GetString(2), "C.DAT");
+    EXPECT_EQ(s.dialog->ScriptList()->GetSelection(), wxNOT_FOUND);
+    s.dir.Write("0.dat", "");
+    s.dialog->ScriptList()->SetSelection(1);
+    s.dialog->OnBnClickedReload();
+    EXPECT_EQ(s.dialog->ScriptNames().front(), "0.dat");
+    EXPECT_EQ(s.dialog->ScriptList()->GetSelection(), wxNOT_FOUND);
 }
 
 // The log block of one run, as the dialog shows it.
@@ -100,54 +63,91 @@ std::string Block(const std::string& file, const std::string& lines) {
     return "-----" + file + "実行開始-----\r\n" + lines + "-----" + file + "実行完了-----\r\n";
 }
 
-using Texts = std::vector<std::string>;
-
-TEST_F(DialogTest, StartWithoutSelectionAsksForOneAndRunsNothing) {
-    dir_.Write("a.dat", "CLK\n");
-    Start(wxNOT_FOUND);
-    EXPECT_EQ(MessageTexts(), Texts{"ファイルが正しく選択されていません＞＜"});
-    EXPECT_TRUE(desktop_.events.empty());
-    EXPECT_EQ(Log(), "my note\n");
-}
-
-TEST_F(DialogTest, SingleFileRunAppendsItsBlockAfterTheUsersTextAndReportsSuccess) {
-    dir_.Write("a.dat", "CLK\r\n; note\n");
-    Start(0);
-    EXPECT_EQ(Log(), "my note\n" + Block("a.dat", "クリック\r\n"));
-    EXPECT_EQ(MessageTexts(), Texts{"成功しました!!"});
-    dialog_->OnBnClickedClearLog();
-    EXPECT_EQ(Log(), "");
-}
-
-TEST_F(DialogTest, InOrderRunStopsAtTheFirstFileThatDoesNotComplete) {
-    dir_.Write("1.dat", "CLK\n");
-    dir_.Write("2.dat", "WAIT x\n");
-    dir_.Write("3.dat", "CLK\n");
-    Start(wxNOT_FOUND, true, true);
+// "開始" with a note of the user's own in the log: the blocks follow it, the dialog comes back
+// and says how the job ended; "ログ削除" empties the log.
+TEST(Dialog, StartRunsTheChosenScriptsAndSaysHowTheJobEnded) {
     const std::string error = "エラーが発生しました: STRING's ARG ERROR : WAIT x";
-    EXPECT_EQ(Log(), "my note\n" + Block("1.dat", "クリック\r\n") + Block("2.dat", error));
-    EXPECT_EQ(MessageTexts(), Texts{error});
-    EXPECT_EQ(desktop_.events.size(), 2u);  // only the first file clicked
+    const std::string waited = Block("a.dat", "10ms待つ\r\n");
+    const struct {
+        std::map<std::string, std::string> files;
+        int selection;
+        bool in_order, repeat;
+        int stop_key_from_poll;
+        std::string log;  // after the user's note
+        Texts messages;
+        std::size_t events;
+    } cases[] = {
+        {{{"a.dat", "CLK\n"}},
+         wxNOT_FOUND,
+         false,
+         false,
+         99,
+         "",
+         {"ファイルが正しく選択されていません＞＜"},
+         0},
+        {{{"a.dat", "CLK\r\n; note\n"}},
+         0,
+         false,
+         false,
+         99,
+         Block("a.dat", "クリック\r\n"),
+         {"成功しました!!"},
+         2},
+        // In order the job ends at the first file that does not complete, repeated or not.
+        {{{"1.dat", "CLK\n"}, {"2.dat", "WAIT x\n"}, {"3.dat", "CLK\n"}},
+         wxNOT_FOUND,
+         true,
+         true,
+         99,
+         Block("1.dat", "クリック\r\n") + Block("2.dat", error),
+         {error},
+         2},
+        // Polls alternate: the run's before its line, the job's between passes. The fifth, the
+        // third run's, finds the key down.
+        {{{"a.dat", "WAIT 10\n"}},
+         0,
+         false,
+         true,
+         4,
+         waited + waited + Block("a.dat", "キャンセルされました\r\n"),
+         {"キャンセルされました"},
+         0},
+        {{{"dir.dat/x", ""}, {"z.dat", "CLK\n"}}, wxNOT_FOUND, true, false, 99, "", {}, 0},
+    };
+    for (const auto& c : cases) {
+        Session s(c.files);
+        s.desktop.HoldKeyDuringPolls(platform::vk::kRControl, c.stop_key_from_poll);
+        s.dialog->LogBox()->ChangeValue("my note\n");
+        s.dialog->ScriptList()->SetSelection(c.selection);
+        s.dialog->InOrderBox()->SetValue(c.in_order);
+        s.dialog->RepeatBox()->SetValue(c.repeat);
+        s.dialog->OnBnClickedStart();
+        EXPECT_FALSE(s.dialog->IsIconized());
+        EXPECT_EQ(s.Log(), "my note\n" + c.log);
+        EXPECT_EQ(s.messages, c.messages);
+        EXPECT_EQ(s.desktop.events.size(), c.events);
+        s.dialog->OnBnClickedClearLog();
+        EXPECT_EQ(s.Log(), "");
+    }
 }
 
-TEST_F(DialogTest, RepeatedSingleFileEndsOnTheFirstRunThatDoesNotComplete) {
-    dir_.Write("a.dat", "WAIT 10\n");
-    // Polls alternate: the run's before its line, the job's between passes. The fifth poll,
-    // the third run's, finds the key down.
-    desktop_.HoldKeyDuringPolls(platform::vk::kRControl, 4);
-    Start(0, false, true);
-    EXPECT_EQ(desktop_.now_ms, 20u);
-    EXPECT_EQ(MessageTexts(), Texts{"キャンセルされました"});
-    EXPECT_TRUE(Log().ends_with(Block("a.dat", "キャンセルされました\r\n"))) << Log();
-}
-
-TEST_F(DialogTest, UnloadableFileEndsTheJobSilently) {
-    std::filesystem::create_directory(dir_.path() / "dir.dat");
-    dir_.Write("z.dat", "CLK\n");
-    Start(wxNOT_FOUND, true);
-    EXPECT_TRUE(messages_.empty());
-    EXPECT_EQ(Log(), "my note\n");
-    EXPECT_TRUE(desktop_.events.empty());
+// Without a desktop to drive the application says why, and ends without a dialog.
+TEST(Dialog, StartUpWithoutADesktopSaysWhyAndEnds) {
+    std::vector<std::string> messages;
+    const app::MessageHandler previous = app::SetMessageHandler(
+        [&](wxWindow*, const std::string& text) { messages.push_back(text); });
+    bool dialog_ran = false;
+    CRavelkinApp application(
+        {},
+        [](std::string& error) {
+            error = "no desktop here";
+            return nullptr;
+        },
+        &dialog_ran);
+    EXPECT_FALSE(application.OnInit());
+    EXPECT_FALSE(dialog_ran);
+    EXPECT_EQ(messages, Texts{"no desktop here"});
+    app::SetMessageHandler(previous);
 }
 
 }  // namespace

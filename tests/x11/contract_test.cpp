@@ -20,6 +20,10 @@ using namespace x11_testing;
 template <platform::x11::CaptureMethod kCapture>
 class X11World {
   public:
+    X11World() {
+        EXPECT_STREQ(desktop_->capture_method(),
+                     kCapture == platform::x11::CaptureMethod::kAuto ? "MIT-SHM" : "XGetImage");
+    }
     platform::Desktop& desktop() { return *desktop_; }
     void ShowPattern() { x11_testing::ShowPattern(d()); }
     void UserHolds(std::uint8_t vk) { PressKey(d(), platform::x11::KeysymForVirtualKey(vk), true); }
