@@ -6,6 +6,7 @@
 
 #include "app/app_icon.h"
 #include "app/resource.h"
+#include "app/version.h"
 
 CAboutDlg::CAboutDlg(wxWindow* parent)
     : wxDialog(parent, IDD_ABOUTBOX, wxString::FromUTF8("バージョン情報 Ravelkin"),
@@ -21,8 +22,8 @@ CAboutDlg::CAboutDlg(wxWindow* parent)
                                                wxIconBundle::FALLBACK_NEAREST_LARGER),
                        at(14, 14), icon_size);
     // No mnemonic processing: the name is shown as written.
-    new wxStaticText(this, wxID_ANY, "Ravelkin, Version 1.0", at(42, 14), size(114, 8),
-                     wxST_NO_AUTORESIZE);
+    new wxStaticText(this, wxID_ANY, wxString("Ravelkin, Version ") + kRavelkinShortVersion,
+                     at(42, 14), size(114, 8), wxST_NO_AUTORESIZE);
     new wxStaticText(this, wxID_ANY, "Copyright (C) 2026 Ravelkin", at(42, 26), size(114, 8),
                      wxST_NO_AUTORESIZE);
     auto* ok = new wxButton(this, wxID_OK, "OK", at(113, 41), size(50, 14));

@@ -1,3 +1,0 @@
-#pragma once
-
-inline constexpr char kRavelkinVersion[] = "1.0.0.2";
