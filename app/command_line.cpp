@@ -9,6 +9,7 @@
 #include "app/script_run.h"
 #include "app/version.h"
 #include "base/trace.h"
+#include "platform/display_scaling.h"
 
 namespace app {
 
@@ -111,6 +112,9 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
     }
     if (line.action == CommandLine::Action::kVersion) {
         out << "Ravelkin " << kRavelkinVersion << "\n";
+        if (const std::string scaling = platform::ScreenPixelsReport(); !scaling.empty()) {
+            out << scaling << "\n";
+        }
         return ExitStatus::kCompleted;
     }
 

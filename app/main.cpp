@@ -8,9 +8,12 @@
 #include "app/ravelkin_app.h"
 #include "platform/allocator_tuning.h"
 #include "platform/console.h"
+#include "platform/display_scaling.h"
 #include "platform/native_desktop.h"
 
 int main(int argc, char** argv) {
+    // Before any window exists: pictures are found and clicked in the same pixels.
+    platform::UseScreenPixels();
     platform::KeepLargeBlocksInHeap();
     // RAVELKIN_MATCHER sets the matcher for the dialog too; the runner's --matcher overrides it.
     const engine::RunSettings settings = app::SettingsFromEnvironment(std::cerr);

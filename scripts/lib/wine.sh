@@ -32,4 +32,15 @@ prepare_wine_prefix() {
         wineboot --init >/dev/null 2>&1
         wineserver --wait
     fi
+    grep -q '^"DpiScalingVer"=dword:00001000' "$WINEPREFIX/user.reg" || set_wine_dpi 96
+}
+
+# set_wine_dpi DOTS: scales the prefix's display to DOTS per inch (96 is 100 %, 144 150 %),
+# with Windows' treatment of programs that are not DPI-aware. Without DpiScalingVer, as
+# Windows 8.1 and later set it, Wine lets every program see the display's own pixels and DPI
+# whatever its manifest says, and a test of the manifest would prove nothing.
+set_wine_dpi() {
+    local key='HKCU\Control Panel\Desktop'
+    wine reg add "$key" /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+    wine reg add "$key" /v DpiScalingVer /t REG_DWORD /d 0x1000 /f >/dev/null 2>&1
 }

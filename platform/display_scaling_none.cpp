@@ -1,0 +1,12 @@
+#include "platform/display_scaling.h"
+
+namespace platform {
+
+// X11 has no per-program scaling: every client sees the screen's pixels.
+void UseScreenPixels() {}
+
+std::string ScreenPixelsReport() {
+    return {};
+}
+
+}  // namespace platform
