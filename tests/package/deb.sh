@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# Installs the Debian package into a clean Debian root, as a user installs it, and uses it
+# there: `ravelkin --version`, `man -w ravelkin`, and the installed examples/demo.dat against
+# the installed target window on a private Xvfb display (which runs outside the root: X
+# clients reach it through its abstract socket). Runs lintian on the package. Needs root.
+#   tests/package/deb.sh PACKAGE.deb
+# The root (scripts/lib/debian-root.sh) is cached; the test runs on a throw-away overlay of
+# it, so the cached root itself never changes.
+set -euo pipefail
+scripts=$(cd "$(dirname "$0")/../../scripts" && pwd)
+deb=$(realpath "$1")
+[ "$(id -u)" -eq 0 ] || exec sudo --preserve-env=RAVELKIN_CACHE,DEBIAN_MIRROR "$0" "$deb"
+version=$(dpkg-deb --field "$deb" Version)
+source "$scripts/lib/debian-root.sh"
+debian_root "$deb"
+
+failures=0
+fail() {
+    echo "FAILED: $*" >&2
+    failures=$((failures + 1))
+}
+
+echo "== lintian"
+if ! lintian --fail-on error --tag-display-limit 0 "$deb"; then
+    fail "lintian reports errors"
+fi
+
+echo "== the package in a clean Debian root"
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/upper" "$scratch/work" "$scratch/root"
+in_root() {
+    chroot "$scratch/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DISPLAY="$DISPLAY" \
+        DEBIAN_FRONTEND=noninteractive "$@"
+}
+await() {
+    local _
+    for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
+    return 1
+}
+# In a mount namespace of its own (below), on the display with-display started: the overlay
+# and the other mounts go away with the namespace.
+use_package() {
+    mount -t overlay overlay -o "lowerdir=$ROOTFS,upperdir=$scratch/upper,workdir=$scratch/work" \
+        "$scratch/root"
+    mount -t proc proc "$scratch/root/proc"
+    mount --rbind /dev "$scratch/root/dev"
+    cp "$deb" "$scratch/root/tmp/ravelkin.deb"
+    in_root apt-get install -y -qq /tmp/ravelkin.deb >"$scratch/apt.log" 2>&1 ||
+        { cat "$scratch/apt.log"; return 1; }
+    echo "version: $(in_root ravelkin --version)"
+    echo "manual: $(in_root man -w ravelkin)"
+    in_root /usr/libexec/ravelkin/ravelkin-target --position 100,100 >"$scratch/target.out" 2>&1 &
+    local target=$! id
+    await grep -q '^ready' "$scratch/target.out" || echo "the target window did not come up"
+    # It takes the keyboard focus once shown.
+    id=$(printf '%d' "$(sed -n 's/^ready //p' "$scratch/target.out")")
+    focused() { [ "$(xdotool getwindowfocus)" = "$id" ]; }
+    await focused || echo "the target did not get the focus"
+    in_root sh -c 'cd /usr/share/doc/ravelkin/examples && ravelkin --run demo.dat' \
+        >"$scratch/demo.out" 2>&1
+    echo "demo: $?"
+    kill "$target"
+    wait "$target"
+    grep '^text ' "$scratch/target.out" | tail -1
+}
+export -f use_package in_root await
+export deb scratch ROOTFS
+# No window manager: one that takes the keyboard for a moment when a title bar is clicked may
+# swallow keys that follow at once.
+results=$(RAVELKIN_TEST_DISPLAY="1024x768 none" "$scripts/lib/with-display" \
+    unshare --mount bash -c use_package) ||
+    fail "the run in the root failed"
+echo "$results"
+expect() { grep -qxF -- "$1" <<<"$results" || fail "expected the line [$1]"; }
+expect "version: Ravelkin $version"
+expect "manual: /usr/share/man/man1/ravelkin.1.gz"
+expect "demo: 0"
+# What demo.dat typed into the target: BS took the "!", RET broke the line.
+expect 'text hello, ravelkin 1.0\nit works.'
+if [ "$failures" -ne 0 ]; then
+    cat "$scratch/demo.out"
+    exit 1
+fi
+echo "the Debian package: installed, started, its manual found, the demo run"
