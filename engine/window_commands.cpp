@@ -1,6 +1,7 @@
 #include "base/trace.h"
 #include "engine/command_table.h"
 #include "engine/event_maker.h"
+#include "engine/run_observer.h"
 #include "vision/find_window.h"
 
 namespace engine {
@@ -10,6 +11,7 @@ int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
     // The title text is everything after the keyword and its space, spaces included.
     const std::string text(title);
     const auto found = vision::FindWindowByTitle(engine.desktop(), text);
+    if (engine.settings().observer) engine.settings().observer->WindowSearched(text, found);
     const std::string window = "ウィンドウ[" + text + "]";
 
     if (command == Command::kChkWind || command == Command::kChkNoWind) {
