@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -24,11 +25,14 @@ enum class ExitStatus : int {
 };
 
 struct CommandLine {
-    enum class Action { kRun, kHelp, kVersion } action = Action::kHelp;
+    enum class Action { kRun, kCheck, kCapture, kSpy, kHelp, kVersion } action = Action::kHelp;
     std::vector<std::string> files;
     bool repeat = false;
     bool trace = false;
     std::optional<vision::MatcherKind> matcher;  // --matcher fast|opencv
+    std::string report;                          // --report DIR
+    std::int32_t capture = 0;                    // --capture N
+    std::optional<platform::Rect> area;          // --area L,T,R,B
     std::string error;                           // set when the words are off
 };
 
@@ -37,8 +41,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // Opens the platform's desktop; on failure returns nullptr with a message.
 using DesktopOpener = std::function<std::unique_ptr<platform::Desktop>(std::string& error)>;
 
-// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] | --help | --version. The
-// settings are those the options start from (the environment's).
+// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] [--report DIR] |
+// --check FILE... | --capture N [--area L,T,R,B] | --spy | --help | --version. The settings are
+// those the options start from (the environment's).
 ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err, const DesktopOpener& open_desktop,
                           engine::RunSettings settings);
