@@ -182,10 +182,12 @@ void RunReport::WindowSearched(std::string_view title,
         return;
     }
     line.details += "<p class=\"missed\">no window's title holds &ldquo;" + Escaped(title) +
-                    "&rdquo;. The titles there were:</p><ul>";
+                    "&rdquo;. The titles of the windows shown were:</p><ul>";
     desktop_.ForEachWindow([&](platform::WindowHandle window) {
         const std::string shown = vision::MatchedTitle(desktop_, window);
-        if (!shown.empty()) line.details += "<li>" + Escaped(shown) + "</li>";
+        if (!shown.empty() && desktop_.IsWindowVisible(window)) {
+            line.details += "<li>" + Escaped(shown) + "</li>";
+        }
         return true;
     });
     line.details += "</ul>";

@@ -15,7 +15,7 @@ namespace app {
 // without a network. For each file: every line that ran with its log text, its result and its
 // time; for each picture search, the search area with the best placement outlined and its
 // score against the threshold; for each window search, the window found, or the titles of the
-// windows there were; for the line that failed, its error and the whole screen at that moment.
+// windows shown; for the line that failed, its error and the whole screen at that moment.
 class RunReport final : public engine::RunObserver {
   public:
     RunReport(std::filesystem::path dir, platform::Desktop& desktop)
