@@ -159,20 +159,28 @@ ExitStatus StatusOf(JobEnd end) {
 }
 
 // --capture N: a screenshot, the selection on it (the area given, or dragged), the template.
-ExitStatus Capture(const CommandLine& line, platform::Desktop& desktop, std::ostream& out,
-                   std::ostream& err) {
+ExitStatus Capture(const CommandLine& line, platform::Desktop& desktop,
+                   const AreaSelector& select_area, std::ostream& out, std::ostream& err) {
     const platform::Size size = desktop.ScreenSize();
     cv::Mat screen;
     if (!vision::CaptureDesktop(desktop, &screen, {0, 0, size.width, size.height})) {
         err << "ravelkin: cannot copy the screen\n";
         return ExitStatus::kFailed;
     }
-    if (!line.area) {
-        err << "ravelkin: --capture needs --area in this build\n";
-        return ExitStatus::kUsage;
+    std::optional<platform::Rect> area = line.area;
+    if (!area) {
+        if (!select_area) {
+            err << "ravelkin: --capture needs --area in this build\n";
+            return ExitStatus::kUsage;
+        }
+        area = select_area(screen);
+        if (!area) {
+            err << "ravelkin: nothing captured\n";
+            return ExitStatus::kCancelled;
+        }
     }
     const TemplateCapture made =
-        MakeTemplate(screen, line.capture, *line.area, [&](const std::string& path) {
+        MakeTemplate(screen, line.capture, *area, [&](const std::string& path) {
             out << path << " exists. Replace it? [y/N] " << std::flush;
             std::string answer;
             std::getline(std::cin, answer);
@@ -191,7 +199,7 @@ ExitStatus Capture(const CommandLine& line, platform::Desktop& desktop, std::ost
 
 ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err, const DesktopOpener& open_desktop,
-                          engine::RunSettings settings) {
+                          engine::RunSettings settings, const AreaSelector& select_area) {
     const CommandLine line = ParseCommandLine(args);
     if (!line.error.empty()) {
         err << "ravelkin: " << line.error << "\n" << kUsage;
@@ -221,7 +229,9 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
         Spy(*desktop, out);
         return ExitStatus::kCompleted;
     }
-    if (line.action == CommandLine::Action::kCapture) return Capture(line, *desktop, out, err);
+    if (line.action == CommandLine::Action::kCapture) {
+        return Capture(line, *desktop, select_area, out, err);
+    }
     if (line.matcher) settings.matcher = *line.matcher;
     std::optional<RunReport> report;
     if (!line.report.empty()) {

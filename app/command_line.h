@@ -10,7 +10,12 @@
 
 #include "engine/run_settings.h"
 #include "platform/desktop.h"
+#include "platform/geometry.h"
 #include "vision/matcher.h"
+
+namespace cv {
+class Mat;
+}
 
 namespace app {
 
@@ -41,12 +46,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // Opens the platform's desktop; on failure returns nullptr with a message.
 using DesktopOpener = std::function<std::unique_ptr<platform::Desktop>(std::string& error)>;
 
+// Shows a screenshot and lets the user drag a rectangle on it: the rectangle, or nothing when
+// cancelled.
+using AreaSelector = std::function<std::optional<platform::Rect>(const cv::Mat& screenshot)>;
+
 // ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] [--report DIR] |
 // --check FILE... | --capture N [--area L,T,R,B] | --spy | --help | --version. The settings are
 // those the options start from (the environment's).
 ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err, const DesktopOpener& open_desktop,
-                          engine::RunSettings settings);
+                          engine::RunSettings settings, const AreaSelector& select_area = {});
 
 // The settings RAVELKIN_MATCHER asks for, for the runner and the dialog alike; an unknown
 // name is reported on err and ignored.

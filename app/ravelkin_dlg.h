@@ -27,6 +27,10 @@ class CRavelkinDlg : public wxDialog {
     void OnBnClickedReload();
     void OnBnClickedClearLog();
     void ShowAboutBox();
+    // The script tools: a template captured from the screen, and the check of the selected
+    // script (of all of them with "順番に実行" ticked), whose findings a message shows.
+    void CaptureTemplate();
+    void CheckScripts();
 
     wxChoice* ScriptList() const;
     wxCheckBox* InOrderBox() const;

@@ -230,7 +230,8 @@ check_dialog() {
     expect "$?" 0 "the program's status"
 }
 
-# A template captured from the screen, and the line printed for it, finds and clicks it.
+# A template captured from the screen, given as an area or dragged over the screenshot, and
+# the line printed for it, finds and clicks it.
 check_capture() {
     start_target 100,100
     ravelkin --capture 4 --area 116,136,180,200
@@ -239,6 +240,16 @@ check_capture() {
     run_script "$out"
     expect "$status" 0 "the run of the line"
     await said "click 1" || fail "the logo was not clicked"
+
+    (cd "$work" && exec "$bin/ravelkin" --capture 5) >"$work/capture.out" 2>&1 &
+    local capture=$!
+    await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no overlay"
+    sleep 0.5
+    xdotool mousemove 116 136 mousedown 1 mousemove 150 170 mousemove 180 200 mouseup 1
+    wait "$capture"
+    expect "$?" 0 "the status of the capture with the overlay"
+    run_script "$(head -1 "$work/capture.out")"
+    await said "click 2" || fail "the logo was not clicked from the dragged capture"
 }
 
 # The target under openbox, as the pointer finds it.
