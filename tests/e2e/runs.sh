@@ -181,7 +181,7 @@ check_stop() {
             fail "the end of the log when it $how: $(tail -2 "$ravelkin_out")"
         ! held_anywhere || fail "something stayed down when it $how"
     done <<EOF_CASES
-key|WAIT 1000|キャンセルされました\n
+key|WAIT 3000|キャンセルされました\n
 signal|WAIT 60000|キャンセルされました\n
 fails|CHK_WIND No Such Window|エラーが発生しました: Can't find Window No Such Window
 EOF_CASES
