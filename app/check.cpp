@@ -24,7 +24,7 @@ std::string Quoted(std::string_view text) {
     return "'" + std::string(text) + "'";
 }
 
-// The text of a number as the script wrote it would do, but a threshold is a double.
+// A threshold in its shortest form: 100, 85.5.
 std::string Number(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%g", value);
