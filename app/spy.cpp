@@ -5,6 +5,7 @@
 #include <ostream>
 #include <utility>
 
+#include "engine/command_handlers.h"
 #include "engine/stop_key.h"
 #include "vision/find_window.h"
 
@@ -34,12 +35,11 @@ std::string SpyLine(platform::Desktop& desktop) {
         return !under;
     });
     if (!under) return line + "  no window";
-    // As the window commands compute it: middle of the width, two pixels below the top.
-    const std::int64_t x = (std::int64_t{rect.left} + rect.right) / 2;
+    const engine::ClickPoint click = engine::WindowClickPoint(rect);
     return line + "  window \"" + vision::MatchedTitle(desktop, *under) + "\" " +
            std::to_string(rect.left) + "," + std::to_string(rect.top) + "," +
            std::to_string(rect.right) + "," + std::to_string(rect.bottom) + "  WIND_CLK clicks " +
-           std::to_string(x) + "," + std::to_string(std::int64_t{rect.top} + 2);
+           std::to_string(click.x) + "," + std::to_string(click.y);
 }
 
 void Spy(platform::Desktop& desktop, std::ostream& out) {
