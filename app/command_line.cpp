@@ -13,6 +13,7 @@
 #include "app/spy.h"
 #include "app/template_capture.h"
 #include "app/version.h"
+#include "app/wayland_notice.h"
 #include "base/trace.h"
 #include "engine/number_scan.h"
 #include "vision/capture_desktop.h"
@@ -217,6 +218,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
     const trace::ScopedOutput trace_to(line.trace ? stderr : nullptr);
     std::string error;
     std::unique_ptr<platform::Desktop> desktop = open_desktop(error);
+    if (desktop) WarnOfWayland(err);
     if (line.action == CommandLine::Action::kCheck) {
         // A desktop only adds the screen's size to the checks.
         return CheckScripts(line.files, desktop.get(), out, err);

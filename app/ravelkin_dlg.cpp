@@ -8,6 +8,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/numdlg.h>
+#include <wx/richmsgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
@@ -32,6 +33,7 @@
 #include "app/script_job.h"
 #include "app/script_run.h"
 #include "app/template_capture.h"
+#include "app/wayland_notice.h"
 #include "vision/capture_desktop.h"
 
 namespace {
@@ -204,6 +206,16 @@ void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
     event.Skip();
     OnBnClickedReload();
     FindWindow(IDCLOSE_BUTTON)->SetFocus();
+    // Once the dialog is on the screen.
+    if (app::WaylandNoticeWanted()) CallAfter([this] { ShowWaylandNotice(); });
+}
+
+void CRavelkinDlg::ShowWaylandNotice() {
+    wxRichMessageDialog notice(this, wxString::FromUTF8(app::kWaylandNotice), GetTitle(),
+                               wxOK | wxICON_INFORMATION);
+    notice.ShowCheckBox(wxString::FromUTF8(app::kWaylandNoticeCheckBox));
+    notice.ShowModal();
+    if (notice.IsCheckBoxChecked()) app::DismissWaylandNotice();
 }
 
 #ifdef __WXMSW__

@@ -45,6 +45,8 @@ class CRavelkinDlg : public wxDialog {
     WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM l_param) override;
 #endif
     void CreateControls();
+    // In a Wayland session: what works and what does not, until the user says it is enough.
+    void ShowWaylandNotice();
     void OnInitDialog(wxInitDialogEvent& event);
     void RunJobOf(const std::vector<std::string>& files);
     void Minimise();

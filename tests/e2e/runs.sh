@@ -4,8 +4,8 @@
 # Windows program under Wine when WINE names it. Each check prints what went wrong; the
 # script exits 1 when anything did.
 #   tests/e2e/runs.sh BIN_DIR CHECK...
-# Checks: picture window typing checks statuses, and on X only stop lost-server dialog capture
-# spy check report.
+# Checks: picture window typing checks statuses capture check, and on X only stop lost-server
+# dialog spy report wayland.
 set -u
 bin=$1
 shift
@@ -304,6 +304,34 @@ EOF_HTML
         --user-data-dir="$work/browser" --allow-file-access-from-files --virtual-time-budget=10000 \
         --dump-dom "file://$work/look.html" 2>/dev/null | grep -o 'data-seen="[^"]*"')
     expect "$seen" 'data-seen="pictures 3 broken 0 failure true"' "what the browser shows"
+}
+
+# In a Wayland session the runner says what works and what does not; the dialog says it in a
+# message at start, until the user ticks that it is enough.
+check_wayland() {
+    printf 'WAIT 1\n' >"$work/ok.dat"
+    WAYLAND_DISPLAY=wayland-0 ravelkin --run ok.dat
+    expect "$status" 0 status
+    [[ $out == "ravelkin: this is a Wayland session."* ]] || fail "the runner said: $out"
+    shown() { [ "$(xdotool search --onlyvisible --name '^ravelkin$' | wc -l)" -eq "$1" ]; }
+    local round dialog
+    for round in first again; do
+        (cd "$work" && XDG_CONFIG_HOME=$work/config WAYLAND_DISPLAY=wayland-0 exec "$bin/ravelkin") \
+            >/dev/null 2>&1 &
+        dialog=$!
+        await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+        if [ "$round" = first ]; then
+            await shown 2 || fail "no notice"
+            # Tick "do not show this again" and confirm.
+            xdotool key Tab space Return
+            await shown 1 || fail "the notice stayed"
+        else
+            sleep 2
+            shown 1 || fail "the notice came back"
+        fi
+        xdotool key Escape
+        wait "$dialog"
+    done
 }
 
 for check in "$@"; do
