@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capture_overlay.h"
 #include "app/command_line.h"
 #include "app/ravelkin_app.h"
 #include "platform/allocator_tuning.h"
@@ -22,8 +23,9 @@ int main(int argc, char** argv) {
         platform::InstallStopSignals();
         platform::UseUtf8Console();
         const std::vector<std::string> args(argv + 1, argv + argc);
-        return static_cast<int>(
-            app::RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop, settings));
+        return static_cast<int>(app::RunCommandLine(args, std::cout, std::cerr,
+                                                    platform::OpenNativeDesktop, settings,
+                                                    app::SelectAreaAlone));
     }
     platform::LeaveOwnConsole();
     bool dialog_ran = false;

@@ -1,5 +1,6 @@
 #include "vision/find_window.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -27,22 +28,28 @@ bool TitleContains(std::string_view title, std::string_view text) {
 
 }  // namespace
 
+std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window) {
+    const std::string full = desktop.WindowTitle(window);
+    return std::string(full.c_str(), std::min(std::strlen(full.c_str()), kTitleBytes));
+}
+
 std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text) {
-    std::optional<platform::WindowHandle> found;
+    WindowMatch match;
+    bool found = false;
     desktop.ForEachWindow([&](platform::WindowHandle window) {
-        const std::string full = desktop.WindowTitle(window);
-        const std::string_view title =
-            std::string_view(full.c_str(), std::strlen(full.c_str())).substr(0, kTitleBytes);
-        if (TitleContains(title, text)) found = window;
+        std::string title = MatchedTitle(desktop, window);
+        if (TitleContains(title, text)) {
+            match.handle = window;
+            match.title = std::move(title);
+            found = true;
+        }
         return true;
     });
     if (!found) return std::nullopt;
 
-    WindowMatch match;
-    match.handle = *found;
-    match.minimised = desktop.IsWindowMinimised(*found);
+    match.minimised = desktop.IsWindowMinimised(match.handle);
     trace::Printf("%s", match.minimised ? "最小化中です" : "普通です");
-    const auto rect = desktop.WindowRect(*found);
+    const auto rect = desktop.WindowRect(match.handle);
     if (!rect) {
         // The window went away: there is no place to act on, so it counts as not found.
         trace::Printf("WINDOW位置の取得に失敗");

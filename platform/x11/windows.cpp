@@ -163,6 +163,16 @@ bool X11Desktop::IsWindowMinimised(WindowHandle handle) {
     return false;
 }
 
+bool X11Desktop::IsWindowVisible(WindowHandle handle) {
+    if (Gone()) return false;
+    XWindowAttributes a;
+    ErrorTrap trap(display_.get());
+    if (!XGetWindowAttributes(display_.get(), static_cast<Window>(handle), &a) || trap.Failed()) {
+        return false;
+    }
+    return a.map_state == IsViewable || IsWindowMinimised(handle);
+}
+
 std::optional<Rect> X11Desktop::WindowRect(WindowHandle handle) {
     if (Gone()) return std::nullopt;
     XWindowAttributes a;

@@ -54,6 +54,8 @@ class X11Desktop final : public Desktop {
     void ForEachWindow(const std::function<bool(WindowHandle)>& visit) override;
     std::string WindowTitle(WindowHandle window) override;
     bool IsWindowMinimised(WindowHandle window) override;
+    // Mapped on the screen, or minimised.
+    bool IsWindowVisible(WindowHandle window) override;
     std::optional<Rect> WindowRect(WindowHandle window) override;
 
     // Once the server has gone, every call answers at once as for an empty desktop.
