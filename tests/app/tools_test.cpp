@@ -26,14 +26,14 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
                     "CHK_IMG 1,2000,0,2100,100,90\nCHK_IMG 1,0,0,99,99\nOPE ret\nOPE_ON CTRL\n"
                     "STR Hi, 日本\nDRAG\nCLK 5,5\nWAIT x\nMOV 1\nWIND\nOPE_ON ALT\nOPE_OFF ALT\n"
                     "; fine\nIMG_CLK 1,0,0,800,600,90\n");
-    const char* expected[] = {
+    const std::string expected[] = {
         "1 E unknown command 'mov': the run stops here (commands are upper case: MOV)",
         "2 E unknown command ';note': the run stops here (a comment is ';' and a space)",
         "3 E no score exceeds the threshold 100: scores go up to 100",
-        "4 E Images/7.bmp does not exist",
-        "5 E Images/2.bmp is not a picture",
+        "4 E " + ImagePath("7") + " does not exist",
+        "5 E " + ImagePath("2") + " is not a picture",
         "6 E the search area 10,10,10,600 is empty",
-        "7 E Images/1.bmp is larger than the search area (30x30)",
+        "7 E " + ImagePath("1") + " is larger than the search area (30x30)",
         "8 E the search area 2000,0,2100,100 lies outside the 1920x1080 screen",
         "9 E CHK_IMG needs image,left,top,right,bottom,threshold, numbers of 32 bits",
         "10 E OPE: no key name in 'ret'; the names are UP DOWN RIGHT LEFT BS RET WIN CTRL ALT "

@@ -7,7 +7,7 @@
 # Checks: picture window typing checks statuses capture check, on X only stop lost-server
 # dialog spy report wayland, and under Wine only dpi.
 set -u
-bin=$1
+bin=$(cd "$1" && pwd)
 shift
 exe=
 run=()
@@ -19,9 +19,13 @@ if [ -n "${WINE:-}" ]; then
 fi
 work=$(mktemp -d)
 pids=()
-cleanup() {
+stop_programs() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
+    pids=()
+}
+cleanup() {
+    stop_programs
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -55,7 +59,8 @@ run_script() {
     printf '%s\n' "$@" >"$work/t.dat"
     ravelkin --run t.dat
 }
-said() { grep -qxF -- "$1" "$work/target.out"; }
+# The target said the line (its lines end in CR LF under Wine).
+said() { tr -d '\r' <"$work/target.out" | grep -qxF -- "$1"; }
 begin="-----t.dat実行開始-----"
 end="-----t.dat実行完了-----"
 logo="Images${sep}1.bmp"
@@ -95,6 +100,9 @@ check_window() {
     expect "$status" 0 status
     local left top width height X Y
     read -r left top width height < <(outer_rectangle "Ravelkin Target")
+    # Under Wine the X window holds the client area and the frame's sides, not the title bar:
+    # the window's top is where the target put it.
+    [ -n "$exe" ] && top=100
     eval "$(xdotool getmouselocation --shell)"
     expect "$X,$Y" "$((left + width / 2)),$((top + 2))" "the click just below the middle of the top"
 }
@@ -250,14 +258,14 @@ check_capture() {
     expect "$status" 0 "the run of the line"
     await said "click 1" || fail "the logo was not clicked"
 
-    (cd "$work" && exec "$bin/ravelkin" --capture 5) >"$work/capture.out" 2>&1 &
+    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" 2>&1 &
     local capture=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no overlay"
     sleep 0.5
     xdotool mousemove 116 136 mousedown 1 mousemove 150 170 mousemove 180 200 mouseup 1
     wait "$capture"
     expect "$?" 0 "the status of the capture with the overlay"
-    run_script "$(head -1 "$work/capture.out")"
+    run_script "$(head -1 "$work/capture.out" | tr -d '\r')"
     await said "click 2" || fail "the logo was not clicked from the dragged capture"
 }
 
@@ -345,5 +353,7 @@ check_wayland() {
 
 for check in "$@"; do
     "check_$check"
+    # The next check starts with none of this one's windows.
+    stop_programs
 done
 [ "$failures" -eq 0 ]
