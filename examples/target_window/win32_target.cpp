@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "examples/target_window/logo.h"
+#include "platform/display_scaling.h"
 #include "platform/win32/dib.h"
 #include "platform/win32/text.h"
 
@@ -129,6 +130,9 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The logo is drawn, and clicks on it counted, in the screen's own pixels, as scripts see
+    // them, also on a scaled display.
+    platform::UseScreenPixels();
     std::string title = "Ravelkin Target";
     int left = 100;
     int top = 100;
