@@ -94,10 +94,10 @@ check_window() {
     expect "$status" 0 status
     local left top width X Y
     read -r left top width < <(outer_rectangle "Ravelkin Target")
+    eval "$(xdotool getmouselocation --shell)"
     # Wine leaves a captioned window's frame to the window manager, and there is none on its
     # display: X shows only the client area, centred in the frame placed at 100,100.
     [ -z "$exe" ] || top=100
-    eval "$(xdotool getmouselocation --shell)"
     expect "$X,$Y" "$((left + width / 2)),$((top + 2))" "the click just below the middle of the top"
 }
 
