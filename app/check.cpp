@@ -181,9 +181,8 @@ class Checker {
         for (std::size_t i = 0; i < text.size();) {
             const auto byte = static_cast<unsigned char>(text[i]);
             // A character of several bytes is skipped whole: none of its bytes is in the table.
-            std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-            length = std::min(length, text.size() - i);
-            const std::string_view character = text.substr(i, length);
+            const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+            const std::string_view character = text.substr(i, length);  // shorter at the end
             i += length;
             if (length == 1 && input::TypingStroke(byte, true).count > 0) continue;
             lower = lower || (byte >= 'a' && byte <= 'z');
