@@ -105,9 +105,9 @@ TEST(Spy, NamesThePixelAndTheWindowUnderThePointer) {
                        {"Hidden", false, platform::Rect{0, 0, 500, 500}, false},
                        {"Notes", false, platform::Rect{100, 50, 501, 350}},
                        {"Below", false, platform::Rect{0, 0, 900, 900}}};
-    CEvent_Maker(desktop).Execute("MOV 120,60");
+    CEvent_Maker(desktop).Execute("MOV 100,50");  // the window's corner
     EXPECT_EQ(app::SpyLine(desktop),
-              "pointer 120,60 #000000  window \"Notes\" 100,50,501,350  "
+              "pointer 100,50 #000000  window \"Notes\" 100,50,501,350  "
               "WIND_CLK clicks 300,52");
     CEvent_Maker(desktop).Execute("MOV 1000,1000");
     EXPECT_EQ(app::SpyLine(desktop), "pointer 1000,1000 #000000  no window");
