@@ -1,32 +1,23 @@
-#include <wx/app.h>
-
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "app/command_line.h"
-#include "app/ravelkin_app.h"
+#include "app/gui.h"
 #include "platform/allocator_tuning.h"
 #include "platform/console.h"
 #include "platform/native_desktop.h"
 
 int main(int argc, char** argv) {
+    if (argc <= 1) return app::StartGui("dialog");
     platform::KeepLargeBlocksInHeap();
-    // RAVELKIN_MATCHER sets the matcher for the dialog too; the runner's --matcher overrides it.
+    // RAVELKIN_MATCHER sets the matcher; --matcher overrides it.
     const engine::RunSettings settings = app::SettingsFromEnvironment(std::cerr);
-    if (argc > 1) {
-        // The dialog keeps the default: a signal ends the program, as for any window.
-        platform::InstallStopSignals();
-        platform::UseUtf8Console();
-        const std::vector<std::string> args(argv + 1, argv + argc);
-        return static_cast<int>(
-            app::RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop, settings));
-    }
-    platform::LeaveOwnConsole();
-    bool dialog_ran = false;
-    // The framework takes the application object over and deletes it when it ends.
-    wxApp::SetInstance(new CRavelkinApp(settings, platform::OpenNativeDesktop, &dialog_ran));
-    wxEntry(argc, argv);
-    // wxEntry reports failure also when the dialog ran and start-up asked to end afterwards.
-    return static_cast<int>(dialog_ran ? app::ExitStatus::kCompleted : app::ExitStatus::kNoDesktop);
+    // A signal stops the run before its next line; the dialog keeps the default, ending as
+    // any window does.
+    platform::InstallStopSignals();
+    platform::UseUtf8Console();
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    return static_cast<int>(
+        app::RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop, settings));
 }
