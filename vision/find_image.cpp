@@ -15,14 +15,7 @@
 #include "vision/template_header.h"
 
 namespace vision {
-namespace {
 
-enum class TemplateLoad { kLoaded, kUnreadable, kTooLarge };
-
-// Reads the template as an 8-bit three-channel BGR picture, as the desktop picture is. With
-// IMREAD_ANYCOLOR the decoder already drops an alpha channel; a grey file is widened here.
-// A file that declares a picture larger than limit is refused before it is decoded, so that a
-// header claiming a huge size never makes the decoder reserve memory for it.
 TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return TemplateLoad::kUnreadable;
@@ -47,8 +40,6 @@ TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out) {
     return out->cols > limit.width || out->rows > limit.height ? TemplateLoad::kTooLarge
                                                                : TemplateLoad::kLoaded;
 }
-
-}  // namespace
 
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
                       const std::string& path, MatcherKind matcher) {

@@ -28,6 +28,15 @@ struct ImageSearch {
     bool searched() const { return failure == SearchFailure::kNone; }
 };
 
+enum class TemplateLoad { kLoaded, kUnreadable, kTooLarge };
+
+// Reads a template file as an 8-bit three-channel BGR picture, as the desktop picture is:
+// OpenCV's decoder with IMREAD_ANYCOLOR drops an alpha channel, a grey picture is widened. A
+// file that declares a picture larger than limit is refused before it is decoded, so that a
+// header claiming a huge size never makes the decoder reserve memory for it. OpenCV reports a
+// corrupt file by throwing.
+TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out);
+
 // Captures the area, reads the template file and finds its best placement.
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
                       const std::string& path, MatcherKind matcher);
