@@ -217,6 +217,9 @@ check_dialog() {
     (cd "$work" && exec "$bin/ravelkin") >/dev/null 2>&1 &
     local dialog=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+    # Named after the program started, as desktops match windows to their menu entries.
+    expect "$(xprop -id "$(xdotool search --onlyvisible --name '^Ravelkin$')" WM_CLASS)" \
+        'WM_CLASS(STRING) = "ravelkin", "Ravelkin"' "the window class"
     # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
     sleep 1
     xdotool key Tab Tab Tab space shift+Tab shift+Tab space
