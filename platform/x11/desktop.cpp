@@ -1,3 +1,4 @@
+#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XTest.h>
 
 #include "platform/x11/capture.h"
@@ -38,9 +39,10 @@ OpenResult X11Desktop::Open(const Options& options) {
     return result;
 }
 
-X11Desktop::X11Desktop(DisplayPtr display, std::string name, const Atoms& atoms)
+X11Desktop::X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms)
     : display_(std::move(display)),
       name_(std::move(name)),
+      xcb_(XGetXCBConnection(display_.get())),
       root_(DefaultRootWindow(display_.get())),
       atoms_(atoms),
       keymap_(std::make_unique<Keymap>(display_.get())) {}

@@ -1,14 +1,18 @@
 #pragma once
 
 #include <X11/Xlib.h>
+#include <xcb/xcb.h>
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/x11/display.h"
+#include "platform/x11/window_facts.h"
 
 namespace platform::x11 {
 
@@ -50,7 +54,9 @@ class X11Desktop final : public Desktop {
                     Bitmap& out) override;
 
     // Every child of the root window, mapped or not, as EnumWindows lists every top-level
-    // window; a handle is that child, the frame when a window manager has reparented.
+    // window; a handle is that child, the frame when a window manager has reparented. At the
+    // first question about a window, the facts of it and every window after it are read in a
+    // few round trips and answered from; other questions ask the server then.
     void ForEachWindow(const std::function<bool(WindowHandle)>& visit) override;
     std::string WindowTitle(WindowHandle window) override;
     bool IsWindowMinimised(WindowHandle window) override;
@@ -69,32 +75,30 @@ class X11Desktop final : public Desktop {
     void SendKeyEvent(std::uint8_t vk, bool down) override;
 
   private:
-    struct Atoms {
-        Atom wm_state;
-        Atom net_wm_name;
-        Atom utf8_string;
-        Atom net_wm_state;
-        Atom net_wm_state_hidden;
-    };
-
-    X11Desktop(DisplayPtr display, std::string name, const Atoms& atoms);
+    X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms);
     bool Gone() const { return ConnectionLost(display_.get()); }
-    // The window that carries WM_STATE: the frame itself or a descendant; the frame when none.
-    Window ClientOf(Window frame);
+    // What the running enumeration has read of the window; null outside one, or for a window
+    // it did not list from the current one on.
+    const WindowFacts* Known(Window window);
+    WindowFacts FactsOf(Window window);
     // Gives back borrowed key codes whose time has come; called at the start of each call.
     void Tidy();
 
-    DisplayPtr display_;  // first member: closed after everything that uses it
-    std::string name_;    // as the connection names its display: ":1"
+    DisplayPtr display_;     // first member: closed after everything that uses it
+    std::string name_;       // as the connection names its display: ":1"
+    xcb_connection_t* xcb_;  // the same connection, for requests whose replies are awaited together
     Window root_;
-    Atoms atoms_;
+    WindowAtoms atoms_;
     std::unique_ptr<Keymap> keymap_;
     std::unique_ptr<Capturer> capturer_;
     Size screen_;  // as last asked; copies inside it need not ask again
     // The key code each virtual key was pressed with, so its release uses the same code.
     std::array<KeyCode, 256> pressed_code_{};
-    // Frame to client, filled during one ForEachWindow only.
-    std::unordered_map<Window, Window> clients_;
+    // During one ForEachWindow: the windows it lists, top first, the one being visited, and
+    // once asked, the facts of the windows from there on.
+    std::vector<Window> listed_;
+    std::size_t visiting_ = 0;
+    std::optional<std::unordered_map<Window, WindowFacts>> facts_;
     bool enumerating_ = false;
 };
 

@@ -1,0 +1,189 @@
+#include "platform/x11/window_facts.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+
+namespace platform::x11 {
+namespace {
+
+struct FreeReply {
+    void operator()(void* reply) const { std::free(reply); }
+};
+template <class T>
+using Reply = std::unique_ptr<T, FreeReply>;
+
+// The reply to a request sent with its cookie; null when the server answered with an error
+// (the window has gone) or the connection has gone.
+template <class T, class Cookie>
+Reply<T> Await(xcb_connection_t* c, T* (*reply)(xcb_connection_t*, Cookie, xcb_generic_error_t**),
+               Cookie cookie) {
+    xcb_generic_error_t* error = nullptr;
+    Reply<T> answer(reply(c, cookie, &error));
+    std::free(error);
+    return answer;
+}
+
+std::vector<xcb_window_t> Children(xcb_connection_t* c, xcb_query_tree_cookie_t cookie) {
+    const auto tree = Await(c, xcb_query_tree_reply, cookie);
+    if (!tree) return {};
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return {children, children + xcb_query_tree_children_length(tree.get())};
+}
+
+bool Carries(xcb_connection_t* c, xcb_list_properties_cookie_t cookie, xcb_atom_t property) {
+    const auto list = Await(c, xcb_list_properties_reply, cookie);
+    if (!list) return false;
+    const xcb_atom_t* atoms = xcb_list_properties_atoms(list.get());
+    const xcb_atom_t* end = atoms + xcb_list_properties_atoms_length(list.get());
+    return std::find(atoms, end, property) != end;
+}
+
+// The search for one window's client: breadth first, the first window in stacking order on
+// the shallowest level that carries WM_STATE.
+struct Search {
+    std::vector<xcb_window_t> level;  // what is left to look at, in stacking order
+    xcb_window_t client = XCB_NONE;
+};
+
+// A window manager nests the client a level or two below its frame; no deeper, so that the
+// deep window tree of a frameless application is not searched to its leaves.
+constexpr int kMaxDepth = 3;
+
+// Runs the searches level by level, all of them at once.
+void FindClients(xcb_connection_t* c, xcb_atom_t wm_state, std::vector<Search>& searches) {
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        std::vector<Search*> open;
+        for (Search& s : searches) {
+            if (!s.level.empty()) open.push_back(&s);
+        }
+        if (open.empty()) return;
+        // Nearly every top-level window needs its children asked next (a window manager's
+        // frame does not carry WM_STATE itself): ask them at once, saving a round trip. On
+        // the deeper, wider levels only the children of searches still open are asked.
+        const bool children_at_once = depth == 0;
+        std::vector<xcb_list_properties_cookie_t> lists;
+        std::vector<xcb_query_tree_cookie_t> trees;
+        for (const Search* s : open) {
+            for (const xcb_window_t w : s->level) {
+                lists.push_back(xcb_list_properties(c, w));
+                if (children_at_once) trees.push_back(xcb_query_tree(c, w));
+            }
+        }
+        std::size_t k = 0;
+        for (Search* s : open) {
+            for (const xcb_window_t w : s->level) {
+                if (Carries(c, lists[k++], wm_state) && s->client == XCB_NONE) s->client = w;
+            }
+        }
+        if (!children_at_once) {
+            for (const Search* s : open) {
+                if (s->client != XCB_NONE || depth == kMaxDepth) continue;
+                for (const xcb_window_t w : s->level) trees.push_back(xcb_query_tree(c, w));
+            }
+        }
+        k = 0;
+        for (Search* s : open) {
+            std::vector<xcb_window_t> next;
+            if (children_at_once || (s->client == XCB_NONE && depth < kMaxDepth)) {
+                for (std::size_t i = 0; i < s->level.size(); ++i) {
+                    const auto children = Children(c, trees[k++]);
+                    next.insert(next.end(), children.begin(), children.end());
+                }
+            }
+            if (s->client != XCB_NONE || depth == kMaxDepth) next.clear();
+            s->level = std::move(next);
+        }
+    }
+}
+
+PropertyBytes Read(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
+    PropertyBytes property;
+    const auto reply = Await(c, xcb_get_property_reply, cookie);
+    if (!reply || reply->type == XCB_NONE) return property;
+    property.present = true;
+    property.type = reply->type;
+    property.format = reply->format;
+    property.bytes.assign(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                          static_cast<std::size_t>(xcb_get_property_value_length(reply.get())));
+    return property;
+}
+
+// Format-32 values arrive as 32-bit numbers.
+std::vector<std::uint32_t> Values32(const PropertyBytes& property, xcb_atom_t type) {
+    std::vector<std::uint32_t> values;
+    if (!property.present || property.type != type || property.format != 32) return values;
+    values.resize(property.bytes.size() / 4);
+    std::copy_n(property.bytes.data(), values.size() * 4, reinterpret_cast<char*>(values.data()));
+    return values;
+}
+
+std::optional<Rect> ToRect(const xcb_get_geometry_reply_t* g) {
+    if (!g) return std::nullopt;
+    // A child of the root window has its outer corner, border included, at (x, y) in root
+    // coordinates; GetWindowRect's rectangle includes the border too.
+    return Rect{g->x, g->y, g->x + g->width + 2 * g->border_width,
+                g->y + g->height + 2 * g->border_width};
+}
+
+}  // namespace
+
+std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
+                                                        const WindowAtoms& atoms,
+                                                        std::span<const Window> windows) {
+    // Sent now, they travel with the first step of the search.
+    std::vector<xcb_get_geometry_cookie_t> geometries;
+    std::vector<Search> searches;
+    for (const Window w : windows) {
+        geometries.push_back(xcb_get_geometry(c, static_cast<xcb_window_t>(w)));
+        searches.push_back({{static_cast<xcb_window_t>(w)}});
+    }
+    FindClients(c, static_cast<xcb_atom_t>(atoms.wm_state), searches);
+
+    // The properties of every client in one step. The lengths are those Xlib's property
+    // calls ask for: every byte of the names, two and 1024 values of the states.
+    constexpr std::uint32_t kAll = 0xFFFFFFFF;
+    constexpr std::uint32_t kTextLongs = 1000000;
+    std::vector<xcb_get_property_cookie_t> cookies;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const xcb_window_t client = searches[i].client != XCB_NONE
+                                        ? searches[i].client
+                                        : static_cast<xcb_window_t>(windows[i]);
+        const auto ask = [&](Atom name, Atom type, std::uint32_t longs) {
+            cookies.push_back(xcb_get_property(c, 0, client, static_cast<xcb_atom_t>(name),
+                                               static_cast<xcb_atom_t>(type), 0, longs));
+        };
+        ask(atoms.net_wm_name, atoms.utf8_string, kAll);
+        ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs);
+        ask(atoms.wm_state, atoms.wm_state, 2);
+        ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024);
+    }
+
+    std::unordered_map<Window, WindowFacts> facts;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        WindowFacts& f = facts[windows[i]];
+        f.rect = ToRect(Await(c, xcb_get_geometry_reply, geometries[i]).get());
+        f.net_wm_name = Read(c, cookies[4 * i]);
+        f.wm_name = Read(c, cookies[4 * i + 1]);
+        constexpr std::uint32_t kIconicState = 3;
+        const auto state = Values32(Read(c, cookies[4 * i + 2]), atoms.wm_state);
+        const auto net_state = Values32(Read(c, cookies[4 * i + 3]), XCB_ATOM_ATOM);
+        f.minimised = (!state.empty() && state[0] == kIconicState) ||
+                      std::find(net_state.begin(), net_state.end(), atoms.net_wm_state_hidden) !=
+                          net_state.end();
+    }
+    return facts;
+}
+
+std::vector<Window> ChildrenOf(xcb_connection_t* c, Window window) {
+    const auto children = Children(c, xcb_query_tree(c, static_cast<xcb_window_t>(window)));
+    return {children.begin(), children.end()};
+}
+
+std::optional<Rect> OuterRect(xcb_connection_t* c, Window window) {
+    return ToRect(
+        Await(c, xcb_get_geometry_reply, xcb_get_geometry(c, static_cast<xcb_window_t>(window)))
+            .get());
+}
+
+}  // namespace platform::x11
