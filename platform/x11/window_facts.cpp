@@ -50,7 +50,8 @@ struct Search {
 // deep window tree of a frameless application is not searched to its leaves.
 constexpr int kMaxDepth = 3;
 
-// Runs the searches level by level, all of them at once.
+// Runs the searches level by level, all of them at once. Replies are read in the order of
+// their requests: XCB finds a reply by walking the list of those not yet read.
 void FindClients(xcb_connection_t* c, xcb_atom_t wm_state, std::vector<Search>& searches) {
     for (int depth = 0; depth <= kMaxDepth; ++depth) {
         std::vector<Search*> open;
@@ -62,37 +63,49 @@ void FindClients(xcb_connection_t* c, xcb_atom_t wm_state, std::vector<Search>& 
         // frame does not carry WM_STATE itself): ask them at once, saving a round trip. On
         // the deeper, wider levels only the children of searches still open are asked.
         const bool children_at_once = depth == 0;
-        std::vector<xcb_list_properties_cookie_t> lists;
-        std::vector<xcb_query_tree_cookie_t> trees;
+        struct Asked {
+            xcb_list_properties_cookie_t properties;
+            xcb_query_tree_cookie_t children;
+        };
+        std::vector<Asked> asked;
         for (const Search* s : open) {
             for (const xcb_window_t w : s->level) {
-                lists.push_back(xcb_list_properties(c, w));
-                if (children_at_once) trees.push_back(xcb_query_tree(c, w));
+                asked.push_back({xcb_list_properties(c, w), children_at_once
+                                                                ? xcb_query_tree(c, w)
+                                                                : xcb_query_tree_cookie_t{}});
             }
         }
+        std::vector<std::vector<xcb_window_t>> next(open.size());
         std::size_t k = 0;
-        for (Search* s : open) {
-            for (const xcb_window_t w : s->level) {
-                if (Carries(c, lists[k++], wm_state) && s->client == XCB_NONE) s->client = w;
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            for (const xcb_window_t w : open[i]->level) {
+                const Asked& a = asked[k++];
+                if (Carries(c, a.properties, wm_state) && open[i]->client == XCB_NONE) {
+                    open[i]->client = w;
+                }
+                if (!children_at_once) continue;
+                const auto children = Children(c, a.children);
+                next[i].insert(next[i].end(), children.begin(), children.end());
             }
         }
-        if (!children_at_once) {
+        if (!children_at_once && depth < kMaxDepth) {
+            std::vector<xcb_query_tree_cookie_t> trees;
             for (const Search* s : open) {
-                if (s->client != XCB_NONE || depth == kMaxDepth) continue;
+                if (s->client != XCB_NONE) continue;
                 for (const xcb_window_t w : s->level) trees.push_back(xcb_query_tree(c, w));
             }
-        }
-        k = 0;
-        for (Search* s : open) {
-            std::vector<xcb_window_t> next;
-            if (children_at_once || (s->client == XCB_NONE && depth < kMaxDepth)) {
-                for (std::size_t i = 0; i < s->level.size(); ++i) {
+            k = 0;
+            for (std::size_t i = 0; i < open.size(); ++i) {
+                if (open[i]->client != XCB_NONE) continue;
+                for (std::size_t j = 0; j < open[i]->level.size(); ++j) {
                     const auto children = Children(c, trees[k++]);
-                    next.insert(next.end(), children.begin(), children.end());
+                    next[i].insert(next[i].end(), children.begin(), children.end());
                 }
             }
-            if (s->client != XCB_NONE || depth == kMaxDepth) next.clear();
-            s->level = std::move(next);
+        }
+        for (std::size_t i = 0; i < open.size(); ++i) {
+            if (open[i]->client != XCB_NONE || depth == kMaxDepth) next[i].clear();
+            open[i]->level = std::move(next[i]);
         }
     }
 }
@@ -131,43 +144,43 @@ std::optional<Rect> ToRect(const xcb_get_geometry_reply_t* g) {
 std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
                                                         const WindowAtoms& atoms,
                                                         std::span<const Window> windows) {
-    // Sent now, they travel with the first step of the search.
-    std::vector<xcb_get_geometry_cookie_t> geometries;
     std::vector<Search> searches;
-    for (const Window w : windows) {
-        geometries.push_back(xcb_get_geometry(c, static_cast<xcb_window_t>(w)));
-        searches.push_back({{static_cast<xcb_window_t>(w)}});
-    }
+    for (const Window w : windows) searches.push_back({{static_cast<xcb_window_t>(w)}});
     FindClients(c, static_cast<xcb_atom_t>(atoms.wm_state), searches);
 
-    // The properties of every client in one step. The lengths are those Xlib's property
-    // calls ask for: every byte of the names, two and 1024 values of the states.
+    // Then in one step each window's rectangle and its client's properties. The lengths are
+    // those Xlib's property calls ask for: every byte of the names, two and 1024 values of
+    // the states.
     constexpr std::uint32_t kAll = 0xFFFFFFFF;
     constexpr std::uint32_t kTextLongs = 1000000;
-    std::vector<xcb_get_property_cookie_t> cookies;
+    struct Asked {
+        xcb_get_geometry_cookie_t geometry;
+        xcb_get_property_cookie_t net_wm_name, wm_name, wm_state, net_wm_state;
+    };
+    std::vector<Asked> asked;
     for (std::size_t i = 0; i < windows.size(); ++i) {
-        const xcb_window_t client = searches[i].client != XCB_NONE
-                                        ? searches[i].client
-                                        : static_cast<xcb_window_t>(windows[i]);
+        const auto window = static_cast<xcb_window_t>(windows[i]);
+        const xcb_window_t client = searches[i].client != XCB_NONE ? searches[i].client : window;
         const auto ask = [&](Atom name, Atom type, std::uint32_t longs) {
-            cookies.push_back(xcb_get_property(c, 0, client, static_cast<xcb_atom_t>(name),
-                                               static_cast<xcb_atom_t>(type), 0, longs));
+            return xcb_get_property(c, 0, client, static_cast<xcb_atom_t>(name),
+                                    static_cast<xcb_atom_t>(type), 0, longs);
         };
-        ask(atoms.net_wm_name, atoms.utf8_string, kAll);
-        ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs);
-        ask(atoms.wm_state, atoms.wm_state, 2);
-        ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024);
+        asked.push_back(
+            {xcb_get_geometry(c, window), ask(atoms.net_wm_name, atoms.utf8_string, kAll),
+             ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs),
+             ask(atoms.wm_state, atoms.wm_state, 2), ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024)});
     }
 
     std::unordered_map<Window, WindowFacts> facts;
     for (std::size_t i = 0; i < windows.size(); ++i) {
+        const Asked& a = asked[i];
         WindowFacts& f = facts[windows[i]];
-        f.rect = ToRect(Await(c, xcb_get_geometry_reply, geometries[i]).get());
-        f.net_wm_name = Read(c, cookies[4 * i]);
-        f.wm_name = Read(c, cookies[4 * i + 1]);
+        f.rect = ToRect(Await(c, xcb_get_geometry_reply, a.geometry).get());
+        f.net_wm_name = Read(c, a.net_wm_name);
+        f.wm_name = Read(c, a.wm_name);
         constexpr std::uint32_t kIconicState = 3;
-        const auto state = Values32(Read(c, cookies[4 * i + 2]), atoms.wm_state);
-        const auto net_state = Values32(Read(c, cookies[4 * i + 3]), XCB_ATOM_ATOM);
+        const auto state = Values32(Read(c, a.wm_state), atoms.wm_state);
+        const auto net_state = Values32(Read(c, a.net_wm_state), XCB_ATOM_ATOM);
         f.minimised = (!state.empty() && state[0] == kIconicState) ||
                       std::find(net_state.begin(), net_state.end(), atoms.net_wm_state_hidden) !=
                           net_state.end();

@@ -12,6 +12,7 @@
 
 #include "tests/support/wait_until.h"
 #include "tests/x11/x_testing.h"
+#include "vision/find_window.h"
 
 namespace {
 
@@ -160,6 +161,22 @@ TEST_F(X11Windows, AWindowThatVanishesDuringTheEnumerationIsGoneNotFatal) {
     });
     EXPECT_EQ(after.size(), before);
     for (const Found& f : after) EXPECT_NE(f.title, "Doomed");
+}
+
+// The requests about all windows go out together: a lookup among ten windows waits for the
+// server no more often than one among one.
+TEST_F(X11Windows, ALookupsRoundTripsDoNotGrowWithTheWindows) {
+    const auto round_trips = [&] {
+        const long before = Flushes();
+        EXPECT_TRUE(vision::FindWindowByTitle(*desktop_, "Many 0"));
+        return Flushes() - before;
+    };
+    Open(10, 10, "Many 0");
+    round_trips();  // Xlib learns the atoms of its text conversion once
+    const long one = round_trips();
+    for (int i = 1; i < 10; ++i) Open(10 + 40 * i, 10, "Many " + std::to_string(i));
+    EXPECT_EQ(round_trips(), one);
+    EXPECT_LE(one, 12);
 }
 
 }  // namespace

@@ -27,6 +27,11 @@ class Connection {
     Display* display_;
 };
 
+// How many writev calls the process has made: Xlib and XCB send what they have queued with one
+// before they wait for a reply (and when their buffer is full), so during a call that waits
+// for the server, the count of its round trips.
+long Flushes();
+
 // The backend on the display; fails the test when it cannot open.
 std::unique_ptr<platform::x11::X11Desktop> OpenBackend(
     platform::x11::CaptureMethod capture = platform::x11::CaptureMethod::kAuto);
