@@ -21,15 +21,15 @@ OpenResult X11Desktop::Open(const Options& options) {
         result.error = "X display \"" + shown + "\" lacks the XTEST extension";
         return result;
     }
-    const char* names[] = {"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_STATE",
-                           "_NET_WM_STATE_HIDDEN"};
+    const char* names[] = {"WM_STATE",      "_NET_WM_NAME",         "UTF8_STRING",
+                           "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_SUPPORTING_WM_CHECK"};
     Atom atoms[std::size(names)] = {};
     if (!XInternAtoms(display.get(), const_cast<char**>(names), std::size(names), False, atoms)) {
         result.error = "cannot intern atoms on X display \"" + shown + "\"";
         return result;
     }
-    result.desktop.reset(new X11Desktop(std::move(display), shown,
-                                        {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]}));
+    result.desktop.reset(new X11Desktop(
+        std::move(display), shown, {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5]}));
     X11Desktop& desktop = *result.desktop;
     Display* d = desktop.display_.get();
     if (options.capture == CaptureMethod::kAuto) {

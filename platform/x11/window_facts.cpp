@@ -39,77 +39,6 @@ bool Carries(xcb_connection_t* c, xcb_list_properties_cookie_t cookie, xcb_atom_
     return std::find(atoms, end, property) != end;
 }
 
-// The search for one window's client: breadth first, the first window in stacking order on
-// the shallowest level that carries WM_STATE.
-struct Search {
-    std::vector<xcb_window_t> level;  // what is left to look at, in stacking order
-    xcb_window_t client = XCB_NONE;
-};
-
-// A window manager nests the client a level or two below its frame; no deeper, so that the
-// deep window tree of a frameless application is not searched to its leaves.
-constexpr int kMaxDepth = 3;
-
-// Runs the searches level by level, all of them at once. Replies are read in the order of
-// their requests: XCB finds a reply by walking the list of those not yet read.
-void FindClients(xcb_connection_t* c, xcb_atom_t wm_state, std::vector<Search>& searches) {
-    for (int depth = 0; depth <= kMaxDepth; ++depth) {
-        std::vector<Search*> open;
-        for (Search& s : searches) {
-            if (!s.level.empty()) open.push_back(&s);
-        }
-        if (open.empty()) return;
-        // Nearly every top-level window needs its children asked next (a window manager's
-        // frame does not carry WM_STATE itself): ask them at once, saving a round trip. On
-        // the deeper, wider levels only the children of searches still open are asked.
-        const bool children_at_once = depth == 0;
-        struct Asked {
-            xcb_list_properties_cookie_t properties;
-            xcb_query_tree_cookie_t children;
-        };
-        std::vector<Asked> asked;
-        for (const Search* s : open) {
-            for (const xcb_window_t w : s->level) {
-                asked.push_back({xcb_list_properties(c, w), children_at_once
-                                                                ? xcb_query_tree(c, w)
-                                                                : xcb_query_tree_cookie_t{}});
-            }
-        }
-        std::vector<std::vector<xcb_window_t>> next(open.size());
-        std::size_t k = 0;
-        for (std::size_t i = 0; i < open.size(); ++i) {
-            for (const xcb_window_t w : open[i]->level) {
-                const Asked& a = asked[k++];
-                if (Carries(c, a.properties, wm_state) && open[i]->client == XCB_NONE) {
-                    open[i]->client = w;
-                }
-                if (!children_at_once) continue;
-                const auto children = Children(c, a.children);
-                next[i].insert(next[i].end(), children.begin(), children.end());
-            }
-        }
-        if (!children_at_once && depth < kMaxDepth) {
-            std::vector<xcb_query_tree_cookie_t> trees;
-            for (const Search* s : open) {
-                if (s->client != XCB_NONE) continue;
-                for (const xcb_window_t w : s->level) trees.push_back(xcb_query_tree(c, w));
-            }
-            k = 0;
-            for (std::size_t i = 0; i < open.size(); ++i) {
-                if (open[i]->client != XCB_NONE) continue;
-                for (std::size_t j = 0; j < open[i]->level.size(); ++j) {
-                    const auto children = Children(c, trees[k++]);
-                    next[i].insert(next[i].end(), children.begin(), children.end());
-                }
-            }
-        }
-        for (std::size_t i = 0; i < open.size(); ++i) {
-            if (open[i]->client != XCB_NONE || depth == kMaxDepth) next[i].clear();
-            open[i]->level = std::move(next[i]);
-        }
-    }
-}
-
 PropertyBytes Read(xcb_connection_t* c, xcb_get_property_cookie_t cookie) {
     PropertyBytes property;
     const auto reply = Await(c, xcb_get_property_reply, cookie);
@@ -131,6 +60,136 @@ std::vector<std::uint32_t> Values32(const PropertyBytes& property, xcb_atom_t ty
     return values;
 }
 
+// The windows that the window manager made: those whose id lies in the range the server gave
+// its connection, the connection that made its check window. The check window is asked
+// whether it still names itself (it does while its manager runs); the answer is read at the
+// first question, so that the request travels with others.
+class ManagerWindows {
+  public:
+    ManagerWindows(xcb_connection_t* c, xcb_atom_t check_atom, Window check)
+        : c_(c), check_(static_cast<xcb_window_t>(check)) {
+        if (check_ != XCB_NONE) {
+            cookie_ = xcb_get_property(c, 0, check_, check_atom, XCB_ATOM_WINDOW, 0, 1);
+        }
+    }
+    ~ManagerWindows() {
+        if (check_ != XCB_NONE && !read_) xcb_discard_reply(c_, cookie_.sequence);
+    }
+    ManagerWindows(const ManagerWindows&) = delete;
+    ManagerWindows& operator=(const ManagerWindows&) = delete;
+
+    bool Made(xcb_window_t window) {
+        if (check_ == XCB_NONE) return false;
+        if (!read_) {
+            read_ = true;
+            const auto named = Values32(Read(c_, cookie_), XCB_ATOM_WINDOW);
+            // Ids with none of the connection bits set are the server's own (the root).
+            const std::uint32_t mask = xcb_get_setup(c_)->resource_id_mask;
+            if (named.size() == 1 && named[0] == check_) base_ = check_ & ~mask;
+        }
+        return base_ != 0 && (window & ~xcb_get_setup(c_)->resource_id_mask) == base_;
+    }
+
+  private:
+    xcb_connection_t* c_;
+    xcb_window_t check_;
+    xcb_get_property_cookie_t cookie_{};
+    bool read_ = false;
+    std::uint32_t base_ = 0;
+};
+
+// The search for one window's client: breadth first, the first window in stacking order on
+// the shallowest level that carries WM_STATE.
+struct Search {
+    std::vector<xcb_window_t> level;  // what is left to look at, in stacking order
+    xcb_window_t client = XCB_NONE;
+};
+
+// A window manager nests the client a level or two below its frame; no deeper, so that the
+// deep window tree of a frameless application is not searched to its leaves.
+constexpr int kMaxDepth = 3;
+
+// Runs the searches level by level, all of them at once. Replies are read in the order of
+// their requests: XCB finds a reply by walking the list of those not yet read.
+//
+// Below the top-level windows, the window manager's own windows are not asked for WM_STATE:
+// it puts that on client windows, never on the parts of its frames (openbox makes some fifty
+// of them a frame, before the client in stacking order). They are still asked for their
+// children while no client has been found.
+void FindClients(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
+                 std::vector<Search>& searches) {
+    for (int depth = 0; depth <= kMaxDepth; ++depth) {
+        struct Open {
+            Search* search;
+            // Ask the children with the properties, saving a round trip, where they will
+            // be needed: below a top-level window (a frame does not carry WM_STATE itself),
+            // and below a level of the manager's windows only.
+            bool children_at_once;
+            std::vector<std::vector<xcb_window_t>> children;
+        };
+        std::vector<Open> open;
+        for (Search& s : searches) {
+            if (s.level.empty()) continue;
+            const bool below_manager_only =
+                depth > 0 && std::all_of(s.level.begin(), s.level.end(),
+                                         [&](xcb_window_t w) { return manager.Made(w); });
+            open.push_back({&s, depth < kMaxDepth && (depth == 0 || below_manager_only), {}});
+        }
+        if (open.empty()) return;
+
+        struct Asked {
+            bool properties_asked;
+            xcb_list_properties_cookie_t properties;
+            xcb_query_tree_cookie_t children;
+        };
+        std::vector<Asked> asked;
+        for (const Open& o : open) {
+            for (const xcb_window_t w : o.search->level) {
+                Asked a{depth == 0 || !manager.Made(w), {}, {}};
+                if (a.properties_asked) a.properties = xcb_list_properties(c, w);
+                if (o.children_at_once) a.children = xcb_query_tree(c, w);
+                asked.push_back(a);
+            }
+        }
+        std::size_t k = 0;
+        for (Open& o : open) {
+            for (const xcb_window_t w : o.search->level) {
+                const Asked& a = asked[k++];
+                if (a.properties_asked && Carries(c, a.properties, wm_state) &&
+                    o.search->client == XCB_NONE) {
+                    o.search->client = w;
+                }
+                if (o.children_at_once) o.children.push_back(Children(c, a.children));
+            }
+        }
+
+        // The children of the other searches that are still open, in a step of their own.
+        std::vector<xcb_query_tree_cookie_t> trees;
+        const auto later = [&](const Open& o) {
+            return !o.children_at_once && o.search->client == XCB_NONE && depth < kMaxDepth;
+        };
+        for (const Open& o : open) {
+            if (!later(o)) continue;
+            for (const xcb_window_t w : o.search->level) trees.push_back(xcb_query_tree(c, w));
+        }
+        k = 0;
+        for (Open& o : open) {
+            if (!later(o)) continue;
+            for (std::size_t i = 0; i < o.search->level.size(); ++i) {
+                o.children.push_back(Children(c, trees[k++]));
+            }
+        }
+
+        for (Open& o : open) {
+            o.search->level.clear();
+            if (o.search->client != XCB_NONE) continue;
+            for (const auto& children : o.children) {
+                o.search->level.insert(o.search->level.end(), children.begin(), children.end());
+            }
+        }
+    }
+}
+
 std::optional<Rect> ToRect(const xcb_get_geometry_reply_t* g) {
     if (!g) return std::nullopt;
     // A child of the root window has its outer corner, border included, at (x, y) in root
@@ -143,10 +202,12 @@ std::optional<Rect> ToRect(const xcb_get_geometry_reply_t* g) {
 
 std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
                                                         const WindowAtoms& atoms,
-                                                        std::span<const Window> windows) {
+                                                        std::span<const Window> windows,
+                                                        Window wm_check) {
+    ManagerWindows manager(c, static_cast<xcb_atom_t>(atoms.net_supporting_wm_check), wm_check);
     std::vector<Search> searches;
     for (const Window w : windows) searches.push_back({{static_cast<xcb_window_t>(w)}});
-    FindClients(c, static_cast<xcb_atom_t>(atoms.wm_state), searches);
+    FindClients(c, static_cast<xcb_atom_t>(atoms.wm_state), manager, searches);
 
     // Then in one step each window's rectangle and its client's properties. The lengths are
     // those Xlib's property calls ask for: every byte of the names, two and 1024 values of
@@ -188,9 +249,15 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
     return facts;
 }
 
-std::vector<Window> ChildrenOf(xcb_connection_t* c, Window window) {
-    const auto children = Children(c, xcb_query_tree(c, static_cast<xcb_window_t>(window)));
-    return {children.begin(), children.end()};
+TopLevelWindows ReadTopLevelWindows(xcb_connection_t* c, const WindowAtoms& atoms, Window root) {
+    const auto root_window = static_cast<xcb_window_t>(root);
+    const auto tree = xcb_query_tree(c, root_window);
+    const auto check =
+        xcb_get_property(c, 0, root_window, static_cast<xcb_atom_t>(atoms.net_supporting_wm_check),
+                         XCB_ATOM_WINDOW, 0, 1);
+    const auto children = Children(c, tree);
+    const auto named = Values32(Read(c, check), XCB_ATOM_WINDOW);
+    return {{children.begin(), children.end()}, named.size() == 1 ? named[0] : Window{0}};
 }
 
 std::optional<Rect> OuterRect(xcb_connection_t* c, Window window) {

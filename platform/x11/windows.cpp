@@ -43,7 +43,9 @@ std::string Title(Display* display, const WindowFacts& facts, Atom utf8_string) 
 void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
     if (Gone()) return;
     Tidy();
-    listed_ = ChildrenOf(xcb_, root_);
+    TopLevelWindows top = ReadTopLevelWindows(xcb_, atoms_, root_);
+    listed_ = std::move(top.windows);
+    wm_check_ = top.wm_check;
     // The server lists bottom to top; Windows enumerates the top first.
     std::reverse(listed_.begin(), listed_.end());
     const std::vector<Window> windows = listed_;
@@ -62,7 +64,8 @@ const WindowFacts* X11Desktop::Known(Window window) {
     // Read at the first question, not before: a visitor that stops at once costs nothing
     // more, and what it reads is as fresh as it can be. The windows from here on are read
     // together.
-    if (!facts_) facts_ = ReadWindowFacts(xcb_, atoms_, std::span(listed_).subspan(visiting_));
+    if (!facts_)
+        facts_ = ReadWindowFacts(xcb_, atoms_, std::span(listed_).subspan(visiting_), wm_check_);
     const auto it = facts_->find(window);
     return it == facts_->end() ? nullptr : &it->second;
 }
@@ -70,7 +73,7 @@ const WindowFacts* X11Desktop::Known(Window window) {
 WindowFacts X11Desktop::FactsOf(Window window) {
     if (const WindowFacts* known = Known(window)) return *known;
     const Window one[] = {window};
-    return ReadWindowFacts(xcb_, atoms_, one)[window];
+    return ReadWindowFacts(xcb_, atoms_, one, wm_check_)[window];
 }
 
 std::string X11Desktop::WindowTitle(WindowHandle handle) {

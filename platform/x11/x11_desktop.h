@@ -100,6 +100,7 @@ class X11Desktop final : public Desktop {
     std::size_t visiting_ = 0;
     std::optional<std::unordered_map<Window, WindowFacts>> facts_;
     bool enumerating_ = false;
+    Window wm_check_ = 0;  // as the root named it at the last enumeration
 };
 
 }  // namespace platform::x11
