@@ -51,8 +51,10 @@ void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
     const std::vector<Window> windows = listed_;
     facts_.reset();
     enumerating_ = true;
-    for (visiting_ = 0; visiting_ < windows.size(); ++visiting_) {
-        if (!visit(windows[visiting_])) break;
+    // A visitor that enumerates again ends the reading ahead, not this loop.
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        visiting_ = i;
+        if (!visit(windows[i])) break;
     }
     enumerating_ = false;
     facts_.reset();

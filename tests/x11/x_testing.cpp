@@ -17,8 +17,9 @@
 namespace x11_testing {
 
 std::atomic<long> g_flushes{0};
-long Flushes() {
-    return g_flushes;
+std::atomic<long> g_bytes{0};
+Sent SentSoFar() {
+    return {g_flushes, g_bytes};
 }
 
 bool Managed() {
@@ -110,5 +111,7 @@ extern "C" ssize_t writev(int fd, const iovec* vector, int count) {
     using Writev = ssize_t (*)(int, const iovec*, int);
     static const auto next = reinterpret_cast<Writev>(dlsym(RTLD_NEXT, "writev"));
     ++x11_testing::g_flushes;
-    return next(fd, vector, count);
+    const ssize_t sent = next(fd, vector, count);
+    if (sent > 0) x11_testing::g_bytes += sent;
+    return sent;
 }
