@@ -159,6 +159,15 @@ bool OldWindowLookup::IsWindowMinimised(platform::WindowHandle handle) {
     return false;
 }
 
+bool OldWindowLookup::IsWindowVisible(platform::WindowHandle handle) {
+    XWindowAttributes a;
+    ErrorTrap trap(display_.get());
+    if (!XGetWindowAttributes(display_.get(), static_cast<Window>(handle), &a) || trap.Failed()) {
+        return false;
+    }
+    return a.map_state == IsViewable || IsWindowMinimised(handle);
+}
+
 std::optional<platform::Rect> OldWindowLookup::WindowRect(platform::WindowHandle handle) {
     XWindowAttributes a;
     ErrorTrap trap(display_.get());

@@ -22,6 +22,7 @@ class OldWindowLookup final : public platform::Desktop {
     void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
     std::string WindowTitle(platform::WindowHandle window) override;
     bool IsWindowMinimised(platform::WindowHandle window) override;
+    bool IsWindowVisible(platform::WindowHandle window) override;
     std::optional<platform::Rect> WindowRect(platform::WindowHandle window) override;
 
     bool IsKeyDown(std::uint8_t) override { return false; }

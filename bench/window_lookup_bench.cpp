@@ -147,6 +147,7 @@ std::string Listing(platform::Desktop& desktop) {
     desktop.ForEachWindow([&](platform::WindowHandle w) {
         const auto r = desktop.WindowRect(w);
         all += desktop.WindowTitle(w) + (desktop.IsWindowMinimised(w) ? " minimised" : "") +
+               (desktop.IsWindowVisible(w) ? " shown" : "") +
                (r ? " " + std::to_string(r->left) + "," + std::to_string(r->top) + "," +
                         std::to_string(r->right) + "," + std::to_string(r->bottom)
                   : " gone") +

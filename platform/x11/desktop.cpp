@@ -1,4 +1,3 @@
-#include <X11/Xlib-xcb.h>
 #include <X11/extensions/XTest.h>
 
 #include "platform/x11/capture.h"
@@ -42,7 +41,6 @@ OpenResult X11Desktop::Open(const Options& options) {
 X11Desktop::X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms)
     : display_(std::move(display)),
       name_(std::move(name)),
-      xcb_(XGetXCBConnection(display_.get())),
       root_(DefaultRootWindow(display_.get())),
       atoms_(atoms),
       keymap_(std::make_unique<Keymap>(display_.get())) {}

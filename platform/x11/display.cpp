@@ -1,7 +1,5 @@
 #include "platform/x11/display.h"
 
-#include <X11/Xlib-xcb.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <mutex>
@@ -69,11 +67,8 @@ void DisplayCloser::operator()(Display* display) const {
 
 bool ConnectionLost(Display* display) {
     std::lock_guard lock(g_watch_mutex);
-    Watched* w = Find(display);
-    if (!w) return false;
-    // Requests sent through XCB learn of the loss before Xlib does.
-    if (!w->lost && xcb_connection_has_error(XGetXCBConnection(display))) w->lost = true;
-    return w->lost;
+    const Watched* w = Find(display);
+    return w && w->lost;
 }
 
 bool CheckConnection(Display* display) {

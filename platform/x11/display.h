@@ -30,8 +30,7 @@ using XPtr = std::unique_ptr<T, XFreeDeleter>;
 // the handler they had.
 DisplayPtr OpenDisplay(const char* name, std::string* error);
 
-// True once the server of a connection from OpenDisplay has gone, whether Xlib or XCB (on the
-// same connection) found out.
+// True once the server of a connection from OpenDisplay has gone.
 bool ConnectionLost(Display* display);
 // Reads what the server has sent, without a round trip, so that a server that has gone is
 // noticed while we send nothing (during a wait); events, which we never read, are dropped.

@@ -24,12 +24,13 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
     const std::vector<xcb_window_t> clients =
         FindClients(c, atoms.wm_state, atoms.net_supporting_wm_check, wm_check, windows);
 
-    // Then in one step each window's rectangle and its client's properties. The lengths are
-    // those Xlib's property calls ask for: every byte of the names, two and 1024 values of
-    // the states.
+    // Then in one step each window's state and rectangle and its client's properties. The lengths
+    // are those Xlib's property calls ask for: every byte of the names, two and 1024 values of the
+    // states.
     constexpr std::uint32_t kAll = 0xFFFFFFFF;
     constexpr std::uint32_t kTextLongs = 1000000;
     struct Asked {
+        xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
         xcb_get_property_cookie_t net_wm_name, wm_name, wm_state, net_wm_state;
     };
@@ -41,16 +42,18 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
             return xcb_get_property(c, 0, client, static_cast<xcb_atom_t>(name),
                                     static_cast<xcb_atom_t>(type), 0, longs);
         };
-        asked.push_back(
-            {xcb_get_geometry(c, window), ask(atoms.net_wm_name, atoms.utf8_string, kAll),
-             ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs),
-             ask(atoms.wm_state, atoms.wm_state, 2), ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024)});
+        asked.push_back({xcb_get_window_attributes(c, window), xcb_get_geometry(c, window),
+                         ask(atoms.net_wm_name, atoms.utf8_string, kAll),
+                         ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs),
+                         ask(atoms.wm_state, atoms.wm_state, 2),
+                         ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024)});
     }
 
     std::unordered_map<Window, WindowFacts> facts;
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const Asked& a = asked[i];
         WindowFacts& f = facts[windows[i]];
+        const auto attributes = Await(c, xcb_get_window_attributes_reply, a.attributes);
         f.rect = ToRect(Await(c, xcb_get_geometry_reply, a.geometry).get());
         f.net_wm_name = AwaitProperty(c, a.net_wm_name);
         f.wm_name = AwaitProperty(c, a.wm_name);
@@ -60,6 +63,7 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
         f.minimised = (!state.empty() && state[0] == kIconicState) ||
                       std::find(net_state.begin(), net_state.end(), atoms.net_wm_state_hidden) !=
                           net_state.end();
+        f.shown = attributes && (attributes->map_state == XCB_MAP_STATE_VIEWABLE || f.minimised);
     }
     return facts;
 }

@@ -30,6 +30,7 @@ struct WindowFacts {
     PropertyBytes net_wm_name;  // asked for as UTF8_STRING
     PropertyBytes wm_name;      // in whatever type the client chose
     bool minimised = false;     // WM_STATE says IconicState, or _NET_WM_STATE holds HIDDEN
+    bool shown = false;         // the window is viewable or minimised; false when it has gone
     std::optional<Rect> rect;   // the outer rectangle; nothing when the window has gone
 };
 
@@ -44,8 +45,8 @@ TopLevelWindows ReadTopLevelWindows(xcb_connection_t* connection, const WindowAt
 // The facts of children of the root window, each under its handle. The requests of each step
 // go out together and their replies are awaited together, so the round trips do not grow with
 // the number of windows: those of the search for the clients (see FindClients, which wm_check
-// is for), then one for every window's rectangle and its client's properties. Windows that
-// vanish meanwhile read as gone (no properties, no rectangle); a lost connection reads as
+// is for), then one for every window's state and rectangle and its client's properties. Windows
+// that vanish meanwhile read as gone (no properties, no rectangle); a lost connection reads as
 // every window gone.
 std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* connection,
                                                         const WindowAtoms& atoms,

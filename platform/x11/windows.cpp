@@ -40,10 +40,16 @@ std::string Title(Display* display, const WindowFacts& facts, Atom utf8_string) 
 
 }  // namespace
 
+xcb_connection_t* X11Desktop::LookupConnection() {
+    // A connection that cannot be made is one in error: the desktop counts as lost.
+    if (!lookup_) lookup_.reset(xcb_connect(name_.c_str(), nullptr));
+    return lookup_.get();
+}
+
 void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
     if (Gone()) return;
     Tidy();
-    TopLevelWindows top = ReadTopLevelWindows(xcb_, atoms_, root_);
+    TopLevelWindows top = ReadTopLevelWindows(LookupConnection(), atoms_, root_);
     listed_ = std::move(top.windows);
     wm_check_ = top.wm_check;
     // The server lists bottom to top; Windows enumerates the top first.
@@ -67,7 +73,8 @@ const WindowFacts* X11Desktop::Known(Window window) {
     // more, and what it reads is as fresh as it can be. The windows from here on are read
     // together.
     if (!facts_)
-        facts_ = ReadWindowFacts(xcb_, atoms_, std::span(listed_).subspan(visiting_), wm_check_);
+        facts_ = ReadWindowFacts(LookupConnection(), atoms_, std::span(listed_).subspan(visiting_),
+                                 wm_check_);
     const auto it = facts_->find(window);
     return it == facts_->end() ? nullptr : &it->second;
 }
@@ -75,7 +82,7 @@ const WindowFacts* X11Desktop::Known(Window window) {
 WindowFacts X11Desktop::FactsOf(Window window) {
     if (const WindowFacts* known = Known(window)) return *known;
     const Window one[] = {window};
-    return ReadWindowFacts(xcb_, atoms_, one, wm_check_)[window];
+    return ReadWindowFacts(LookupConnection(), atoms_, one, wm_check_)[window];
 }
 
 std::string X11Desktop::WindowTitle(WindowHandle handle) {
@@ -90,19 +97,14 @@ bool X11Desktop::IsWindowMinimised(WindowHandle handle) {
 
 bool X11Desktop::IsWindowVisible(WindowHandle handle) {
     if (Gone()) return false;
-    XWindowAttributes a;
-    ErrorTrap trap(display_.get());
-    if (!XGetWindowAttributes(display_.get(), static_cast<Window>(handle), &a) || trap.Failed()) {
-        return false;
-    }
-    return a.map_state == IsViewable || IsWindowMinimised(handle);
+    return FactsOf(static_cast<Window>(handle)).shown;
 }
 
 std::optional<Rect> X11Desktop::WindowRect(WindowHandle handle) {
     if (Gone()) return std::nullopt;
     const auto window = static_cast<Window>(handle);
     if (const WindowFacts* known = Known(window)) return known->rect;
-    return OuterRect(xcb_, window);
+    return OuterRect(LookupConnection(), window);
 }
 
 }  // namespace platform::x11

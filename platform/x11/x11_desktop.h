@@ -76,7 +76,12 @@ class X11Desktop final : public Desktop {
 
   private:
     X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms);
-    bool Gone() const { return ConnectionLost(display_.get()); }
+    bool Gone() const {
+        return ConnectionLost(display_.get()) ||
+               (lookup_ && xcb_connection_has_error(lookup_.get()));
+    }
+    // Window lookup's connection, made at its first use.
+    xcb_connection_t* LookupConnection();
     // What the running enumeration has read of the window; null outside one, or for a window
     // it did not list from the current one on.
     const WindowFacts* Known(Window window);
@@ -84,9 +89,8 @@ class X11Desktop final : public Desktop {
     // Gives back borrowed key codes whose time has come; called at the start of each call.
     void Tidy();
 
-    DisplayPtr display_;     // first member: closed after everything that uses it
-    std::string name_;       // as the connection names its display: ":1"
-    xcb_connection_t* xcb_;  // the same connection, for requests whose replies are awaited together
+    DisplayPtr display_;  // first member: closed after everything that uses it
+    std::string name_;    // as the connection names its display: ":1"
     Window root_;
     WindowAtoms atoms_;
     std::unique_ptr<Keymap> keymap_;
@@ -101,6 +105,14 @@ class X11Desktop final : public Desktop {
     std::optional<std::unordered_map<Window, WindowFacts>> facts_;
     bool enumerating_ = false;
     Window wm_check_ = 0;  // as the root named it at the last enumeration
+    // Window lookup asks through XCB on a connection of its own: XCB sends requests together
+    // and awaits their replies together. Sharing Xlib's connection would leave Xlib unable to
+    // build a request (it crashes in libX11 1.8) once XCB, holding the socket, has found the
+    // server gone.
+    struct XcbDisconnect {
+        void operator()(xcb_connection_t* c) const { xcb_disconnect(c); }
+    };
+    std::unique_ptr<xcb_connection_t, XcbDisconnect> lookup_;
 };
 
 }  // namespace platform::x11
