@@ -178,7 +178,7 @@ TEST_F(X11Windows, ALookupsRoundTripsDoNotGrowWithTheWindows) {
     for (int i = 1; i < 10; ++i) Open(10 + 40 * i, 10, "Many " + std::to_string(i));
     const Sent ten = lookup();
     EXPECT_EQ(ten.flushes, one.flushes);
-    EXPECT_LE(one.flushes, 12);
+    EXPECT_LE(one.flushes, 6);
     EXPECT_LT((ten.bytes - one.bytes) / 9, 256);
 }
 
