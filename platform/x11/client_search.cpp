@@ -7,14 +7,6 @@
 namespace platform::x11 {
 namespace {
 
-bool Carries(xcb_connection_t* c, xcb_list_properties_cookie_t cookie, xcb_atom_t property) {
-    const auto list = Await(c, xcb_list_properties_reply, cookie);
-    if (!list) return false;
-    const xcb_atom_t* atoms = xcb_list_properties_atoms(list.get());
-    const xcb_atom_t* end = atoms + xcb_list_properties_atoms_length(list.get());
-    return std::find(atoms, end, property) != end;
-}
-
 // The windows that the window manager made: those whose id lies in the range the server gave
 // its connection, the connection that made its check window. The check window is asked
 // whether it still names itself (it does while its manager runs); the answer is read at the
@@ -60,7 +52,7 @@ class ManagerWindows {
 // the shallowest level that carries WM_STATE.
 struct Search {
     std::vector<xcb_window_t> level;  // what is left to look at, in stacking order
-    xcb_window_t client = XCB_NONE;
+    Client client;
 };
 
 // A window manager nests the client a level or two below its frame; no deeper, so that the
@@ -95,15 +87,20 @@ void Run(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
         if (open.empty()) return;
 
         struct Asked {
-            bool properties_asked;
-            xcb_list_properties_cookie_t properties;
+            bool state_asked;
+            xcb_get_property_cookie_t wm_state;
             xcb_query_tree_cookie_t children;
         };
         std::vector<Asked> asked;
         for (const Open& o : open) {
             for (const xcb_window_t w : o.search->level) {
                 Asked a{depth == 0 || !manager.Made(w), {}, {}};
-                if (a.properties_asked) a.properties = xcb_list_properties(c, w);
+                // WM_STATE itself (two values, as Xlib's call asks), so that the client's
+                // state comes with it.
+                if (a.state_asked) {
+                    a.wm_state =
+                        xcb_get_property(c, 0, w, wm_state, XCB_GET_PROPERTY_TYPE_ANY, 0, 2);
+                }
                 if (o.children_at_once) a.children = xcb_query_tree(c, w);
                 asked.push_back(a);
             }
@@ -112,9 +109,12 @@ void Run(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
         for (Open& o : open) {
             for (const xcb_window_t w : o.search->level) {
                 const Asked& a = asked[k++];
-                if (a.properties_asked && Carries(c, a.properties, wm_state) &&
-                    o.search->client == XCB_NONE) {
-                    o.search->client = w;
+                const PropertyBytes state =
+                    a.state_asked ? AwaitProperty(c, a.wm_state) : PropertyBytes{};
+                if (state.present && o.search->client.window == XCB_NONE) {
+                    constexpr std::uint32_t kIconicState = 3;
+                    const auto values = Values32(state, wm_state);
+                    o.search->client = {w, !values.empty() && values[0] == kIconicState};
                 }
                 if (o.children_at_once) o.children.push_back(AwaitChildren(c, a.children));
             }
@@ -123,7 +123,7 @@ void Run(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
         // The children of the other searches that are still open, in a step of their own.
         std::vector<xcb_query_tree_cookie_t> trees;
         const auto later = [&](const Open& o) {
-            return !o.children_at_once && o.search->client == XCB_NONE && depth < kMaxDepth;
+            return !o.children_at_once && o.search->client.window == XCB_NONE && depth < kMaxDepth;
         };
         for (const Open& o : open) {
             if (!later(o)) continue;
@@ -139,7 +139,7 @@ void Run(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
 
         for (Open& o : open) {
             o.search->level.clear();
-            if (o.search->client != XCB_NONE) continue;
+            if (o.search->client.window != XCB_NONE) continue;
             for (const auto& children : o.children) {
                 o.search->level.insert(o.search->level.end(), children.begin(), children.end());
             }
@@ -149,14 +149,13 @@ void Run(xcb_connection_t* c, xcb_atom_t wm_state, ManagerWindows& manager,
 
 }  // namespace
 
-std::vector<xcb_window_t> FindClients(xcb_connection_t* c, Atom wm_state,
-                                      Atom net_supporting_wm_check, Window wm_check,
-                                      std::span<const Window> windows) {
+std::vector<Client> FindClients(xcb_connection_t* c, Atom wm_state, Atom net_supporting_wm_check,
+                                Window wm_check, std::span<const Window> windows) {
     ManagerWindows manager(c, static_cast<xcb_atom_t>(net_supporting_wm_check), wm_check);
     std::vector<Search> searches;
-    for (const Window w : windows) searches.push_back({{static_cast<xcb_window_t>(w)}});
+    for (const Window w : windows) searches.push_back({{static_cast<xcb_window_t>(w)}, {}});
     Run(c, static_cast<xcb_atom_t>(wm_state), manager, searches);
-    std::vector<xcb_window_t> clients;
+    std::vector<Client> clients;
     for (const Search& s : searches) clients.push_back(s.client);
     return clients;
 }

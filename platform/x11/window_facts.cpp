@@ -21,31 +21,28 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
                                                         const WindowAtoms& atoms,
                                                         std::span<const Window> windows,
                                                         Window wm_check) {
-    const std::vector<xcb_window_t> clients =
+    const std::vector<Client> clients =
         FindClients(c, atoms.wm_state, atoms.net_supporting_wm_check, wm_check, windows);
 
-    // Then in one step each window's state and rectangle and its client's properties. The lengths
-    // are those Xlib's property calls ask for: every byte of the names, two and 1024 values of the
-    // states.
+    // Then in one step each window's rectangle and its client's properties. The
+    // lengths are those Xlib's property calls ask for: every byte of the names, 1024 states.
     constexpr std::uint32_t kAll = 0xFFFFFFFF;
     constexpr std::uint32_t kTextLongs = 1000000;
     struct Asked {
-        xcb_get_window_attributes_cookie_t attributes;
         xcb_get_geometry_cookie_t geometry;
-        xcb_get_property_cookie_t net_wm_name, wm_name, wm_state, net_wm_state;
+        xcb_get_property_cookie_t net_wm_name, wm_name, net_wm_state;
     };
     std::vector<Asked> asked;
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const auto window = static_cast<xcb_window_t>(windows[i]);
-        const xcb_window_t client = clients[i] != XCB_NONE ? clients[i] : window;
+        const xcb_window_t client = clients[i].window != XCB_NONE ? clients[i].window : window;
         const auto ask = [&](Atom name, Atom type, std::uint32_t longs) {
             return xcb_get_property(c, 0, client, static_cast<xcb_atom_t>(name),
                                     static_cast<xcb_atom_t>(type), 0, longs);
         };
-        asked.push_back({xcb_get_window_attributes(c, window), xcb_get_geometry(c, window),
+        asked.push_back({xcb_get_geometry(c, window),
                          ask(atoms.net_wm_name, atoms.utf8_string, kAll),
                          ask(XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, kTextLongs),
-                         ask(atoms.wm_state, atoms.wm_state, 2),
                          ask(atoms.net_wm_state, XCB_ATOM_ATOM, 1024)});
     }
 
@@ -53,17 +50,12 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* c,
     for (std::size_t i = 0; i < windows.size(); ++i) {
         const Asked& a = asked[i];
         WindowFacts& f = facts[windows[i]];
-        const auto attributes = Await(c, xcb_get_window_attributes_reply, a.attributes);
         f.rect = ToRect(Await(c, xcb_get_geometry_reply, a.geometry).get());
         f.net_wm_name = AwaitProperty(c, a.net_wm_name);
         f.wm_name = AwaitProperty(c, a.wm_name);
-        constexpr std::uint32_t kIconicState = 3;
-        const auto state = Values32(AwaitProperty(c, a.wm_state), atoms.wm_state);
         const auto net_state = Values32(AwaitProperty(c, a.net_wm_state), XCB_ATOM_ATOM);
-        f.minimised = (!state.empty() && state[0] == kIconicState) ||
-                      std::find(net_state.begin(), net_state.end(), atoms.net_wm_state_hidden) !=
-                          net_state.end();
-        f.shown = attributes && (attributes->map_state == XCB_MAP_STATE_VIEWABLE || f.minimised);
+        f.minimised = clients[i].iconic || std::find(net_state.begin(), net_state.end(),
+                                                     atoms.net_wm_state_hidden) != net_state.end();
     }
     return facts;
 }
@@ -77,6 +69,23 @@ TopLevelWindows ReadTopLevelWindows(xcb_connection_t* c, const WindowAtoms& atom
     const auto children = AwaitChildren(c, tree);
     const auto named = Values32(AwaitProperty(c, check), XCB_ATOM_WINDOW);
     return {{children.begin(), children.end()}, named.size() == 1 ? named[0] : Window{0}};
+}
+
+std::unordered_map<Window, std::optional<bool>> ReadViewable(xcb_connection_t* c,
+                                                             std::span<const Window> windows) {
+    std::vector<xcb_get_window_attributes_cookie_t> asked;
+    for (const Window w : windows) {
+        asked.push_back(xcb_get_window_attributes(c, static_cast<xcb_window_t>(w)));
+    }
+    std::unordered_map<Window, std::optional<bool>> viewable;
+    for (std::size_t i = 0; i < windows.size(); ++i) {
+        const auto attributes = Await(c, xcb_get_window_attributes_reply, asked[i]);
+        if (attributes)
+            viewable[windows[i]] = attributes->map_state == XCB_MAP_STATE_VIEWABLE;
+        else
+            viewable[windows[i]] = std::nullopt;
+    }
+    return viewable;
 }
 
 std::optional<Rect> OuterRect(xcb_connection_t* c, Window window) {

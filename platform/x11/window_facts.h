@@ -30,7 +30,6 @@ struct WindowFacts {
     PropertyBytes net_wm_name;  // asked for as UTF8_STRING
     PropertyBytes wm_name;      // in whatever type the client chose
     bool minimised = false;     // WM_STATE says IconicState, or _NET_WM_STATE holds HIDDEN
-    bool shown = false;         // the window is viewable or minimised; false when it has gone
     std::optional<Rect> rect;   // the outer rectangle; nothing when the window has gone
 };
 
@@ -52,6 +51,11 @@ std::unordered_map<Window, WindowFacts> ReadWindowFacts(xcb_connection_t* connec
                                                         const WindowAtoms& atoms,
                                                         std::span<const Window> windows,
                                                         Window wm_check);
+
+// Whether each window is viewable (mapped, with every ancestor); nothing for one that has gone.
+// In one round trip.
+std::unordered_map<Window, std::optional<bool>> ReadViewable(xcb_connection_t* connection,
+                                                             std::span<const Window> windows);
 
 // The outer rectangle of a child of the root window, border included, in root coordinates
 // (as GetWindowRect gives it); nothing when the window has gone.

@@ -56,6 +56,7 @@ void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
     std::reverse(listed_.begin(), listed_.end());
     const std::vector<Window> windows = listed_;
     facts_.reset();
+    viewable_.reset();
     enumerating_ = true;
     // A visitor that enumerates again ends the reading ahead, not this loop.
     for (std::size_t i = 0; i < windows.size(); ++i) {
@@ -64,6 +65,7 @@ void X11Desktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
     }
     enumerating_ = false;
     facts_.reset();
+    viewable_.reset();
     listed_.clear();
 }
 
@@ -97,7 +99,24 @@ bool X11Desktop::IsWindowMinimised(WindowHandle handle) {
 
 bool X11Desktop::IsWindowVisible(WindowHandle handle) {
     if (Gone()) return false;
-    return FactsOf(static_cast<Window>(handle)).shown;
+    const auto window = static_cast<Window>(handle);
+    const bool minimised = FactsOf(window).minimised;
+    std::optional<bool> viewable;
+    if (Known(window)) {
+        // Asked of every window read ahead at once, when first asked: a lookup by title does
+        // not ask it.
+        if (!viewable_) {
+            std::vector<Window> read;
+            for (const auto& [w, facts] : *facts_) read.push_back(w);
+            viewable_ = ReadViewable(LookupConnection(), read);
+        }
+        if (const auto it = viewable_->find(window); it != viewable_->end()) viewable = it->second;
+    } else {
+        const Window one[] = {window};
+        viewable = ReadViewable(LookupConnection(), one)[window];
+    }
+    // Minimised counts as shown; a window that has gone does not.
+    return viewable && (*viewable || minimised);
 }
 
 std::optional<Rect> X11Desktop::WindowRect(WindowHandle handle) {

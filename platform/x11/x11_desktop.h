@@ -99,10 +99,11 @@ class X11Desktop final : public Desktop {
     // The key code each virtual key was pressed with, so its release uses the same code.
     std::array<KeyCode, 256> pressed_code_{};
     // During one ForEachWindow: the windows it lists, top first, the one being visited, and
-    // once asked, the facts of the windows from there on.
+    // once asked, the facts of the windows from there on, and whether they are viewable.
     std::vector<Window> listed_;
     std::size_t visiting_ = 0;
     std::optional<std::unordered_map<Window, WindowFacts>> facts_;
+    std::optional<std::unordered_map<Window, std::optional<bool>>> viewable_;
     bool enumerating_ = false;
     Window wm_check_ = 0;  // as the root named it at the last enumeration
     // Window lookup asks through XCB on a connection of its own: XCB sends requests together
