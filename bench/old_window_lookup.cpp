@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
+#include "vision/find_window.h"
 
 namespace bench {
 namespace {
@@ -176,6 +177,19 @@ std::optional<platform::Rect> OldWindowLookup::WindowRect(platform::WindowHandle
     }
     return platform::Rect{a.x, a.y, a.x + a.width + 2 * a.border_width,
                           a.y + a.height + 2 * a.border_width};
+}
+
+std::optional<platform::WindowHandle> OldFindWindowByTitle(platform::Desktop& desktop,
+                                                           std::string_view text) {
+    std::optional<platform::WindowHandle> found;
+    desktop.ForEachWindow([&](platform::WindowHandle window) {
+        if (vision::MatchedTitle(desktop, window).find(text) != std::string::npos) found = window;
+        return true;
+    });
+    if (!found) return std::nullopt;
+    desktop.IsWindowMinimised(*found);
+    if (!desktop.WindowRect(*found)) return std::nullopt;
+    return found;
 }
 
 }  // namespace bench

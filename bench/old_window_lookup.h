@@ -5,6 +5,8 @@
 // searched breadth first through every window down to three levels below the frame.
 #include <X11/Xlib.h>
 
+#include <optional>
+#include <string_view>
 #include <unordered_map>
 
 #include "platform/desktop.h"
@@ -51,5 +53,11 @@ class OldWindowLookup final : public platform::Desktop {
     std::unordered_map<Window, Window> clients_;
     bool enumerating_ = false;
 };
+
+// The lookup by title as it was: the titles during the enumeration, then the state and the
+// rectangle of the last window whose title holds the text. The window, when its rectangle could
+// be read.
+std::optional<platform::WindowHandle> OldFindWindowByTitle(platform::Desktop& desktop,
+                                                           std::string_view text);
 
 }  // namespace bench

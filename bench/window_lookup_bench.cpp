@@ -1,8 +1,10 @@
-// One window lookup, as CHK_WIND makes it (every window's title, then the found one's state
+// One window lookup, as CHK_WIND makes it (every window's title, and the found one's state
 // and rectangle), among 10, 30 and 100 xterm windows under the window manager of $DISPLAY:
 // through the X11 backend ("ours"), through the lookup as it was before its requests were
-// pipelined ("old", bench/old_window_lookup), and `wmctrl -l -G` listing every window with
-// its geometry, a whole process ("wmctrl"), in the same iterations. Round trips are counted as
+// pipelined ("old": bench/old_window_lookup, the backend's calls then and the order they were
+// made in), and `wmctrl -l -G` listing every window with its geometry, a whole process
+// ("wmctrl"), in the same iterations. Before timing, the two lookups must see the same windows
+// in the same order with the same titles, states and rectangles. Round trips are counted as
 // the writev calls that `strace -c` sees: in this process for a lookup, under strace for
 // wmctrl. Needs xterm and wmctrl (strace for wmctrl's count). Run it on a private display with
 // openbox:
@@ -19,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <sstream>
 #include <string>
@@ -160,10 +163,13 @@ std::string Listing(platform::Desktop& desktop) {
 bool Lookup(platform::Desktop& desktop) {
     return vision::FindWindowByTitle(desktop, kTarget).has_value();
 }
+bool OldLookup(bench::OldWindowLookup& old) {
+    return bench::OldFindWindowByTitle(old, kTarget).has_value();
+}
 
-long Writevs(platform::Desktop& desktop) {
+long Writevs(const std::function<bool()>& lookup) {
     const long before = x11_testing::SentSoFar().flushes;
-    Lookup(desktop);
+    lookup();
     return x11_testing::SentSoFar().flushes - before;
 }
 
@@ -182,18 +188,20 @@ void WindowLookup(benchmark::State& state) {
     // The same windows, in the same order, with the same titles, states and rectangles.
     const std::string listing = Listing(*ours.desktop);
     const auto found = vision::FindWindowByTitle(*ours.desktop, kTarget);
-    const auto found_old = vision::FindWindowByTitle(old, kTarget);
-    if (listing != Listing(old) || !found || !found_old || found->handle != found_old->handle) {
+    const auto found_old = bench::OldFindWindowByTitle(old, kTarget);
+    if (listing != Listing(old) || !found || !found_old || found->handle != *found_old) {
         state.SkipWithError("the lookups differ");
         return;
     }
     bench::Race(state, {"ours", "old", "wmctrl"},
-                {[&] { return Lookup(*ours.desktop); }, [&] { return Lookup(old); },
+                {[&] { return Lookup(*ours.desktop); }, [&] { return OldLookup(old); },
                  [] {
                      return Run({"wmctrl", "-l", "-G"});
                  }});
-    state.counters["ours_round_trips"] = static_cast<double>(Writevs(*ours.desktop));
-    state.counters["old_round_trips"] = static_cast<double>(Writevs(old));
+    state.counters["ours_round_trips"] =
+        static_cast<double>(Writevs([&] { return Lookup(*ours.desktop); }));
+    state.counters["old_round_trips"] =
+        static_cast<double>(Writevs([&] { return OldLookup(old); }));
     state.counters["wmctrl_round_trips"] = static_cast<double>(WritevsOf({"wmctrl", "-l", "-G"}));
 }
 

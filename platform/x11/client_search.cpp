@@ -42,7 +42,7 @@ class ManagerWindows {
   private:
     xcb_connection_t* c_;
     xcb_window_t check_;
-    std::uint32_t mask_ = 0;  // the bits an id gets from the connection that made it are the rest
+    std::uint32_t mask_ = 0;  // the bits of an id its client chooses; the rest name the client
     xcb_get_property_cookie_t cookie_{};
     bool read_ = false;
     std::uint32_t base_ = 0;
