@@ -258,7 +258,8 @@ check_capture() {
     expect "$status" 0 "the run of the line"
     await said "click 1" || fail "the logo was not clicked"
 
-    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" 2>&1 &
+    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" \
+        2>"$work/capture.err" &
     local capture=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no overlay"
     sleep 0.5
