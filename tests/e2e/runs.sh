@@ -266,7 +266,11 @@ check_capture() {
     xdotool mousemove 116 136 mousedown 1 mousemove 150 170 mousemove 180 200 mouseup 1
     wait "$capture"
     expect "$?" 0 "the status of the capture with the overlay"
-    run_script "$(head -1 "$work/capture.out" | tr -d '\r')"
+    local line
+    line=$(head -1 "$work/capture.out" | tr -d '\r')
+    [[ $line == "IMG_CLK 5,"* ]] || fail "the dragged line: $line; $(cat "$work/capture.err")"
+    run_script "$line"
+    expect "$status" 0 "the run of the dragged line ($out)"
     await said "click 2" || fail "the logo was not clicked from the dragged capture"
 }
 
