@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <iosfwd>
 #include <memory>
@@ -9,7 +10,12 @@
 
 #include "engine/run_settings.h"
 #include "platform/desktop.h"
+#include "platform/geometry.h"
 #include "vision/matcher.h"
+
+namespace cv {
+class Mat;
+}
 
 namespace app {
 
@@ -24,11 +30,14 @@ enum class ExitStatus : int {
 };
 
 struct CommandLine {
-    enum class Action { kRun, kHelp, kVersion } action = Action::kHelp;
+    enum class Action { kRun, kCheck, kCapture, kSpy, kHelp, kVersion } action = Action::kHelp;
     std::vector<std::string> files;
     bool repeat = false;
     bool trace = false;
     std::optional<vision::MatcherKind> matcher;  // --matcher fast|opencv
+    std::string report;                          // --report DIR
+    std::int32_t capture = 0;                    // --capture N
+    std::optional<platform::Rect> area;          // --area L,T,R,B
     std::string error;                           // set when the words are off
 };
 
@@ -37,11 +46,16 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // Opens the platform's desktop; on failure returns nullptr with a message.
 using DesktopOpener = std::function<std::unique_ptr<platform::Desktop>(std::string& error)>;
 
-// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] | --help | --version. The
-// settings are those the options start from (the environment's).
+// Shows a screenshot and lets the user drag a rectangle on it: the rectangle, or nothing when
+// cancelled.
+using AreaSelector = std::function<std::optional<platform::Rect>(const cv::Mat& screenshot)>;
+
+// ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] [--report DIR] |
+// --check FILE... | --capture N [--area L,T,R,B] | --spy | --help | --version. The settings are
+// those the options start from (the environment's).
 ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err, const DesktopOpener& open_desktop,
-                          engine::RunSettings settings);
+                          engine::RunSettings settings, const AreaSelector& select_area = {});
 
 // The settings RAVELKIN_MATCHER asks for, for the runner and the dialog alike; an unknown
 // name is reported on err and ignored.

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "app/capture_overlay.h"
 #include "app/command_line.h"
 #include "app/ravelkin_app.h"
 #include "platform/allocator_tuning.h"
@@ -37,6 +38,15 @@ int ShowDialog(const GuiRequest& request) {
     return static_cast<int>(dialog_ran ? ExitStatus::kCompleted : ExitStatus::kNoDesktop);
 }
 
+// The runner's command line, with the overlay that lets --capture drag its area.
+int RunCommandLineWithOverlay(const GuiRequest& request) {
+    const engine::RunSettings settings = SettingsFromEnvironment(std::cerr);
+    platform::InstallStopSignals();
+    platform::UseUtf8Console();
+    return static_cast<int>(RunCommandLine(request.args, std::cout, std::cerr,
+                                           platform::OpenNativeDesktop, settings, SelectAreaAlone));
+}
+
 // The views, by the name a request gives.
 struct View {
     std::string_view name;
@@ -44,6 +54,7 @@ struct View {
 };
 constexpr View kViews[] = {
     {"dialog", ShowDialog},
+    {"command-line", RunCommandLineWithOverlay},
 };
 
 }  // namespace

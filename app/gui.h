@@ -9,7 +9,7 @@ namespace app {
 
 struct GuiRequest {
     std::string program;            // the program the user started, in UTF-8; names the windows
-    std::string view;               // what to show: "dialog"
+    std::string view;               // what to show: "dialog", "command-line"
     std::vector<std::string> args;  // the view's own arguments
 };
 

@@ -10,6 +10,12 @@
 
 int main(int argc, char** argv) {
     if (argc <= 1) return app::StartGui("dialog");
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    // Dragging the area of --capture shows a window: the user interface runs that command.
+    const app::CommandLine line = app::ParseCommandLine(args);
+    if (line.error.empty() && line.action == app::CommandLine::Action::kCapture && !line.area) {
+        return app::StartGui("command-line", args);
+    }
     platform::KeepLargeBlocksInHeap();
     // RAVELKIN_MATCHER sets the matcher; --matcher overrides it.
     const engine::RunSettings settings = app::SettingsFromEnvironment(std::cerr);
@@ -17,7 +23,6 @@ int main(int argc, char** argv) {
     // any window does.
     platform::InstallStopSignals();
     platform::UseUtf8Console();
-    const std::vector<std::string> args(argv + 1, argv + argc);
     return static_cast<int>(
         app::RunCommandLine(args, std::cout, std::cerr, platform::OpenNativeDesktop, settings));
 }

@@ -3,8 +3,12 @@
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/choice.h>
+#include <wx/clipbrd.h>
 #include <wx/fontenum.h>
 #include <wx/menu.h>
+#include <wx/msgdlg.h>
+#include <wx/numdlg.h>
+#include <wx/richmsgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 #include <wx/utils.h>
@@ -16,14 +20,21 @@
 #include <chrono>
 #include <filesystem>
 #include <functional>
+#include <opencv2/core/mat.hpp>
+#include <sstream>
 
 #include "app/about_dlg.h"
 #include "app/app_icon.h"
+#include "app/capture_overlay.h"
+#include "app/check.h"
 #include "app/log_block.h"
 #include "app/message_box.h"
 #include "app/resource.h"
 #include "app/script_job.h"
 #include "app/script_run.h"
+#include "app/template_capture.h"
+#include "app/wayland_notice.h"
+#include "vision/capture_desktop.h"
 
 namespace {
 
@@ -97,22 +108,34 @@ CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
             Hide();
         }
     });
+    const std::pair<int, const char*> tools[] = {{IDM_CAPTURE, kCaptureItemText},
+                                                 {IDM_CHECK, kCheckItemText}};
 #ifdef __WXMSW__
-    // The About item at the end of the window's system menu.
+    // The About item and the tools at the end of the window's system menu.
     if (const HMENU system = ::GetSystemMenu(static_cast<HWND>(GetHWND()), FALSE)) {
         ::AppendMenuW(system, MF_SEPARATOR, 0, nullptr);
         ::AppendMenuW(system, MF_STRING, IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText).wc_str());
+        for (const auto& [id, label] : tools) {
+            ::AppendMenuW(system, MF_STRING, id, wxString::FromUTF8(label).wc_str());
+        }
     }
-#else
-    // GTK has no system menu to extend: the About item lives in the context menu and on F1.
-    Bind(wxEVT_CONTEXT_MENU, [this](wxContextMenuEvent&) {
+#endif
+    // The tools in the context menu; on GTK, which has no system menu to extend, the About
+    // item too (and F1).
+    Bind(wxEVT_CONTEXT_MENU, [this, tools](wxContextMenuEvent&) {
         wxMenu menu;
+#ifndef __WXMSW__
         menu.Append(IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText));
+#endif
+        for (const auto& [id, label] : tools) menu.Append(id, wxString::FromUTF8(label));
         PopupMenu(&menu);
     });
-#endif
     Bind(
         wxEVT_MENU, [this](wxCommandEvent&) { ShowAboutBox(); }, IDM_ABOUTBOX);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { CaptureTemplate(); }, IDM_CAPTURE);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { CheckScripts(); }, IDM_CHECK);
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_F1) {
             ShowAboutBox();
@@ -183,13 +206,32 @@ void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
     event.Skip();
     OnBnClickedReload();
     FindWindow(IDCLOSE_BUTTON)->SetFocus();
+    // Once the dialog is on the screen.
+    if (app::WaylandNoticeWanted()) CallAfter([this] { ShowWaylandNotice(); });
+}
+
+void CRavelkinDlg::ShowWaylandNotice() {
+    wxRichMessageDialog notice(this, wxString::FromUTF8(app::kWaylandNotice), GetTitle(),
+                               wxOK | wxICON_INFORMATION);
+    notice.ShowCheckBox(wxString::FromUTF8(app::kWaylandNoticeCheckBox));
+    notice.ShowModal();
+    if (notice.IsCheckBoxChecked()) app::DismissWaylandNotice();
 }
 
 #ifdef __WXMSW__
 WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM l_param) {
-    if (message == WM_SYSCOMMAND && (w_param & 0xFFF0) == IDM_ABOUTBOX) {
-        ShowAboutBox();
-        return 0;
+    if (message == WM_SYSCOMMAND) {
+        switch (w_param & 0xFFF0) {
+            case IDM_ABOUTBOX:
+                ShowAboutBox();
+                return 0;
+            case IDM_CAPTURE:
+                CaptureTemplate();
+                return 0;
+            case IDM_CHECK:
+                CheckScripts();
+                return 0;
+        }
     }
     return wxDialog::MSWWindowProc(message, w_param, l_param);
 }
@@ -198,6 +240,48 @@ WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM
 void CRavelkinDlg::ShowAboutBox() {
     CAboutDlg about(this);
     about.ShowModal();
+}
+
+void CRavelkinDlg::CaptureTemplate() {
+    const long number = wxGetNumberFromUser(wxString::FromUTF8(kCaptureNumberPrompt), "",
+                                            GetTitle(), 1, 0, 0x7FFFFFFF, this);
+    if (number < 0) return;
+    // The screenshot without the dialog on it.
+    Minimise();
+    const platform::Size size = m_desktop.ScreenSize();
+    cv::Mat screen;
+    const bool copied = vision::CaptureDesktop(m_desktop, &screen, {0, 0, size.width, size.height});
+    const auto area = copied ? app::SelectArea(screen) : std::nullopt;
+    Restore();
+    if (!area) return;
+    const app::TemplateCapture made = app::MakeTemplate(
+        screen, static_cast<std::int32_t>(number), *area, [this](const std::string& path) {
+            return wxMessageBox(wxString::FromUTF8(path + " を置き換えますか?"), GetTitle(),
+                                wxYES_NO | wxNO_DEFAULT, this) == wxYES;
+        });
+    if (!made.error.empty()) return app::ShowAppMessage(this, made.error);
+    // The line goes to the clipboard too, ready to paste into a script.
+    if (wxTheClipboard->Open()) {
+        wxTheClipboard->SetData(new wxTextDataObject(wxString::FromUTF8(made.line)));
+        wxTheClipboard->Close();
+    }
+    app::ShowAppMessage(this, made.line + (made.warning.empty() ? "" : "\n\n" + made.warning));
+}
+
+void CRavelkinDlg::CheckScripts() {
+    std::vector<std::string> files = m_scriptNames;
+    if (!InOrderBox()->IsChecked()) {
+        const int selection = ScriptList()->GetSelection();
+        if (selection < 0 || selection >= static_cast<int>(m_scriptNames.size())) {
+            return app::ShowAppMessage(this, kNoSelectionMessage);
+        }
+        files = {m_scriptNames[static_cast<std::size_t>(selection)]};
+    }
+    std::ostringstream findings;
+    std::ostringstream unreadable;
+    app::CheckScripts(files, &m_desktop, findings, unreadable);
+    const std::string text = unreadable.str() + findings.str();
+    app::ShowAppMessage(this, text.empty() ? std::string(kCheckCleanMessage) : text);
 }
 
 void CRavelkinDlg::OnBnClickedReload() {

@@ -27,6 +27,10 @@ class CRavelkinDlg : public wxDialog {
     void OnBnClickedReload();
     void OnBnClickedClearLog();
     void ShowAboutBox();
+    // The script tools: a template captured from the screen, and the check of the selected
+    // script (of all of them with "順番に実行" ticked), whose findings a message shows.
+    void CaptureTemplate();
+    void CheckScripts();
 
     wxChoice* ScriptList() const;
     wxCheckBox* InOrderBox() const;
@@ -41,6 +45,8 @@ class CRavelkinDlg : public wxDialog {
     WXLRESULT MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM l_param) override;
 #endif
     void CreateControls();
+    // In a Wayland session: what works and what does not, until the user says it is enough.
+    void ShowWaylandNotice();
     void OnInitDialog(wxInitDialogEvent& event);
     void RunJobOf(const std::vector<std::string>& files);
     void Minimise();

@@ -5,6 +5,8 @@ enum ResourceId : int {
     IDOK_HIDDEN = 1,  // the hidden, disabled default button
     IDCLOSE_BUTTON = 2,
     IDM_ABOUTBOX = 0x0010,
+    IDM_CAPTURE = 0x0020,
+    IDM_CHECK = 0x0030,
     IDD_ABOUTBOX = 100,
     IDD_RAVELKIN_DIALOG = 102,
     IDC_START = 1000,
@@ -21,5 +23,9 @@ enum ResourceId : int {
 
 // Texts of the dialogs, UTF-8.
 inline constexpr char kAboutItemText[] = "バージョン情報 Ravelkin(&A)...";
+inline constexpr char kCaptureItemText[] = "画像の取り込み(&C)...";
+inline constexpr char kCheckItemText[] = "スクリプトのチェック(&K)";
+inline constexpr char kCaptureNumberPrompt[] = "画像の番号 (Images/N.bmp)";
+inline constexpr char kCheckCleanMessage[] = "問題は見つかりませんでした";
 inline constexpr char kSuccessMessage[] = "成功しました!!";
 inline constexpr char kNoSelectionMessage[] = "ファイルが正しく選択されていません＞＜";

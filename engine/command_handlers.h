@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/geometry.h"
+
 class CEvent_Maker;
 
 // The handlers of the command table. Each gets the stored line and its argument text, appends
@@ -33,5 +35,13 @@ int MovePointer(CEvent_Maker& engine, std::int64_t x, std::int64_t y);
 int MoveAndClick(CEvent_Maker& engine, std::int64_t x, std::int64_t y);
 // "STRING's ARG ERROR : " and the whole line.
 void SetArgError(CEvent_Maker& engine, const std::string& line);
+
+// Where the window commands move to on a window: the middle of its width, truncated toward
+// zero, two pixels below its top edge; in 64 bits, so that extreme rectangles never overflow.
+struct ClickPoint {
+    std::int64_t x;
+    std::int64_t y;
+};
+ClickPoint WindowClickPoint(const platform::Rect& rect);
 
 }  // namespace engine

@@ -1,6 +1,7 @@
 #include "engine/event_maker.h"
 
 #include "engine/command_table.h"
+#include "engine/run_observer.h"
 #include "input/send_keys.h"
 #include "input/send_mouse.h"
 #include "input/wait.h"
@@ -36,6 +37,7 @@ bool CEvent_Maker::CaptureDesktop(cv::Mat* picture, const platform::Rect& area) 
 bool CEvent_Maker::FindImage(int* x, int* y, double* score, const platform::Rect& area,
                              const char* path) {
     const vision::ImageSearch search = vision::FindImage(m_desktop, area, path, m_settings.matcher);
+    if (m_settings.observer) m_settings.observer->ImageSearched(area, path, search);
     if (!search.searched()) return false;
     *x = search.centre.x;
     *y = search.centre.y;

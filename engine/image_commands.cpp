@@ -1,25 +1,13 @@
 #include "base/trace.h"
+#include "engine/arguments.h"
 #include "engine/command_table.h"
 #include "engine/event_maker.h"
-#include "engine/number_scan.h"
+#include "engine/run_observer.h"
 #include "vision/find_image.h"
 #include "vision/template_path.h"
 
 namespace engine {
 namespace {
-
-struct ImageArgs {
-    std::int32_t image = 0;
-    platform::Rect area;
-    double threshold = 0;
-};
-
-// Six fields are needed; a number beyond 32 bits is as wrong as a missing one.
-bool ScanImageArgs(std::string_view args, ImageArgs& out) {
-    return ScanNumbers(args, "%d,%d,%d,%d,%d,%lf",
-                       {&out.image, &out.area.left, &out.area.top, &out.area.right,
-                        &out.area.bottom, &out.threshold}) == 6;
-}
 
 const char* LogText(Command command) {
     switch (command) {
@@ -43,23 +31,25 @@ const char* LogText(Command command) {
 int RunImageCommand(CEvent_Maker& engine, Command command, const std::string& line,
                     std::string_view args) {
     if (command == Command::kImg) trace::Printf("画像に移動\n");
-    ImageArgs image;
-    if (!ScanImageArgs(args, image)) {
+    const auto image = ScanImageArgs(args);
+    if (!image) {
         // A kept quirk: only the move commands say what was wrong; the clicking and the check
         // commands stop without a message, as scripts have always seen them do.
         if (command == Command::kImgF || command == Command::kImg) SetArgError(engine, line);
         return -1;
     }
 
-    const std::string path = vision::TemplatePath(image.image);
+    const std::string path = vision::TemplatePath(image->image);
     if (command == Command::kImg) trace::Printf("%sのマッチングを開始\n", path.c_str());
     int x = 0;
     int y = 0;
     double score = 0;
-    const bool searched = engine.FindImage(&x, &y, &score, image.area, path.c_str());
+    const bool searched = engine.FindImage(&x, &y, &score, image->area, path.c_str());
     engine.m_log += path + LogText(command);
     // A search that could not be made counts as not found.
-    const bool found = searched && vision::ScoreAccepted(score, image.threshold);
+    const bool found = searched && vision::ScoreAccepted(score, image->threshold);
+    if (engine.settings().observer)
+        engine.settings().observer->ImageJudged(image->threshold, found);
 
     switch (command) {
         case Command::kImgClkF:

@@ -1,9 +1,9 @@
 #include <algorithm>
 
 #include "base/trace.h"
+#include "engine/arguments.h"
 #include "engine/command_table.h"
 #include "engine/event_maker.h"
-#include "engine/number_scan.h"
 
 namespace engine {
 
@@ -25,14 +25,13 @@ int MoveAndClick(CEvent_Maker& engine, std::int64_t x, std::int64_t y) {
 }
 
 int RunMov(CEvent_Maker& engine, Command, const std::string& line, std::string_view args) {
-    std::int32_t x = 0;
-    std::int32_t y = 0;
-    if (ScanNumbers(line, "MOV %d,%d", {&x, &y}) != 2) {
+    const auto at = ScanMovArgs(line);
+    if (!at) {
         SetArgError(engine, line);
         return -1;
     }
     engine.m_log.append("(").append(args).append(") へ移動\n");
-    return MovePointer(engine, x, y);
+    return MovePointer(engine, at->x, at->y);
 }
 
 // Arguments are ignored: the button acts where the pointer is.
@@ -63,14 +62,14 @@ int RunOpe(CEvent_Maker& engine, Command command, const std::string&, std::strin
 }
 
 int RunWait(CEvent_Maker& engine, Command, const std::string& line, std::string_view args) {
-    std::int32_t ms = 0;
-    if (ScanNumbers(line, "WAIT %d", {&ms}) != 1) {
+    const auto ms = ScanWaitArgs(line);
+    if (!ms) {
         trace::Printf("Wait 秒数取得　失敗");
         SetArgError(engine, line);
         return -1;
     }
-    if (ms > 0) engine.m_log.append(args).append("ms待つ\n");
-    return engine.Wait(ms);
+    if (*ms > 0) engine.m_log.append(args).append("ms待つ\n");
+    return engine.Wait(*ms);
 }
 
 // Arguments are ignored, as for CLK: the buttons act where the pointer is.

@@ -1,5 +1,6 @@
 #include "base/trace.h"
 #include "engine/event_maker.h"
+#include "engine/run_observer.h"
 #include "engine/stop_key.h"
 
 bool CEvent_Maker::DesktopLost() {
@@ -9,15 +10,22 @@ bool CEvent_Maker::DesktopLost() {
 }
 
 int CEvent_Maker::RunList() {
-    for (const auto& line : m_commands) {
+    engine::RunObserver* observer = m_settings.observer;
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        const std::string& line = m_commands[i];
         // The stop key is polled before every line, comments included, never after the last.
         if (engine::StopWanted(m_desktop)) return 1;
         if (DesktopLost()) return -1;
         trace::Printf("COMLIST: [%s]\n", line.c_str());
-        const int result = Execute(line);
+        const std::size_t logged = m_log.size();
+        if (observer) observer->LineStarted(i, line);
+        int result = Execute(line);
         // A command on a lost desktop did nothing, whatever it returned: CHK_NOWIND would
         // find no window and pass.
-        if (DesktopLost()) return -1;
+        if (DesktopLost()) result = -1;
+        if (observer) {
+            observer->LineFinished(i, result, std::string_view(m_log).substr(logged), m_error);
+        }
         if (result < 0) return result;
     }
     // A run without lines on a lost desktop fails too, so that a repetition cannot spin.

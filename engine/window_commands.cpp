@@ -1,15 +1,21 @@
 #include "base/trace.h"
 #include "engine/command_table.h"
 #include "engine/event_maker.h"
+#include "engine/run_observer.h"
 #include "vision/find_window.h"
 
 namespace engine {
+
+ClickPoint WindowClickPoint(const platform::Rect& rect) {
+    return {(std::int64_t{rect.left} + rect.right) / 2, std::int64_t{rect.top} + 2};
+}
 
 int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
                      std::string_view title) {
     // The title text is everything after the keyword and its space, spaces included.
     const std::string text(title);
     const auto found = vision::FindWindowByTitle(engine.desktop(), text);
+    if (engine.settings().observer) engine.settings().observer->WindowSearched(text, found);
     const std::string window = "ウィンドウ[" + text + "]";
 
     if (command == Command::kChkWind || command == Command::kChkNoWind) {
@@ -24,10 +30,7 @@ int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
         engine.m_error = "Can't find Window " + text;
         return -1;
     }
-    // Middle of the width, truncated toward zero, two pixels below the top edge; in 64 bits,
-    // so that extreme rectangles never overflow.
-    const std::int64_t x = (std::int64_t{found->rect.left} + found->rect.right) / 2;
-    const std::int64_t y = std::int64_t{found->rect.top} + 2;
+    const auto [x, y] = WindowClickPoint(found->rect);
     if (command == Command::kWindClk) {
         trace::Printf("%lld, %lldをクリックします\n", static_cast<long long>(x),
                       static_cast<long long>(y));

@@ -25,12 +25,14 @@ KeyStroke TypingStroke(unsigned char byte, bool type_spaces) {
             return type_spaces ? Tap(vk::kSpace) : KeyStroke{};
         case '-':
             return Tap(vk::kSubtract);
+        // The keypad's keys give the same character with or without Shift, and its separator
+        // key types '.' under some layouts: '?' and ',' come from the main keyboard.
         case '?':
-            return Shifted(vk::kDivide);
+            return Shifted(vk::kOem2);
         case '!':
             return Shifted('1');
         case ',':
-            return Tap(vk::kSeparator);
+            return Tap(vk::kOemComma);
         case '.':
             return Tap(vk::kDecimal);
         case '/':

@@ -51,6 +51,8 @@ class Desktop {
     // The title as narrow text; empty for a window without one or one that has gone.
     virtual std::string WindowTitle(WindowHandle window) = 0;
     virtual bool IsWindowMinimised(WindowHandle window) = 0;
+    // Shown (minimised counts as shown, as on Windows); false for one never shown or gone.
+    virtual bool IsWindowVisible(WindowHandle window) = 0;
     // The outer rectangle in screen pixels; nothing when it cannot be read (the window went).
     virtual std::optional<Rect> WindowRect(WindowHandle window) = 0;
 

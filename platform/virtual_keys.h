@@ -27,6 +27,9 @@ constexpr std::uint8_t kSubtract = 0x6D;
 constexpr std::uint8_t kDecimal = 0x6E;
 constexpr std::uint8_t kDivide = 0x6F;
 constexpr std::uint8_t kRControl = 0xA3;
+// The punctuation keys of ',' and '/' (Shift: '?'), where the US and Japanese layouts agree.
+constexpr std::uint8_t kOemComma = 0xBC;
+constexpr std::uint8_t kOem2 = 0xBF;
 
 }  // namespace platform::vk
 

@@ -16,26 +16,26 @@
 
 namespace vision {
 
-TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out) {
+TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out) {
     std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) return TemplateLoad::kUnreadable;
+    if (!std::filesystem::is_regular_file(path, ec)) return TemplateLoad::kMissing;
     std::ifstream file(path, std::ios::binary);
     std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(file)), {});
-    if (!file.good() && !file.eof()) return TemplateLoad::kUnreadable;
+    if (!file.is_open() || (!file.good() && !file.eof())) return TemplateLoad::kUnreadable;
     const auto declared = PeekDeclaredSize(std::string_view(
         reinterpret_cast<const char*>(bytes.data()), std::min(bytes.size(), kPeekBytes)));
     if (declared && (declared->width > limit.width || declared->height > limit.height)) {
         return TemplateLoad::kTooLarge;
     }
-    if (bytes.empty()) return TemplateLoad::kUnreadable;
+    if (bytes.empty()) return TemplateLoad::kNotAPicture;
     cv::Mat loaded = cv::imdecode(bytes, cv::IMREAD_ANYCOLOR);
-    if (loaded.empty() || loaded.depth() != CV_8U) return TemplateLoad::kUnreadable;
+    if (loaded.empty() || loaded.depth() != CV_8U) return TemplateLoad::kNotAPicture;
     if (loaded.channels() == 1) {
         cv::cvtColor(loaded, *out, cv::COLOR_GRAY2BGR);
     } else if (loaded.channels() == 3) {
         *out = std::move(loaded);
     } else {
-        return TemplateLoad::kUnreadable;
+        return TemplateLoad::kNotAPicture;
     }
     return out->cols > limit.width || out->rows > limit.height ? TemplateLoad::kTooLarge
                                                                : TemplateLoad::kLoaded;
@@ -51,8 +51,10 @@ ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
             return search;
         }
         cv::Mat templ;
-        switch (LoadTemplate(path.c_str(), search.picture.size(), &templ)) {
+        switch (LoadTemplate(path, search.picture.size(), &templ)) {
+            case TemplateLoad::kMissing:
             case TemplateLoad::kUnreadable:
+            case TemplateLoad::kNotAPicture:
                 trace::Printf("失敗(%sが読み込めません)\n", path.c_str());
                 search.failure = SearchFailure::kUnreadableTemplate;
                 return search;

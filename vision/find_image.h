@@ -28,14 +28,19 @@ struct ImageSearch {
     bool searched() const { return failure == SearchFailure::kNone; }
 };
 
-enum class TemplateLoad { kLoaded, kUnreadable, kTooLarge };
+enum class TemplateLoad {
+    kLoaded,
+    kMissing,      // no such file (or not a regular file)
+    kUnreadable,   // it cannot be read
+    kNotAPicture,  // no decoder takes it
+    kTooLarge,     // larger than the limit, declared or decoded
+};
 
-// Reads a template file as an 8-bit three-channel BGR picture, as the desktop picture is:
-// OpenCV's decoder with IMREAD_ANYCOLOR drops an alpha channel, a grey picture is widened. A
-// file that declares a picture larger than limit is refused before it is decoded, so that a
-// header claiming a huge size never makes the decoder reserve memory for it. OpenCV reports a
-// corrupt file by throwing.
-TemplateLoad LoadTemplate(const char* path, cv::Size limit, cv::Mat* out);
+// Reads a template as an 8-bit three-channel BGR picture, as the desktop picture is: an alpha
+// channel is dropped, a grey picture widened. A file that declares a picture larger than limit
+// is refused before it is decoded, so that a header claiming a huge size never makes the
+// decoder reserve memory for it. Throws what OpenCV throws (no memory).
+TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out);
 
 // Captures the area, reads the template file and finds its best placement.
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,

@@ -1,5 +1,6 @@
 #include "vision/find_window.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -27,22 +28,31 @@ bool TitleContains(std::string_view title, std::string_view text) {
 
 }  // namespace
 
+std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window) {
+    const std::string full = desktop.WindowTitle(window);
+    return std::string(full.c_str(), std::min(std::strlen(full.c_str()), kTitleBytes));
+}
+
 std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text) {
-    std::optional<platform::WindowHandle> found;
+    WindowMatch match;
+    bool found = false;
+    std::optional<platform::Rect> rect;
     desktop.ForEachWindow([&](platform::WindowHandle window) {
-        const std::string full = desktop.WindowTitle(window);
-        const std::string_view title =
-            std::string_view(full.c_str(), std::strlen(full.c_str())).substr(0, kTitleBytes);
-        if (TitleContains(title, text)) found = window;
+        std::string title = MatchedTitle(desktop, window);
+        if (TitleContains(title, text)) {
+            match.handle = window;
+            match.title = std::move(title);
+            // Asked while the enumeration runs, which a backend may answer from what it read
+            // of every window at once (X asks the server for all of them together).
+            match.minimised = desktop.IsWindowMinimised(window);
+            rect = desktop.WindowRect(window);
+            found = true;
+        }
         return true;
     });
     if (!found) return std::nullopt;
 
-    WindowMatch match;
-    match.handle = *found;
-    match.minimised = desktop.IsWindowMinimised(*found);
     trace::Printf("%s", match.minimised ? "最小化中です" : "普通です");
-    const auto rect = desktop.WindowRect(*found);
     if (!rect) {
         // The window went away: there is no place to act on, so it counts as not found.
         trace::Printf("WINDOW位置の取得に失敗");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "platform/desktop.h"
@@ -10,6 +11,7 @@ namespace vision {
 
 struct WindowMatch {
     platform::WindowHandle handle = 0;
+    std::string title;    // as the lookup compares it: the first 99 bytes, up to a NUL
     platform::Rect rect;  // the outer rectangle in screen pixels
     bool minimised = false;
 };
@@ -18,5 +20,8 @@ struct WindowMatch {
 // 99 bytes; the last window in enumeration order wins, and the empty text matches every
 // window). Nothing when none does or the found window's rectangle cannot be read.
 std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text);
+
+// A window's title as FindWindowByTitle compares it.
+std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window);
 
 }  // namespace vision

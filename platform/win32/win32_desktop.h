@@ -32,6 +32,7 @@ class Win32Desktop final : public Desktop {
     // GetWindowTextW's text as UTF-8.
     std::string WindowTitle(WindowHandle window) override;
     bool IsWindowMinimised(WindowHandle window) override;
+    bool IsWindowVisible(WindowHandle window) override;
     std::optional<Rect> WindowRect(WindowHandle window) override;
 
   protected:

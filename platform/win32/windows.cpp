@@ -40,6 +40,10 @@ bool Win32Desktop::IsWindowMinimised(WindowHandle window) {
     return IsIconic(HandleOf(window)) != 0;
 }
 
+bool Win32Desktop::IsWindowVisible(WindowHandle window) {
+    return ::IsWindowVisible(HandleOf(window)) != 0;
+}
+
 std::optional<Rect> Win32Desktop::WindowRect(WindowHandle window) {
     RECT r{};
     if (!GetWindowRect(HandleOf(window), &r)) return std::nullopt;

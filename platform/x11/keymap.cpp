@@ -125,6 +125,10 @@ KeySym KeysymForVirtualKey(std::uint8_t code) {
             return XK_Alt_L;
         case kRMenu:
             return XK_Alt_R;
+        case vk::kOemComma:
+            return XK_comma;
+        case vk::kOem2:
+            return XK_slash;
         default:
             return NoSymbol;
     }

@@ -131,6 +131,20 @@ TEST(Dialog, StartRunsTheChosenScriptsAndSaysHowTheJobEnded) {
     }
 }
 
+// The check of the context menu: the selected script, or all of them in order.
+TEST(Dialog, ChecksTheChosenScriptsAndShowsTheFindings) {
+    Session s({{"a.dat", "WAIT 1\n"}, {"b.dat", "mov 1,2\n"}});
+    s.dialog->CheckScripts();
+    s.dialog->ScriptList()->SetSelection(0);
+    s.dialog->CheckScripts();
+    s.dialog->InOrderBox()->SetValue(true);
+    s.dialog->CheckScripts();
+    EXPECT_EQ(s.messages,
+              (Texts{"ファイルが正しく選択されていません＞＜", "問題は見つかりませんでした",
+                     "b.dat:1: error: unknown command 'mov': the run stops here "
+                     "(commands are upper case: MOV)\n"}));
+}
+
 // Without a desktop to drive the application says why, and ends without a dialog.
 TEST(Dialog, StartUpWithoutADesktopSaysWhyAndEnds) {
     std::vector<std::string> messages;

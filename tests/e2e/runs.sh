@@ -4,9 +4,10 @@
 # Windows program under Wine when WINE names it. Each check prints what went wrong; the
 # script exits 1 when anything did.
 #   tests/e2e/runs.sh BIN_DIR CHECK...
-# Checks: picture window typing checks statuses, and on X only stop lost-server dialog.
+# Checks: picture window typing checks statuses capture check, and on X only stop lost-server
+# dialog spy report wayland.
 set -u
-bin=$1
+bin=$(cd "$1" && pwd)
 shift
 exe=
 run=()
@@ -18,9 +19,13 @@ if [ -n "${WINE:-}" ]; then
 fi
 work=$(mktemp -d)
 pids=()
-cleanup() {
+stop_programs() {
     for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
     wait 2>/dev/null
+    pids=()
+}
+cleanup() {
+    stop_programs
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -54,7 +59,8 @@ run_script() {
     printf '%s\n' "$@" >"$work/t.dat"
     ravelkin --run t.dat
 }
-said() { grep -qxF -- "$1" "$work/target.out"; }
+# The target said the line (its lines end in CR LF under Wine).
+said() { tr -d '\r' <"$work/target.out" | grep -qxF -- "$1"; }
 begin="-----t.dat実行開始-----"
 end="-----t.dat実行完了-----"
 logo="Images${sep}1.bmp"
@@ -74,7 +80,7 @@ check_picture() {
 }
 
 # The outer rectangle of the top-level window titled $1 (its frame, under a window manager):
-# left top width.
+# left top width height.
 outer_rectangle() {
     local id parent root
     id=$(xdotool search --name "^$1\$" | head -1)
@@ -84,32 +90,45 @@ outer_rectangle() {
         id=$parent
     done
     xwininfo -id "$id" | awk '/Absolute upper-left X/ {x = $4} /Absolute upper-left Y/ {y = $4}
-        /Width:/ {w = $2} /Border width/ {b = $3} END {print x - b, y - b, w + 2 * b}'
+        /Width:/ {w = $2} /Height:/ {h = $2} /Border width/ {b = $3}
+        END {print x - b, y - b, w + 2 * b, h + 2 * b}'
 }
 
 check_window() {
     start_target 100,100
     run_script "WIND_CLK Target"
     expect "$status" 0 status
-    local left top width X Y
-    read -r left top width < <(outer_rectangle "Ravelkin Target")
+    local left top width height X Y
+    read -r left top width height < <(outer_rectangle "Ravelkin Target")
     eval "$(xdotool getmouselocation --shell)"
+    # Wine leaves a captioned window's frame to the window manager, and there is none on its
+    # display: X shows only the client area, centred in the frame placed at 100,100.
+    [ -z "$exe" ] || top=100
     expect "$X,$Y" "$((left + width / 2)),$((top + 2))" "the click just below the middle of the top"
 }
 
-# Lower-case letters are skipped; BS deletes, RET breaks the line.
+# Every byte of the typing table arrives as itself on the US and the Japanese layout (letters
+# in lower case); lower-case letters are skipped, BS deletes, RET breaks the line. Wine reads
+# the X keymap when a program starts: each layout gets a fresh target and ravelkin.
 check_typing() {
-    start_target 100,100
-    if [ -z "$exe" ]; then
-        # The target takes the keyboard focus once it is shown.
-        local id
-        id=$(printf '%d' "$(sed -n 's/^ready //p' "$work/target.out")")
-        focused() { [ "$(xdotool getwindowfocus)" = "$id" ]; }
-        await focused || fail "the target did not get the focus"
-    fi
-    run_script "STR HELLO 42-1!./9x" "OPE BS" "OPE RET" "STR OK"
-    expect "$status" 0 status
-    await said 'text hello 42-1!./\nok' || fail "typed: $(tail -1 "$work/target.out")"
+    local layout text="ABCDEFGHIJKLMNOPQRSTUVWXYZ 0123456789-?!,./"
+    for layout in us jp; do
+        setxkbmap "$layout"
+        start_target 100,100
+        if [ -z "$exe" ]; then
+            # The target takes the keyboard focus once it is shown.
+            local id
+            id=$(printf '%d' "$(sed -n 's/^ready //p' "$work/target.out")")
+            focused() { [ "$(xdotool getwindowfocus)" = "$id" ]; }
+            await focused || fail "the target did not get the focus on $layout"
+        fi
+        run_script "STR ${text}9x" "OPE BS" "OPE RET" "STR OK"
+        expect "$status" 0 "status on $layout"
+        await said "text ${text,,}\\nok" || fail "typed on $layout: $(tail -1 "$work/target.out")"
+        kill "${pids[-1]}"
+        wait "${pids[-1]}" 2>/dev/null
+    done
+    setxkbmap us
 }
 
 # Each failing check stops the run with its message; a script in Shift-JIS, as written on
@@ -183,7 +202,7 @@ check_stop() {
             fail "the end of the log when it $how: $(tail -2 "$ravelkin_out")"
         ! held_anywhere || fail "something stayed down when it $how"
     done <<EOF_CASES
-key|WAIT 1000|キャンセルされました\n
+key|WAIT 3000|キャンセルされました\n
 signal|WAIT 60000|キャンセルされました\n
 fails|CHK_WIND No Such Window|エラーが発生しました: Can't find Window No Such Window
 EOF_CASES
@@ -235,7 +254,118 @@ check_dialog() {
     expect "$?" 0 "the program's status"
 }
 
+# A template captured from the screen, given as an area or dragged over the screenshot, and
+# the line printed for it, finds and clicks it.
+check_capture() {
+    start_target 100,100
+    ravelkin --capture 4 --area 116,136,180,200
+    expect "$status" 0 status
+    [[ $out == "IMG_CLK 4,"* ]] || fail "the line: $out"
+    run_script "$out"
+    expect "$status" 0 "the run of the line"
+    await said "click 1" || fail "the logo was not clicked"
+
+    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" \
+        2>"$work/capture.err" &
+    local capture=$!
+    await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no overlay"
+    sleep 0.5
+    xdotool mousemove 116 136 mousedown 1 mousemove 150 170 mousemove 180 200 mouseup 1
+    wait "$capture"
+    expect "$?" 0 "the status of the capture with the overlay"
+    local line
+    line=$(head -1 "$work/capture.out" | tr -d '\r')
+    [[ $line == "IMG_CLK 5,"* ]] || fail "the dragged line: $line; $(cat "$work/capture.err")"
+    run_script "$line"
+    expect "$status" 0 "the run of the dragged line ($out)"
+    await said "click 2" || fail "the logo was not clicked from the dragged capture"
+}
+
+# The target under openbox, as the pointer finds it.
+check_spy() {
+    start_target 100,100
+    local left top width height last
+    read -r left top width height < <(outer_rectangle "Ravelkin Target")
+    xdotool mousemove 300 180
+    (cd "$work" && exec "$bin/ravelkin" --spy) >"$work/spy.out" 2>&1 &
+    local spy=$!
+    shows() { grep -q 'Ravelkin Target' "$work/spy.out"; }
+    await shows || fail "the spy saw no window"
+    kill -INT "$spy"
+    wait "$spy"
+    expect "$?" 0 "the spy's status"
+    last=$(tr '\r' '\n' <"$work/spy.out" | grep 'Ravelkin Target' | tail -1 | sed 's/ *$//')
+    expect "$last" "pointer 300,180 #c0c0c0  window \"Ravelkin Target\" $left,$top,$((left + width)),$((top + height))  WIND_CLK clicks $((left + width / 2)),$((top + 2))" "the spy's line"
+}
+
+# One finding of each kind, as compilers write them.
+check_check() {
+    printf '%s\n' "mov 1,2" "IMG 7,0,0,800,600,90" "STR Hi" "OPE_ON CTRL" >"$work/c.dat"
+    ravelkin --check c.dat
+    expect "$status" 2 status
+    expect "$out" "c.dat:1: error: unknown command 'mov': the run stops here (commands are upper case: MOV)
+c.dat:2: error: Images${sep}7.bmp does not exist
+c.dat:3: warning: STR does not type 'i' (letters are typed as written in capitals, and arrive in lower case)
+c.dat:4: warning: CTRL is still down at the end of the file; it is released when the job ends" findings
+}
+
+# The report of a run with one found and one failed search, as a browser shows it: every
+# picture loads and the failure is there.
+check_report() {
+    start_target 100,100
+    run_script "IMG_CLK 1,0,0,10000,10000,95" "CHK_IMG 9,0,0,10000,10000,95"
+    ravelkin --run t.dat --report report
+    expect "$status" 2 status
+    cat >"$work/look.html" <<'EOF_HTML'
+<!DOCTYPE html><html><body><iframe id="report" src="report/index.html"></iframe><script>
+document.getElementById("report").addEventListener("load", () => {
+  const page = document.getElementById("report").contentDocument;
+  const broken = [...page.images].filter((i) => !(i.complete && i.naturalWidth > 0));
+  const failed = page.querySelector("tr.failed") !== null &&
+                 page.body.textContent.includes("Can't find like");
+  document.body.dataset.seen = `pictures ${page.images.length} broken ${broken.length} failure ${failed}`;
+});
+</script></body></html>
+EOF_HTML
+    local seen
+    seen=$(chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+        --disable-background-networking --disable-component-update --disable-sync \
+        --user-data-dir="$work/browser" --allow-file-access-from-files --virtual-time-budget=10000 \
+        --dump-dom "file://$work/look.html" 2>/dev/null | grep -o 'data-seen="[^"]*"')
+    expect "$seen" 'data-seen="pictures 3 broken 0 failure true"' "what the browser shows"
+}
+
+# In a Wayland session the runner says what works and what does not; the dialog says it in a
+# message at start, until the user ticks that it is enough.
+check_wayland() {
+    printf 'WAIT 1\n' >"$work/ok.dat"
+    WAYLAND_DISPLAY=wayland-0 ravelkin --run ok.dat
+    expect "$status" 0 status
+    [[ $out == "ravelkin: this is a Wayland session."* ]] || fail "the runner said: $out"
+    shown() { [ "$(xdotool search --onlyvisible --name '^ravelkin$' | wc -l)" -eq "$1" ]; }
+    local round dialog
+    for round in first again; do
+        (cd "$work" && XDG_CONFIG_HOME=$work/config WAYLAND_DISPLAY=wayland-0 exec "$bin/ravelkin") \
+            >/dev/null 2>&1 &
+        dialog=$!
+        await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+        if [ "$round" = first ]; then
+            await shown 2 || fail "no notice"
+            # Tick "do not show this again" and confirm.
+            xdotool key Tab space Return
+            await shown 1 || fail "the notice stayed"
+        else
+            sleep 2
+            shown 1 || fail "the notice came back"
+        fi
+        xdotool key Escape
+        wait "$dialog"
+    done
+}
+
 for check in "$@"; do
     "check_$check"
+    # The next check starts with none of this one's windows.
+    stop_programs
 done
 [ "$failures" -eq 0 ]

@@ -36,9 +36,9 @@ TEST(SendKeysTyping, FollowsTheTypingTableByteByByte) {
     } cases[] = {
         {"", {}},
         {"Hello", Typed({'H'})},
-        {"A-1?", Typed({'A', vk::kSubtract, '1', kShifted | vk::kDivide})},
+        {"A-1?", Typed({'A', vk::kSubtract, '1', kShifted | vk::kOem2})},
         {"!", Typed({kShifted | '1'})},
-        {"Z9 ,./", Typed({'Z', '9', vk::kSpace, vk::kSeparator, vk::kDecimal, vk::kDivide})},
+        {"Z09 ,./", Typed({'Z', '0', '9', vk::kSpace, vk::kOemComma, vk::kDecimal, vk::kDivide})},
         {"A B", Typed({'A', 'B'}), false},
         // Bytes outside the table send nothing but still count.
         {"az@[`{\t\x01\x7f\xff", {}},

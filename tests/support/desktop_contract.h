@@ -10,7 +10,7 @@
 //   bool KeyHeld(std::uint8_t vk);       the key is down now, whoever pressed it
 //   bool LeftHeld();                     the left button is down now
 //   platform::Point Pointer();           where the pointer is now
-//   void OpenWindow(const std::string& title, platform::Rect rect, bool minimised);
+//   void OpenWindow(const std::string& title, platform::Rect rect, Shown shown);
 //                                        a new top-level window, on top of the others
 
 #include <gtest/gtest.h>
@@ -28,6 +28,8 @@
 
 namespace testing_support {
 
+enum class Shown { kShown, kMinimised, kHidden };
+
 constexpr int kContractWidth = 640;
 constexpr int kContractHeight = 480;
 
@@ -40,8 +42,9 @@ class FakeWorld {
     bool KeyHeld(std::uint8_t vk) { return desktop_.IsKeyDown(vk); }
     bool LeftHeld() { return desktop_.IsKeyDown(platform::vk::kLButton); }
     platform::Point Pointer() { return desktop_.PointerPosition(); }
-    void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
-        desktop_.windows.insert(desktop_.windows.begin(), {title, minimised, rect});
+    void OpenWindow(const std::string& title, platform::Rect rect, Shown shown) {
+        desktop_.windows.insert(desktop_.windows.begin(),
+                                {title, shown == Shown::kMinimised, rect, shown != Shown::kHidden});
     }
 
   private:
@@ -149,16 +152,19 @@ TYPED_TEST_P(DesktopContract, AWaitEndsSoonAfterAStopRequest) {
     EXPECT_LT(waited, 5s);
 }
 
-// Titles arrive as UTF-8, Japanese ones too; minimised windows are listed with a rectangle.
+// Titles arrive as UTF-8, Japanese ones too; minimised windows are listed with a rectangle,
+// and count as shown; windows never shown are listed too.
 TYPED_TEST_P(DesktopContract, WindowsComeTopFirstWithTitleAndRectangle) {
-    this->world_.OpenWindow("Contract lower", {10, 20, 110, 220}, false);
-    this->world_.OpenWindow("Contract 日本語のタイトル", {300, 40, 350, 90}, false);
-    this->world_.OpenWindow("Contract minimised", {200, 200, 260, 260}, true);
+    this->world_.OpenWindow("Contract lower", {10, 20, 110, 220}, Shown::kShown);
+    this->world_.OpenWindow("Contract 日本語のタイトル", {300, 40, 350, 90}, Shown::kShown);
+    this->world_.OpenWindow("Contract minimised", {200, 200, 260, 260}, Shown::kMinimised);
+    this->world_.OpenWindow("Contract hidden", {20, 300, 60, 340}, Shown::kHidden);
     platform::Desktop& desktop = this->world_.desktop();
     std::vector<std::string> seen;
     desktop.ForEachWindow([&](platform::WindowHandle w) {
         const std::string title = desktop.WindowTitle(w);
         if (title.rfind("Contract", 0) != 0) return true;
+        if (!desktop.IsWindowVisible(w)) return seen.push_back(title + " not shown"), true;
         const auto rect = desktop.WindowRect(w);
         if (desktop.IsWindowMinimised(w)) {
             seen.push_back(title + (rect ? " minimised" : " minimised without rectangle"));
@@ -169,9 +175,10 @@ TYPED_TEST_P(DesktopContract, WindowsComeTopFirstWithTitleAndRectangle) {
                        std::to_string(r.right) + "," + std::to_string(r.bottom));
         return true;
     });
-    EXPECT_EQ(seen, (std::vector<std::string>{"Contract minimised minimised",
-                                              "Contract 日本語のタイトル 300,40,350,90",
-                                              "Contract lower 10,20,110,220"}));
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"Contract hidden not shown", "Contract minimised minimised",
+                                        "Contract 日本語のタイトル 300,40,350,90",
+                                        "Contract lower 10,20,110,220"}));
     // A visitor that answers false ends the enumeration.
     int visits = 0;
     desktop.ForEachWindow([&](platform::WindowHandle) { return ++visits, false; });

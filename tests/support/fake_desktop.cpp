@@ -99,6 +99,11 @@ bool FakeDesktop::IsWindowMinimised(platform::WindowHandle window) {
     return w && w->minimised;
 }
 
+bool FakeDesktop::IsWindowVisible(platform::WindowHandle window) {
+    const FakeWindow* w = Find(window);
+    return w && w->visible;
+}
+
 std::optional<platform::Rect> FakeDesktop::WindowRect(platform::WindowHandle window) {
     const FakeWindow* w = Find(window);
     return w ? w->rect : std::nullopt;

@@ -30,6 +30,7 @@ struct FakeWindow {
     std::string title;
     bool minimised = false;
     std::optional<platform::Rect> rect;  // nothing: the rectangle cannot be read
+    bool visible = true;
 };
 
 // A recording desktop for tests: a scripted screen picture, window list and key state, an
@@ -67,6 +68,7 @@ class FakeDesktop : public platform::Desktop {
     void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
     std::string WindowTitle(platform::WindowHandle window) override;
     bool IsWindowMinimised(platform::WindowHandle window) override;
+    bool IsWindowVisible(platform::WindowHandle window) override;
     std::optional<platform::Rect> WindowRect(platform::WindowHandle window) override;
     std::optional<std::string> Lost() const override { return lost; }
 

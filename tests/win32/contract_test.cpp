@@ -111,14 +111,17 @@ class Win32World {
         GetCursorPos(&at);
         return {at.x, at.y};
     }
-    void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
+    void OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
+        const bool minimised = shown == testing_support::Shown::kMinimised;
         const DWORD style = minimised ? WS_OVERLAPPEDWINDOW : WS_POPUP;
         const HWND window = CreateWindowExW(
             0, L"RavelkinContractWindow", platform::win32::Utf8ToUtf16(title).c_str(), style,
             rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
             GetModuleHandleW(nullptr), nullptr);
         windows_.push_back(window);
-        ShowWindow(window, minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+        if (shown != testing_support::Shown::kHidden) {
+            ShowWindow(window, minimised ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE);
+        }
         // A new window goes on top of the others, as the user would open it.
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         Pump();

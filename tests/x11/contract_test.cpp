@@ -35,18 +35,18 @@ class X11World {
     }
     bool LeftHeld() const { return ButtonsDown(d()) & Button1Mask; }
     platform::Point Pointer() const { return PointerPosition(d()); }
-    void OpenWindow(const std::string& title, platform::Rect rect, bool minimised) {
+    void OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
         const Window window =
             XCreateSimpleWindow(d(), DefaultRootWindow(d()), rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, 0, 0, 0);
         Xutf8SetWMProperties(d(), window, title.c_str(), nullptr, nullptr, 0, nullptr, nullptr,
                              nullptr);
-        if (minimised) {
+        if (shown == testing_support::Shown::kMinimised) {
             const Atom wm_state = XInternAtom(d(), "WM_STATE", False);
             const long state[2] = {IconicState, 0};
             XChangeProperty(d(), window, wm_state, wm_state, 32, PropModeReplace,
                             reinterpret_cast<const unsigned char*>(state), 2);
-        } else {
+        } else if (shown == testing_support::Shown::kShown) {
             XMapWindow(d(), window);
         }
         XRaiseWindow(d(), window);

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <iosfwd>
+
+namespace app {
+
+// In a Wayland session Ravelkin sees and drives only X programs, through XWayland. The runner
+// says so on standard error, once; the dialog in a message box at start, until the user asks it
+// not to (remembered in a file of the user's own).
+void WarnOfWayland(std::ostream& err);
+bool WaylandNoticeWanted();
+void DismissWaylandNotice();
+
+inline constexpr char kWaylandNotice[] =
+    "Wayland のセッションで動いています。\n"
+    "Ravelkin は XWayland を通して、X のプログラムのウィンドウだけを見て操作できます。\n"
+    "Wayland のウィンドウは画面のコピーに黒く写り、WIND などのコマンドでは見つからず、\n"
+    "キーやマウスの操作も届きません。X のプログラムにはこれまでどおり動きます。";
+inline constexpr char kWaylandNoticeCheckBox[] = "今後このメッセージを表示しない";
+
+}  // namespace app

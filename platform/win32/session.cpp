@@ -1,0 +1,16 @@
+#include <cstdlib>
+
+#include "platform/session.h"
+
+namespace platform {
+
+bool InWaylandSession() {
+    return false;
+}
+
+std::filesystem::path UserConfigDir() {
+    const char* data = std::getenv("APPDATA");
+    return data && *data ? std::filesystem::path(data) / "Ravelkin" : std::filesystem::path();
+}
+
+}  // namespace platform
