@@ -26,20 +26,20 @@ class Overlay : public wxDialog {
         SetCursor(wxCursor(wxCURSOR_CROSS));
         Bind(wxEVT_PAINT, &Overlay::OnPaint, this);
         Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& e) {
-            from_ = to_ = e.GetPosition();
+            from_ = to_ = ClientToScreen(e.GetPosition());
             dragging_ = true;
             CaptureMouse();
         });
         Bind(wxEVT_MOTION, [this](wxMouseEvent& e) {
             if (!dragging_) return;
-            to_ = e.GetPosition();
+            to_ = ClientToScreen(e.GetPosition());
             Refresh(false);
         });
         Bind(wxEVT_LEFT_UP, [this](wxMouseEvent& e) {
             if (!dragging_) return;
             dragging_ = false;
             if (HasCapture()) ReleaseMouse();
-            to_ = e.GetPosition();
+            to_ = ClientToScreen(e.GetPosition());
             if (Chosen().GetWidth() > 0 && Chosen().GetHeight() > 0) EndModal(wxID_OK);
         });
         Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& e) {
@@ -52,7 +52,8 @@ class Overlay : public wxDialog {
         ShowFullScreen(true);
     }
 
-    // The rectangle dragged, right and bottom one past it.
+    // The rectangle dragged in screen coordinates, right and bottom one past it. Points are
+    // taken on the screen, so the area is right wherever the window manager put the window.
     wxRect Chosen() const {
         return wxRect(wxPoint(std::min(from_.x, to_.x), std::min(from_.y, to_.y)),
                       wxPoint(std::max(from_.x, to_.x) - 1, std::max(from_.y, to_.y) - 1));
@@ -61,11 +62,14 @@ class Overlay : public wxDialog {
   private:
     void OnPaint(wxPaintEvent&) {
         wxAutoBufferedPaintDC dc(this);
-        dc.DrawBitmap(picture_, 0, 0);
+        const wxPoint origin = ScreenToClient(wxPoint(0, 0));
+        dc.DrawBitmap(picture_, origin);
         if (from_ == to_) return;
         dc.SetPen(wxPen(*wxRED, 2));
         dc.SetBrush(*wxTRANSPARENT_BRUSH);
-        dc.DrawRectangle(Chosen());
+        wxRect chosen = Chosen();
+        chosen.Offset(origin);
+        dc.DrawRectangle(chosen);
     }
 
     wxBitmap picture_;

@@ -1,18 +1,14 @@
 #include "app/message_box.h"
 
-#include <wx/filename.h>
+#include <wx/app.h>
 #include <wx/msgdlg.h>
-#include <wx/stdpaths.h>
 
 namespace app {
 namespace {
 
-std::string ApplicationTitle() {
-    return wxFileName(wxStandardPaths::Get().GetExecutablePath()).GetName().utf8_string();
-}
-
 void ShowMessageBox(wxWindow* owner, const std::string& text) {
-    wxMessageDialog box(owner, wxString::FromUTF8(text), wxString::FromUTF8(ApplicationTitle()),
+    // The application's name is that of the program the user started (RunGui sets it).
+    wxMessageDialog box(owner, wxString::FromUTF8(text), wxTheApp->GetAppName(),
                         wxOK | wxICON_WARNING);
     box.ShowModal();
 }

@@ -70,7 +70,7 @@ const char kStyle[] =
 bool RunReport::Open(std::string* error) {
     std::error_code ec;
     std::filesystem::create_directories(dir_, ec);
-    if (ec || !std::filesystem::is_directory(dir_, ec)) {
+    if (!std::filesystem::is_directory(dir_, ec)) {
         *error = "cannot make the report folder '" + dir_.string() + "'";
         return false;
     }

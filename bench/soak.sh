@@ -13,7 +13,9 @@ source "$ROOT/scripts/lib/desktop.sh"
 passes=${1:-10000}
 warmup=${WARMUP:-200}
 install_missing_packages
-configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# OpenCV, static, from the cache once built.
+deps=$("$ROOT/scripts/build-native-deps")
+configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$deps" >/dev/null
 [ -x "$ROOT/build/bin/x_resources" ] || { echo "build/bin/x_resources is missing (libxres-dev)" >&2; exit 1; }
 
 work="$ROOT/build/soak"

@@ -10,7 +10,9 @@ source "$ROOT/scripts/lib/desktop.sh"
 
 install_missing_packages
 install_packages valgrind
-configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+# OpenCV, static, from the cache once built.
+deps=$("$ROOT/scripts/build-native-deps")
+configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$deps" >/dev/null
 out="$ROOT/build/valgrind"
 mkdir -p "$out"
 

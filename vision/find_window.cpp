@@ -36,20 +36,23 @@ std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle wind
 std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text) {
     WindowMatch match;
     bool found = false;
+    std::optional<platform::Rect> rect;
     desktop.ForEachWindow([&](platform::WindowHandle window) {
         std::string title = MatchedTitle(desktop, window);
         if (TitleContains(title, text)) {
             match.handle = window;
             match.title = std::move(title);
+            // Asked while the enumeration runs, which a backend may answer from what it read
+            // of every window at once (X asks the server for all of them together).
+            match.minimised = desktop.IsWindowMinimised(window);
+            rect = desktop.WindowRect(window);
             found = true;
         }
         return true;
     });
     if (!found) return std::nullopt;
 
-    match.minimised = desktop.IsWindowMinimised(match.handle);
     trace::Printf("%s", match.minimised ? "最小化中です" : "普通です");
-    const auto rect = desktop.WindowRect(match.handle);
     if (!rect) {
         // The window went away: there is no place to act on, so it counts as not found.
         trace::Printf("WINDOW位置の取得に失敗");

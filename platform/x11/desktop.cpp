@@ -20,15 +20,15 @@ OpenResult X11Desktop::Open(const Options& options) {
         result.error = "X display \"" + shown + "\" lacks the XTEST extension";
         return result;
     }
-    const char* names[] = {"WM_STATE", "_NET_WM_NAME", "UTF8_STRING", "_NET_WM_STATE",
-                           "_NET_WM_STATE_HIDDEN"};
+    const char* names[] = {"WM_STATE",      "_NET_WM_NAME",         "UTF8_STRING",
+                           "_NET_WM_STATE", "_NET_WM_STATE_HIDDEN", "_NET_SUPPORTING_WM_CHECK"};
     Atom atoms[std::size(names)] = {};
     if (!XInternAtoms(display.get(), const_cast<char**>(names), std::size(names), False, atoms)) {
         result.error = "cannot intern atoms on X display \"" + shown + "\"";
         return result;
     }
-    result.desktop.reset(new X11Desktop(std::move(display), shown,
-                                        {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4]}));
+    result.desktop.reset(new X11Desktop(
+        std::move(display), shown, {atoms[0], atoms[1], atoms[2], atoms[3], atoms[4], atoms[5]}));
     X11Desktop& desktop = *result.desktop;
     Display* d = desktop.display_.get();
     if (options.capture == CaptureMethod::kAuto) {
@@ -38,7 +38,7 @@ OpenResult X11Desktop::Open(const Options& options) {
     return result;
 }
 
-X11Desktop::X11Desktop(DisplayPtr display, std::string name, const Atoms& atoms)
+X11Desktop::X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms)
     : display_(std::move(display)),
       name_(std::move(name)),
       root_(DefaultRootWindow(display_.get())),

@@ -17,7 +17,9 @@ start_private_display() {
     local fifo number
     fifo=$(mktemp -u)
     mkfifo "$fifo"
-    Xvfb -displayfd 9 -screen 0 "$1x24" -nolisten tcp 9>"$fifo" >/dev/null 2>&1 &
+    # -noreset: the server would otherwise start afresh, dropping the keymap and refusing
+    # connections for a moment, whenever its last client leaves (setxkbmap, xprop).
+    Xvfb -displayfd 9 -screen 0 "$1x24" -nolisten tcp -noreset 9>"$fifo" >/dev/null 2>&1 &
     DESKTOP_PIDS+=($!)
     if ! read -r -t 15 number <"$fifo"; then
         rm -f "$fifo"
@@ -27,17 +29,26 @@ start_private_display() {
     rm -f "$fifo"
     export DISPLAY=":$number"
     export XVFB_PID=${DESKTOP_PIDS[-1]}
+    # The keymap first: a window manager reloads its key bindings when the keymap changes.
+    setxkbmap us 2>/dev/null || true
     if [ "${2:-}" != bare ]; then
         openbox --sm-disable >/dev/null 2>&1 &
         DESKTOP_PIDS+=($!)
-        # Ready once it has announced itself on the root window, as window managers do.
-        local _
-        for _ in $(seq 100); do
-            xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+        # Ready once it manages a window: it announces itself on the root window before it
+        # handles the windows that ask to be shown, and a window shown in between may be lost.
+        xmessage -geometry 1x1+0+0 -timeout 30 ready >/dev/null 2>&1 &
+        local probe=$! _
+        for _ in $(seq 200); do
+            xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '0x' && break
+            sleep 0.05
+        done
+        kill "$probe" 2>/dev/null || true
+        wait "$probe" 2>/dev/null || true
+        for _ in $(seq 200); do
+            xprop -root _NET_CLIENT_LIST 2>/dev/null | grep -q '0x' || break
             sleep 0.05
         done
     fi
-    setxkbmap us 2>/dev/null || true
 }
 
 # start_target X,Y OUTPUT: ravelkin-target with its top-left corner at (X, Y), its output to

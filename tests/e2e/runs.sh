@@ -163,6 +163,10 @@ check_statuses() {
     [[ $out != *ok.dat* ]] || fail "the job went on after bad.dat"
     if [ -z "$exe" ]; then
         DISPLAY=:4711 ravelkin --run ok.dat || expect "$status" 69 "no display"
+        # Copied without its user interface, the program says so instead of opening nothing.
+        mkdir "$work/alone" && cp "$bin/ravelkin" "$work/alone/"
+        out=$(DISPLAY=:4711 "$work/alone/ravelkin" 2>&1) || expect "$?" 69 "status alone"
+        [[ $out == "ravelkin: cannot start the user interface: "* ]] || fail "its message: $out"
     fi
 }
 
@@ -241,6 +245,9 @@ check_dialog() {
     (cd "$work" && exec "$bin/ravelkin") >/dev/null 2>&1 &
     local dialog=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+    # Named after the program started, as desktops match windows to their menu entries.
+    expect "$(xprop -id "$(xdotool search --onlyvisible --name '^Ravelkin$')" WM_CLASS)" \
+        'WM_CLASS(STRING) = "ravelkin", "Ravelkin"' "the window class"
     # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
     sleep 1
     xdotool key Tab Tab Tab space shift+Tab shift+Tab space
@@ -267,14 +274,19 @@ check_capture() {
     expect "$status" 0 "the run of the line"
     await said "click 1" || fail "the logo was not clicked"
 
-    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" 2>&1 &
+    (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" \
+        2>"$work/capture.err" &
     local capture=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no overlay"
     sleep 0.5
     xdotool mousemove 116 136 mousedown 1 mousemove 150 170 mousemove 180 200 mouseup 1
     wait "$capture"
     expect "$?" 0 "the status of the capture with the overlay"
-    run_script "$(head -1 "$work/capture.out" | tr -d '\r')"
+    local line
+    line=$(head -1 "$work/capture.out" | tr -d '\r')
+    [[ $line == "IMG_CLK 5,"* ]] || fail "the dragged line: $line; $(cat "$work/capture.err")"
+    run_script "$line"
+    expect "$status" 0 "the run of the dragged line ($out)"
     await said "click 2" || fail "the logo was not clicked from the dragged capture"
 }
 

@@ -12,6 +12,7 @@
 
 #include "tests/support/wait_until.h"
 #include "tests/x11/x_testing.h"
+#include "vision/find_window.h"
 
 namespace {
 
@@ -160,6 +161,25 @@ TEST_F(X11Windows, AWindowThatVanishesDuringTheEnumerationIsGoneNotFatal) {
     });
     EXPECT_EQ(after.size(), before);
     for (const Found& f : after) EXPECT_NE(f.title, "Doomed");
+}
+
+// The requests about all windows go out together: a lookup among ten windows waits for the
+// server no more often than one among one, and asks a few things of each window, not of each
+// part of a window manager's frame (openbox makes some fifty).
+TEST_F(X11Windows, ALookupsRoundTripsDoNotGrowWithTheWindows) {
+    const auto lookup = [&] {
+        const Sent before = SentSoFar();
+        EXPECT_TRUE(vision::FindWindowByTitle(*desktop_, "Many 0"));
+        return Sent{SentSoFar().flushes - before.flushes, SentSoFar().bytes - before.bytes};
+    };
+    Open(10, 10, "Many 0");
+    lookup();  // Xlib learns the atoms of its text conversion once
+    const Sent one = lookup();
+    for (int i = 1; i < 10; ++i) Open(10 + 40 * i, 10, "Many " + std::to_string(i));
+    const Sent ten = lookup();
+    EXPECT_EQ(ten.flushes, one.flushes);
+    EXPECT_LE(one.flushes, 6);
+    EXPECT_LT((ten.bytes - one.bytes) / 9, 256);
 }
 
 }  // namespace

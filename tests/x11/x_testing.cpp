@@ -5,13 +5,22 @@
 
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <dlfcn.h>
+#include <sys/uio.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <string_view>
 
 #include "tests/support/screen_pattern.h"
 
 namespace x11_testing {
+
+std::atomic<long> g_flushes{0};
+std::atomic<long> g_bytes{0};
+Sent SentSoFar() {
+    return {g_flushes, g_bytes};
+}
 
 bool Managed() {
     const char* display = std::getenv("RAVELKIN_TEST_DISPLAY");
@@ -96,3 +105,13 @@ unsigned ButtonsDown(Display* display) {
 }
 
 }  // namespace x11_testing
+
+// The libraries' writev calls come here first, then go on to the C library's.
+extern "C" ssize_t writev(int fd, const iovec* vector, int count) {
+    using Writev = ssize_t (*)(int, const iovec*, int);
+    static const auto next = reinterpret_cast<Writev>(dlsym(RTLD_NEXT, "writev"));
+    ++x11_testing::g_flushes;
+    const ssize_t sent = next(fd, vector, count);
+    if (sent > 0) x11_testing::g_bytes += sent;
+    return sent;
+}

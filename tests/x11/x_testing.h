@@ -27,6 +27,15 @@ class Connection {
     Display* display_;
 };
 
+// What the process has sent with writev so far: Xlib and XCB send what they have queued with
+// one call before they wait for a reply (and when their buffer is full), so during a call that
+// waits for the server, its round trips and the bytes of its requests.
+struct Sent {
+    long flushes = 0;
+    long bytes = 0;
+};
+Sent SentSoFar();
+
 // The backend on the display; fails the test when it cannot open.
 std::unique_ptr<platform::x11::X11Desktop> OpenBackend(
     platform::x11::CaptureMethod capture = platform::x11::CaptureMethod::kAuto);
