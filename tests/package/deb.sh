@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian package into a clean Debian root, as a user installs it, and uses it
-# there: `ravelkin --version`, `man -w ravelkin`, and the installed examples/demo.dat against
-# the installed target window on a private Xvfb display (which runs outside the root: X
-# clients reach it through its abstract socket). Runs lintian on the package. Needs root.
+# there: `ravelkin --version`, `man -w ravelkin`, the installed examples/demo.dat against the
+# installed target window, and the dialog, on a private Xvfb display (which runs outside the
+# root: X clients reach it through its abstract socket). Runs lintian on the package. Needs
+# root.
 #   tests/package/deb.sh PACKAGE.deb
 # The root (scripts/lib/debian-root.sh) is cached; the test runs on a throw-away overlay of
 # it, so the cached root itself never changes.
@@ -63,6 +64,14 @@ use_package() {
     kill "$target"
     wait "$target"
     grep '^text ' "$scratch/target.out" | tail -1
+    # Without arguments the dialog, from the program installed beside it.
+    in_root ravelkin >"$scratch/dialog.out" 2>&1 &
+    local dialog=$!
+    dialog_shown() { xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null; }
+    await dialog_shown && echo "dialog: shown"
+    xdotool key Escape
+    wait "$dialog"
+    echo "dialog: $?"
 }
 export -f use_package in_root await
 export deb scratch ROOTFS
@@ -78,8 +87,10 @@ expect "manual: /usr/share/man/man1/ravelkin.1.gz"
 expect "demo: 0"
 # What demo.dat typed into the target: BS took the "!", RET broke the line.
 expect 'text hello, ravelkin 1.0\nit works.'
+expect "dialog: shown"
+expect "dialog: 0"
 if [ "$failures" -ne 0 ]; then
     cat "$scratch/demo.out"
     exit 1
 fi
-echo "the Debian package: installed, started, its manual found, the demo run"
+echo "the Debian package: installed, started, its manual found, the demo run, the dialog shown"
