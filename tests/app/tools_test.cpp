@@ -23,7 +23,7 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
     scene.dir.Write("a.dat",
                     "mov 10,20\n;note\nIMG_CLK 1,0,0,800,600,100\nIMG 7,0,0,800,600,90\n"
                     "IMG 2,0,0,800,600,90\nIMG 1,10,10,10,600,0\nIMG_CLK 1,0,0,30,30,50\n"
-                    "CHK_IMG 1,2000,0,2100,100,90\nCHK_IMG 1,0,0,99,99\nOPE ret\nOPE_ON CTRL\n"
+                    "CHK_IMG 1,-100,0,0,100,90\nCHK_IMG 1,0,0,99,99\nOPE ret\nOPE_ON CTRL\n"
                     "STR Hi, 日本\nDRAG\nCLK 5,5\nWAIT x\nMOV 1\nWIND\nOPE_ON ALT\nOPE_OFF ALT\n"
                     "; fine\nIMG_CLK 1,0,0,800,600,90\n");
     const std::string expected[] = {
@@ -34,7 +34,7 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
         "5 E " + ImagePath("2") + " is not a picture",
         "6 E the search area 10,10,10,600 is empty",
         "7 E " + ImagePath("1") + " is larger than the search area (30x30)",
-        "8 E the search area 2000,0,2100,100 lies outside the 1920x1080 screen",
+        "8 E the search area -100,0,0,100 lies outside the 1920x1080 screen",
         "9 E CHK_IMG needs image,left,top,right,bottom,threshold, numbers of 32 bits",
         "10 E OPE: no key name in 'ret'; the names are UP DOWN RIGHT LEFT BS RET WIN CTRL ALT "
         "DEL PRT_SCR ESC",
@@ -57,12 +57,13 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
     EXPECT_EQ(seen, std::vector<std::string>(std::begin(expected), std::end(expected)));
 
     std::ostringstream out, err;
-    scene.dir.Write("ok.dat", "WAIT 1\n");
+    scene.dir.Write("ok.dat", "WAIT 1\nCLK 5,5\n");  // a warning only
     EXPECT_EQ(app::CheckScripts({"ok.dat"}, nullptr, out, err), app::ExitStatus::kCompleted);
     EXPECT_EQ(app::CheckScripts({"ok.dat", "a.dat"}, nullptr, out, err), app::ExitStatus::kFailed);
     EXPECT_EQ(app::CheckScripts({"missing.dat", "ok.dat"}, nullptr, out, err),
               app::ExitStatus::kNotLoaded);
-    EXPECT_TRUE(out.str().starts_with("a.dat:1: error: unknown command 'mov'")) << out.str();
+    EXPECT_TRUE(out.str().starts_with("ok.dat:2: warning: CLK acts where")) << out.str();
+    EXPECT_NE(out.str().find("\na.dat:1: error: unknown command 'mov'"), std::string::npos);
 }
 
 // The template is the selection; the area holds it with a margin; the threshold lies between
