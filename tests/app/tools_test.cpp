@@ -25,7 +25,7 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
                     "IMG 2,0,0,800,600,90\nIMG 1,10,10,10,600,0\nIMG_CLK 1,0,0,30,30,50\n"
                     "CHK_IMG 1,-100,0,0,100,90\nCHK_IMG 1,0,0,99,99\nOPE ret\nOPE_ON CTRL\n"
                     "STR Hi, 日本\nDRAG\nCLK 5,5\nWAIT x\nMOV 1\nWIND\nOPE_ON ALT\nOPE_OFF ALT\n"
-                    "; fine\nIMG_CLK 1,0,0,800,600,90\n");
+                    "; fine\nIMG_CLK 1,0,0,800,600,90\nSTR @\n");
     const std::string expected[] = {
         "1 E unknown command 'mov': the run stops here (commands are upper case: MOV)",
         "2 E unknown command ';note': the run stops here (a comment is ';' and a space)",
@@ -47,6 +47,7 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
         "15 E WAIT needs a number of milliseconds",
         "16 E MOV needs x,y in pixels",
         "17 W WIND without a title matches every window",
+        "22 W STR does not type '@' (it types A-Z, 0-9, space and - ? ! , . /)",
     };
     const auto findings = app::CheckScript("a.dat", &scene.desktop);
     ASSERT_TRUE(findings);
