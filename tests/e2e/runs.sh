@@ -163,6 +163,7 @@ check_statuses() {
     [[ $out != *ok.dat* ]] || fail "the job went on after bad.dat"
     if [ -z "$exe" ]; then
         DISPLAY=:4711 ravelkin --run ok.dat || expect "$status" 69 "no display"
+        DISPLAY=:4711 ravelkin || expect "$status" 69 "the dialog without a display"
         # Copied without its user interface, the program says so instead of opening nothing.
         mkdir "$work/alone" && cp "$bin/ravelkin" "$work/alone/"
         out=$(DISPLAY=:4711 "$work/alone/ravelkin" 2>&1) || expect "$?" 69 "status alone"
