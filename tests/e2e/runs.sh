@@ -274,6 +274,15 @@ check_capture() {
     run_script "$out"
     expect "$status" 0 "the run of the line"
     await said "click 1" || fail "the logo was not clicked"
+    # A template that exists is replaced only when the user says y.
+    local before
+    before=$(cksum <"$work/Images/4.bmp")
+    ravelkin --capture 4 --area 100,100,140,140 </dev/null
+    expect "$status" 2 "the status when not told to replace"
+    expect "$(cksum <"$work/Images/4.bmp")" "$before" "the template kept"
+    ravelkin --capture 4 --area 100,100,140,140 <<<y
+    expect "$status" 0 "the status when told to replace"
+    [ "$(cksum <"$work/Images/4.bmp")" != "$before" ] || fail "the template was not replaced"
 
     (cd "$work" && exec "${run[@]}" "$bin/ravelkin$exe" --capture 5) >"$work/capture.out" \
         2>"$work/capture.err" &
