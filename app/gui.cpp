@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <memory>
 #include <string_view>
 
 #include "app/capture_overlay.h"
@@ -19,10 +20,20 @@ namespace {
 int ShowDialog(const GuiRequest& request) {
     // RAVELKIN_MATCHER sets the matcher for the dialog as for the runner.
     const engine::RunSettings settings = SettingsFromEnvironment(std::cerr);
+    // Without a desktop there is no screen for the toolkit either, which would end the process
+    // trying to show the message: say it on standard error.
+    std::string error;
+    std::unique_ptr<platform::Desktop> desktop = platform::OpenNativeDesktop(error);
+    if (!desktop) {
+        std::cerr << "ravelkin: " << error << "\n";
+        return static_cast<int>(ExitStatus::kNoDesktop);
+    }
     platform::LeaveOwnConsole();
     bool dialog_ran = false;
-    // The framework takes the application object over and deletes it when it ends.
-    auto* application = new CRavelkinApp(settings, platform::OpenNativeDesktop, &dialog_ran);
+    // The framework takes the application object over and deletes it when it ends; it is
+    // given the desktop opened above.
+    auto* application = new CRavelkinApp(
+        settings, [&desktop](std::string&) { return std::move(desktop); }, &dialog_ran);
     // Named after the program the user started, as the framework names it by default after
     // the running file: the captions of the message boxes, the window class on X.
     const std::u8string stem = std::filesystem::path(request.program).stem().u8string();
