@@ -153,17 +153,26 @@ EOF_CASES
 check_statuses() {
     printf 'WAIT 1\n' >"$work/ok.dat"
     printf 'NOPE\n' >"$work/bad.dat"
-    ravelkin --run ok.dat ok.dat && expect "$status" 0 "two files"
-    ravelkin --run || expect "$status" 64 "no file"
-    ravelkin --frobnicate || expect "$status" 64 "an unknown option"
-    ravelkin --version && expect "${out%%$'\n'*}" "Ravelkin 1.0.0.2" "version"
-    ravelkin --run ok.dat missing.dat || expect "$status" 3 "a missing file"
+    ravelkin --run ok.dat ok.dat
+    expect "$status" 0 "two files"
+    ravelkin --run
+    expect "$status" 64 "no file"
+    ravelkin --frobnicate
+    expect "$status" 64 "an unknown option"
+    ravelkin --version
+    expect "${out%%$'\n'*}" "Ravelkin 1.0.0.2" "version"
+    ravelkin --run ok.dat missing.dat
+    expect "$status" 3 "a missing file"
     expect "${out##*$'\n'}" "ravelkin: cannot load script file 'missing.dat'" "its message"
-    ravelkin --run bad.dat ok.dat || expect "$status" 2 "a failing file"
+    ravelkin --run bad.dat ok.dat
+    expect "$status" 2 "a failing file"
     [[ $out != *ok.dat* ]] || fail "the job went on after bad.dat"
     if [ -z "$exe" ]; then
-        DISPLAY=:4711 ravelkin --run ok.dat || expect "$status" 69 "no display"
-        DISPLAY=:4711 ravelkin || expect "$status" 69 "the dialog without a display"
+        DISPLAY=:4711 ravelkin --run ok.dat
+        expect "$status" 69 "no display"
+        DISPLAY=:4711 ravelkin
+        expect "$status" 69 "the dialog without a display"
+        [[ $out == "ravelkin: "*":4711"* ]] || fail "its message: $out"
         # Copied without its user interface, the program says so instead of opening nothing.
         mkdir "$work/alone" && cp "$bin/ravelkin" "$work/alone/"
         out=$(DISPLAY=:4711 "$work/alone/ravelkin" 2>&1) || expect "$?" 69 "status alone"
