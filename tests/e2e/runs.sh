@@ -29,18 +29,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-failures=0
-fail() {
-    echo "FAILED $check: $*" >&2
-    failures=$((failures + 1))
-}
-expect() { [ "$1" = "$2" ] || fail "$3: got [$1], want [$2]"; }
-# Runs a command until it succeeds, for at most 20 seconds.
-await() {
-    local _
-    for _ in $(seq 400); do "$@" && return 0; sleep 0.05; done
-    return 1
-}
+source "$(dirname "$0")/../support/checks.sh"
 
 # ravelkin-target at X,Y [--title TEXT]; what it says goes to target.out.
 start_target() {

@@ -15,11 +15,7 @@ version=$(dpkg-deb --field "$deb" Version)
 source "$scripts/lib/debian-root.sh"
 debian_root "$deb"
 
-failures=0
-fail() {
-    echo "FAILED: $*" >&2
-    failures=$((failures + 1))
-}
+source "$scripts/../tests/support/checks.sh"
 
 echo "== lintian"
 if ! lintian --fail-on error --tag-display-limit 0 "$deb"; then
@@ -33,11 +29,6 @@ mkdir "$scratch/upper" "$scratch/work" "$scratch/root"
 in_root() {
     chroot "$scratch/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DISPLAY="$DISPLAY" \
         DEBIAN_FRONTEND=noninteractive "$@"
-}
-await() {
-    local _
-    for _ in $(seq 200); do "$@" && return 0; sleep 0.1; done
-    return 1
 }
 # In a mount namespace of its own (below), on the display with-display started: the overlay
 # and the other mounts go away with the namespace.
@@ -81,6 +72,7 @@ results=$(RAVELKIN_TEST_DISPLAY="1024x768 none" "$scripts/lib/with-display" \
     unshare --mount bash -c use_package) ||
     fail "the run in the root failed"
 echo "$results"
+# The results hold the line.
 expect() { grep -qxF -- "$1" <<<"$results" || fail "expected the line [$1]"; }
 expect "version: Ravelkin $version"
 expect "manual: /usr/share/man/man1/ravelkin.1.gz"

@@ -21,17 +21,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-failures=0
-fail() {
-    echo "FAILED: $*" >&2
-    failures=$((failures + 1))
-}
-expect() { [ "$1" = "$2" ] || fail "$3: got [$1], want [$2]"; }
-await() {
-    local _
-    for _ in $(seq 400); do "$@" && return 0; sleep 0.05; done
-    return 1
-}
+source "$ROOT/tests/support/checks.sh"
 
 start_private_display 640x480 bare
 prepare_wine_prefix
