@@ -27,9 +27,9 @@
 #include "engine/event_maker.h"
 #include "platform/allocator_tuning.h"
 #include "tests/vision/vision_support.h"
-#include "vision/direct_correlator.h"
-#include "vision/fft_correlator.h"
-#include "vision/matcher.h"
+#include "vision/matcher/direct_correlator.h"
+#include "vision/matcher/fft_correlator.h"
+#include "vision/matcher/matcher.h"
 #include "vision/template_path.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/code_page.h"
-#include "vision/find_window.h"
+#include "windows/find_window.h"
 
 namespace bench {
 namespace {
@@ -183,7 +183,7 @@ std::optional<platform::WindowHandle> OldFindWindowByTitle(platform::Desktop& de
                                                            std::string_view text) {
     std::optional<platform::WindowHandle> found;
     desktop.ForEachWindow([&](platform::WindowHandle window) {
-        if (vision::MatchedTitle(desktop, window).find(text) != std::string::npos) found = window;
+        if (windows::MatchedTitle(desktop, window).find(text) != std::string::npos) found = window;
         return true;
     });
     if (!found) return std::nullopt;

@@ -32,8 +32,8 @@
 #include "bench/old_window_lookup.h"
 #include "bench/race.h"
 #include "platform/x11/x11_desktop.h"
-#include "tests/x11/x_testing.h"
-#include "vision/find_window.h"
+#include "tests/platform/x11/x_testing.h"
+#include "windows/find_window.h"
 // After the others: Xlib's macros (None, Status) clash with names in them.
 #include <X11/Xatom.h>
 
@@ -161,7 +161,7 @@ std::string Listing(platform::Desktop& desktop) {
 }
 
 bool Lookup(platform::Desktop& desktop) {
-    return vision::FindWindowByTitle(desktop, kTarget).has_value();
+    return windows::FindWindowByTitle(desktop, kTarget).has_value();
 }
 bool OldLookup(bench::OldWindowLookup& old) {
     return bench::OldFindWindowByTitle(old, kTarget).has_value();
@@ -187,7 +187,7 @@ void WindowLookup(benchmark::State& state) {
     }
     // The same windows, in the same order, with the same titles, states and rectangles.
     const std::string listing = Listing(*ours.desktop);
-    const auto found = vision::FindWindowByTitle(*ours.desktop, kTarget);
+    const auto found = windows::FindWindowByTitle(*ours.desktop, kTarget);
     const auto found_old = bench::OldFindWindowByTitle(old, kTarget);
     if (listing != Listing(old) || !found || !found_old || found->handle != *found_old) {
         state.SkipWithError("the lookups differ");

@@ -7,7 +7,7 @@
 
 #include "platform/geometry.h"
 #include "vision/find_image.h"
-#include "vision/find_window.h"
+#include "windows/find_window.h"
 
 namespace engine {
 
@@ -26,7 +26,7 @@ class RunObserver {
     // The image command's verdict on the last search.
     virtual void ImageJudged(double threshold, bool found) = 0;
     virtual void WindowSearched(std::string_view title,
-                                const std::optional<vision::WindowMatch>& match) = 0;
+                                const std::optional<windows::WindowMatch>& match) = 0;
 };
 
 }  // namespace engine

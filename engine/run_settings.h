@@ -1,6 +1,6 @@
 #pragma once
 
-#include "vision/matcher.h"
+#include "vision/matcher/matcher.h"
 
 namespace engine {
 

@@ -2,7 +2,7 @@
 #include "engine/command_table.h"
 #include "engine/event_maker.h"
 #include "engine/run_observer.h"
-#include "vision/find_window.h"
+#include "windows/find_window.h"
 
 namespace engine {
 
@@ -14,7 +14,7 @@ int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
                      std::string_view title) {
     // The title text is everything after the keyword and its space, spaces included.
     const std::string text(title);
-    const auto found = vision::FindWindowByTitle(engine.desktop(), text);
+    const auto found = windows::FindWindowByTitle(engine.desktop(), text);
     if (engine.settings().observer) engine.settings().observer->WindowSearched(text, found);
     const std::string window = "ウィンドウ[" + text + "]";
 

@@ -5,7 +5,7 @@
 
 #include "platform/desktop.h"
 #include "platform/geometry.h"
-#include "vision/matcher.h"
+#include "vision/matcher/matcher.h"
 
 namespace vision {
 

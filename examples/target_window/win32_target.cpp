@@ -30,8 +30,8 @@
 
 #include "examples/target_window/logo.h"
 #include "platform/display_scaling.h"
+#include "platform/system/win32/text.h"
 #include "platform/win32/dib.h"
-#include "platform/win32/text.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include <string>
 
-#include "platform/win32/text.h"
+#include "platform/system/win32/text.h"
 #include "platform/win32/win32_desktop.h"
 
 namespace platform::win32 {

@@ -22,6 +22,14 @@ if ! lintian --fail-on error --tag-display-limit 0 "$deb"; then
     fail "lintian reports errors"
 fi
 
+echo "== the copyright file"
+# Machine-readable, and naming the licence of the OpenCV linked into ravelkin.
+copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/ravelkin/copyright)
+[[ ${copyright%%$'\n'*} == Format:\ https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/ ]] ||
+    fail "the copyright file does not start with its Format: line"
+[[ $copyright == *$'\nLicense: GPL-3+\n'*$'\nLicense: Apache-2.0\n'*OpenCV* ]] ||
+    fail "the copyright file lacks GPL-3+ or OpenCV's Apache-2.0"
+
 echo "== the package in a clean Debian root"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

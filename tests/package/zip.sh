@@ -32,10 +32,16 @@ dir=$WINEPREFIX/drive_c/$name
 set +e +o pipefail
 
 echo "== the files"
-for file in ravelkin.exe README.txt examples/ravelkin-target.exe examples/demo.dat \
+for file in ravelkin.exe README.txt LICENSE.txt examples/ravelkin-target.exe examples/demo.dat \
     examples/Images/1.bmp; do
     [ -f "$dir/$file" ] || fail "$file is missing"
 done
+# The licence texts of everything linked into ravelkin.exe, and Ravelkin's own.
+for piece in opencv libpng zlib wxwidgets fftw mingw-w64 winpthreads gcc-runtime; do
+    [ -s "$dir/licenses/$piece.txt" ] || fail "licenses/$piece.txt is missing"
+done
+grep -q 'GNU GENERAL PUBLIC LICENSE' "$dir/LICENSE.txt" && grep -q 'Version 3,' "$dir/LICENSE.txt" ||
+    fail "LICENSE.txt is not the GNU GPL version 3"
 # Notepad shows UTF-8 as such when it starts with a byte-order mark.
 expect "$(head -c 3 "$dir/README.txt" | od -An -tx1 | tr -d ' ')" efbbbf "README.txt's first bytes"
 grep -q $'\r$' "$dir/README.txt" || fail "README.txt has no CRLF line ends"
@@ -78,4 +84,4 @@ await typed || fail "typed: $(grep '^text' "$scratch/target.out" | tail -1)"
 grep -q '^click' "$scratch/target.out" || fail "the logo was never clicked"
 
 [ "$failures" -eq 0 ] || exit 1
-echo "the Windows zip file: unpacked, its resources present, DPI-aware at 144 dpi, the examples run"
+echo "the Windows zip file: unpacked, its licences and resources present, DPI-aware at 144 dpi, the examples run"

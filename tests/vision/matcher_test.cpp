@@ -5,8 +5,8 @@
 #include <opencv2/core.hpp>
 
 #include "tests/vision/vision_support.h"
-#include "vision/fast_matcher.h"
-#include "vision/matcher.h"
+#include "vision/matcher/fast_matcher.h"
+#include "vision/matcher/matcher.h"
 
 namespace testing_support {
 namespace {

@@ -1,0 +1,41 @@
+#include "app/runner/wayland_notice.h"
+
+#include <fstream>
+#include <ostream>
+
+#include "platform/session.h"
+
+namespace app {
+namespace {
+
+// The file whose presence says the user has read the notice.
+std::filesystem::path DismissedMark() {
+    const std::filesystem::path dir = platform::UserConfigDir();
+    return dir.empty() ? dir : dir / "wayland-notice-dismissed";
+}
+
+}  // namespace
+
+void WarnOfWayland(std::ostream& err) {
+    if (!platform::InWaylandSession()) return;
+    err << "ravelkin: this is a Wayland session. Ravelkin reaches it through XWayland, so it "
+           "sees and drives only the windows of X programs: native Wayland windows show black "
+           "in screen copies, the window commands do not find them, and keys and clicks do not "
+           "reach them. X programs work as usual.\n";
+}
+
+bool WaylandNoticeWanted() {
+    std::error_code ec;
+    const std::filesystem::path mark = DismissedMark();
+    return platform::InWaylandSession() && !(!mark.empty() && std::filesystem::exists(mark, ec));
+}
+
+void DismissWaylandNotice() {
+    const std::filesystem::path mark = DismissedMark();
+    if (mark.empty()) return;
+    std::error_code ec;
+    std::filesystem::create_directories(mark.parent_path(), ec);
+    std::ofstream(mark) << "The Wayland notice has been read.\n";
+}
+
+}  // namespace app

@@ -1,0 +1,108 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <sstream>
+
+#include "app/runner/command_line.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
+
+namespace app {
+namespace {
+
+using testing_support::FakeDesktop;
+using testing_support::InputEvent;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+
+// Exit statuses, usage and output are checked end to end against real windows; here, what
+// only the recording desktop shows: which keys the runner lets go of.
+TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
+    TempDir dir;
+    dir.Write("hold.dat", "OPE_ON CTRL\n");
+    dir.Write("hold-fail.dat", "OPE_ON CTRL\nnope\n");
+    ScopedCurrentDir cwd(dir.path());
+    const InputEvent down = InputEvent::Key(platform::vk::kControl, true);
+    const InputEvent up = InputEvent::Key(platform::vk::kControl, false);
+
+    struct Case {
+        std::vector<std::string> args;
+        std::vector<InputEvent> events;
+    };
+    const Case cases[] = {
+        {{"--run", "hold.dat", "hold.dat"}, {down, down, up}},
+        {{"--run", "hold-fail.dat"}, {down, up}},
+        {{"--run", "hold.dat", "missing.dat"}, {down, up}},
+    };
+    for (const auto& c : cases) {
+        std::vector<InputEvent> recorded;
+        std::ostringstream sink;
+        RunCommandLine(c.args, sink, sink,
+                       [&](std::string&) {
+                           struct Recording : FakeDesktop {
+                               std::vector<InputEvent>* into;
+                               ~Recording() override { *into = events; }
+                           };
+                           auto d = std::make_unique<Recording>();
+                           d->into = &recorded;
+                           return std::unique_ptr<platform::Desktop>(std::move(d));
+                       },
+                       {});
+        EXPECT_EQ(recorded, c.events) << c.args[1];
+    }
+}
+
+// The words of a command line as the runner understood them.
+std::string Described(const CommandLine& line) {
+    if (!line.error.empty()) return "error";
+    const char* actions[] = {"run", "check", "capture", "spy", "help", "version"};
+    std::string text = actions[static_cast<int>(line.action)];
+    for (const auto& file : line.files) text += " " + file;
+    if (line.matcher) text += line.matcher == vision::MatcherKind::kFast ? " fast" : " opencv";
+    if (!line.report.empty()) text += " report " + line.report;
+    if (line.action == CommandLine::Action::kCapture) text += " " + std::to_string(line.capture);
+    if (line.area) {
+        text +=
+            " area " + std::to_string(line.area->left) + "," + std::to_string(line.area->bottom);
+    }
+    return text + (line.repeat ? " repeat" : "");
+}
+
+// An option's value is the next word; a missing or malformed one, or words that do not go
+// together, are bad usage, not a file.
+TEST(CommandLine, Options) {
+    const struct {
+        std::vector<std::string> args;
+        std::string understood;
+    } cases[] = {
+        {{"--run", "a.dat", "--matcher", "opencv"}, "run a.dat opencv"},
+        {{"--matcher", "fast", "--run", "b.dat", "--repeat"}, "run b.dat fast repeat"},
+        {{"--run", "--", "--matcher"}, "run --matcher"},
+        {{"--run", "a.dat", "--report", "out"}, "run a.dat report out"},
+        {{"--check", "a.dat", "b.dat"}, "check a.dat b.dat"},
+        {{"--capture", "-3", "--area", "1,2,30,40"}, "capture -3 area 1,40"},
+        {{"--spy"}, "spy"},
+        {{"--spy", "--help"}, "help"},
+        {{"--version"}, "version"},
+        {{"--run", "a.dat", "--matcher"}, "error"},
+        {{"--run", "--matcher", "a.dat"}, "error"},
+        {{"--run", "a.dat", "--matcher", "OpenCV"}, "error"},
+        {{"--run"}, "error"},
+        {{"a.dat"}, "error"},
+        {{"--check", "a.dat", "--repeat"}, "error"},
+        {{"--run", "a.dat", "--check", "b.dat"}, "error"},
+        {{"--capture", "x"}, "error"},
+        {{"--capture", "3", "--area", "1,2,3"}, "error"},
+        {{"--run", "a.dat", "--area", "1,2,3,4"}, "error"},
+        {{"--spy", "a.dat"}, "error"},
+        {{"--frobnicate"}, "error"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Described(ParseCommandLine(c.args)), c.understood)
+            << ::testing::PrintToString(c.args);
+    }
+}
+
+}  // namespace
+}  // namespace app

@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+
+#include "engine/event_maker.h"
+#include "tests/vision/vision_support.h"
+#include "windows/find_window.h"
+
+namespace testing_support {
+namespace {
+
+using Mouse = std::vector<std::string>;
+
+// Runs one line on a fresh engine whose error text already holds "earlier".
+int RunLine(Scene& scene, const std::string& line, CEvent_Maker& engine) {
+    engine.m_error = "earlier";
+    scene.desktop.events.clear();
+    return engine.Execute(line);
+}
+
+// "%p" stands for the template path; an empty text means the command leaves it untouched.
+std::string ErrorText(std::string text, const std::string& path) {
+    if (const auto at = text.find("%p"); at != std::string::npos) text.replace(at, 2, path);
+    return text.empty() ? "earlier" : text;
+}
+
+TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
+    const Mouse click = {"move 615,350", "down", "up"};
+    const Mouse move = {"move 615,350"};
+    const struct {
+        const char* keyword;
+        const char* log_text;
+        Mouse found_mouse;
+        int found_result;
+        std::string found_error;
+        int missed_result;
+        std::string missed_error;
+        bool argument_message;
+    } commands[] = {
+        {"IMG_CLK_F", "を検索し、クリック\n", click, 0, {}, -1, {}, false},
+        {"IMG_CLK", "を検索し、クリック(マッチしない場合は無視)\n", click, 0, {}, 0, {}, false},
+        {"IMG_F", "を検索し、移動\n", move, 0, {}, -1, "Can't find Image %p", true},
+        {"IMG", "を検索し、移動(マッチしない場合は無視)\n", move, 0, {}, 0, {}, true},
+        {"CHK_IMG", "を検索\n", {}, 0, {}, -1, "Can't find like %p ", false},
+        {"CHK_NOIMG", "が無いことを検索\n", {}, -1, "Find like %p ", 0, {}, false},
+    };
+    // A score of 1 is not above 100; NaN never matches; a missing template is a failed search.
+    const std::pair<const char*, const char*> misses[] = {
+        {"1,500,300,900,700,100", "1"},
+        {"1,500,300,900,700,nan", "1"},
+        {"7,0,0,800,600,-1", "7"},
+        {"-1,0,0,800,600,0", "-1"},
+        {"1,0,0,800,600,-1", "copy fails"},
+        // Areas at the ends of the range: black beyond the screen, and an empty area.
+        {"1,-2147483648,-2147483648,2147483647,2147483647,50", "1"},
+        {"1,2147483647,2147483647,-2147483648,-2147483648,50", "1"}};
+    Scene scene;
+    for (const auto& c : commands) {
+        SCOPED_TRACE(c.keyword);
+        const std::string kw = std::string(c.keyword) + " ";
+        CEvent_Maker found(scene.desktop);
+        EXPECT_EQ(RunLine(scene, kw + "1, 500, 300, 900, 700, 90", found), c.found_result);
+        EXPECT_EQ(found.m_log, ImagePath("1") + c.log_text);
+        EXPECT_EQ(found.m_error, ErrorText(c.found_error, ImagePath("1")));
+        EXPECT_EQ(MouseLog(scene.desktop), c.found_mouse);
+
+        for (const auto& [args, number] : misses) {
+            SCOPED_TRACE(args);
+            const bool copy_fails = std::string(number) == "copy fails";
+            const std::string path = ImagePath(copy_fails ? "1" : number);
+            scene.desktop.copy_fails = copy_fails;
+            CEvent_Maker missed(scene.desktop);
+            EXPECT_EQ(RunLine(scene, kw + args, missed), c.missed_result);
+            EXPECT_EQ(missed.m_log, path + c.log_text);
+            EXPECT_EQ(missed.m_error, ErrorText(c.missed_error, path));
+            EXPECT_TRUE(scene.desktop.events.empty());
+        }
+        scene.desktop.copy_fails = false;
+
+        for (const char* args : {"1,0,0,1920,1080", "1,0,0,4294967296,1080,90",
+                                 "1,0,0,1920,-2147483649,90", "1 ,0,0,1920,1080,90", ""}) {
+            const std::string line = kw + args;
+            SCOPED_TRACE(line);
+            CEvent_Maker wrong(scene.desktop);
+            EXPECT_EQ(RunLine(scene, line, wrong), -1);
+            EXPECT_EQ(wrong.m_log, "");
+            EXPECT_EQ(wrong.m_error,
+                      c.argument_message ? "STRING's ARG ERROR : " + line : "earlier");
+        }
+    }
+}
+
+// Beyond the screen the capture is black and scores 0, which only a negative threshold takes.
+TEST(ImageCommands, NegativeThresholdAcceptsAnySearch) {
+    Scene scene;
+    EXPECT_EQ(CEvent_Maker(scene.desktop).Execute("CHK_IMG 1,3000,3000,3400,3400,-0.5"), 0);
+    EXPECT_EQ(CEvent_Maker(scene.desktop).Execute("CHK_IMG 1,3000,3000,3400,3400,0"), -1);
+}
+
+TEST(WindowCommands, LogMessagesResultsAndPointer) {
+    const Mouse click = {"move 300,52", "down", "up"};
+    const struct {
+        const char* line;
+        int result;
+        const char* log;
+        const char* error;
+        Mouse mouse;
+    } cases[] = {
+        {"WIND_CLK Notes", 0, "ウィンドウ[Notes]を検索し、クリック\n", "", click},
+        {"WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 300,52"}},
+        {"CHK_WIND Notes", 0, "ウィンドウ[Notes]を検索\n", "", {}},
+        {"CHK_NOWIND Notes", -1, "ウィンドウ[Notes]が無いことを検索\n", "Find Window Notes", {}},
+        {"WIND_CLK Mail", -1, "", "Can't find Window Mail", {}},
+        {"WIND Mail", -1, "", "Can't find Window Mail", {}},
+        {"CHK_WIND Mail", -1, "ウィンドウ[Mail]を検索\n", "Can't find Window Mail", {}},
+        {"CHK_NOWIND Mail", 0, "ウィンドウ[Mail]が無いことを検索\n", "", {}},
+        {"WIND  Notes", 1, "ウィンドウ[ Notes]を検索し、移動\n", "", {"move 20,17"}},
+        {"WIND Notes ", -1, "", "Can't find Window Notes ", {}},
+    };
+    FakeDesktop desktop;
+    desktop.windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
+                       {"Notes", false, platform::Rect{100, 50, 501, 350}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        desktop.events.clear();
+        CEvent_Maker engine(desktop);
+        EXPECT_EQ(engine.Execute(c.line), c.result);
+        EXPECT_EQ(engine.m_log, c.log);
+        EXPECT_EQ(engine.m_error, c.error);
+        EXPECT_EQ(MouseLog(desktop), c.mouse);
+    }
+}
+
+// The target point is computed in 64 bits and the move then held on the screen.
+TEST(WindowCommands, TargetPointNeverOverflows) {
+    const struct {
+        platform::Rect rect;
+        const char* move;
+    } cases[] = {
+        {{-9, -5, -2, 20}, "move 0,0"},
+        {{INT_MAX - 1, INT_MAX, INT_MAX, INT_MAX}, "move 1920,1080"},
+    };
+    for (const auto& c : cases) {
+        FakeDesktop desktop;
+        desktop.windows = {{"Notes", false, c.rect}};
+        EXPECT_EQ(CEvent_Maker(desktop).Execute("WIND Notes"), 1);
+        EXPECT_EQ(MouseLog(desktop), Mouse{c.move});
+    }
+}
+
+}  // namespace
+}  // namespace testing_support

@@ -1,0 +1,56 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/fake_desktop.h"
+#include "windows/find_window.h"
+
+namespace {
+
+using testing_support::FakeDesktop;
+
+TEST(FindWindowByTitle, LastMatchWithinTheFirst99BytesWins) {
+    const std::string padding(94, 'x');
+    const struct {
+        std::vector<std::string> titles;
+        const char* text;
+        int found;  // 1-based window, 0: none
+    } cases[] = {
+        {{"Notes - a", "Mail", "Notes - b", "Calc"}, "Notes", 3},
+        {{"Notes", "", "Mail"}, "", 3},
+        {{"Notes"}, "notes", 0},
+        {{padding + "Notes"}, "Notes", 1},  // ends on byte 99
+        {{padding + "xNotes"}, "Notes", 0},
+        {{std::string("abc\0Notes", 9)}, "Notes", 0},
+        {{"日本語のメモ"}, "メモ", 1},
+        {{"日本"}, "\x97\xA5", 0},            // bytes from inside a character
+        {{"\xFF\xFENotes\x80"}, "Notes", 1},  // titles that are not valid UTF-8
+        {{"a\xFFz"}, "\xFFz", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FakeDesktop desktop;
+        for (std::int32_t i = 0; i < static_cast<std::int32_t>(c.titles.size()); ++i) {
+            desktop.windows.push_back({c.titles[i], false, platform::Rect{i, i, i + 5, i + 6}});
+        }
+        const auto match = windows::FindWindowByTitle(desktop, c.text);
+        ASSERT_EQ(match.has_value(), c.found != 0);
+        if (match) {
+            EXPECT_EQ(match->rect.left, c.found - 1);
+        }
+    }
+}
+
+TEST(FindWindowByTitle, MinimisedIsFoundAnUnreadableRectangleIsNot) {
+    FakeDesktop desktop;
+    desktop.windows = {{"Notes", true, platform::Rect{-32000, -32000, -31840, -31972}},
+                       {"Mail", false, std::nullopt}};
+    EXPECT_FALSE(windows::FindWindowByTitle(desktop, "Mail"));
+    const auto notes = windows::FindWindowByTitle(desktop, "Notes");
+    ASSERT_TRUE(notes);
+    EXPECT_TRUE(notes->minimised);
+    EXPECT_EQ(notes->rect.left, -32000);
+}
+
+}  // namespace

@@ -1,0 +1,219 @@
+#include "vision/matcher/fast_matcher.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <condition_variable>
+#include <functional>
+#include <limits>
+#include <mutex>
+#include <new>
+#include <opencv2/core.hpp>
+#include <system_error>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "vision/matcher/direct_correlator.h"
+#include "vision/matcher/fft_correlator.h"
+#include "vision/matcher/normalised_score.h"
+
+namespace vision {
+namespace {
+
+// Working rows of one worker: the windows' energies and, unless the caller keeps them, the
+// scores of one row of placements.
+struct Rows {
+    std::vector<double> energies;
+    std::vector<double> scores;
+};
+
+// Buffers and plans stay from one search to the next, so that a search neither plans again
+// nor touches fresh pages. One search at a time uses them.
+struct Workspace {
+    std::mutex mutex;
+    WindowEnergy energy;
+    FftCorrelator fft;
+    DirectCorrelator direct;
+    std::vector<Rows> rows;  // one per worker
+};
+
+Workspace& SharedWorkspace() {
+    static Workspace workspace;
+    return workspace;
+}
+
+// The best score one worker has seen, at the first place row by row among equals.
+struct Best {
+    double score = -std::numeric_limits<double>::infinity();
+    int x = 0;
+    int y = 0;
+
+    bool TakeIfBetter(double s, int at_x, int at_y) {
+        if (s > score || (s == score && (at_y < y || (at_y == y && at_x < x)))) {
+            score = s;
+            x = at_x;
+            y = at_y;
+            return true;
+        }
+        return false;
+    }
+};
+
+struct Scoring {
+    const WindowEnergy* energy;
+    cv::Size templ;
+    double templ_norm;
+    cv::Mat* scores;  // optional
+};
+
+void ScoreBlock(const Scoring& scoring, const Correlator::Sums& sums, cv::Point origin,
+                cv::Size size, Rows& rows, Best& best) {
+    const int w = scoring.templ.width;
+    double* energies = rows.energies.data();
+    for (int j = 0; j < size.height; ++j) {
+        const int y = origin.y + j;
+        const std::int64_t* top = scoring.energy->Row(y) + origin.x;
+        const std::int64_t* bottom = scoring.energy->Row(y + scoring.templ.height) + origin.x;
+        // Energies stay far below 2^52 (that would take 2^34 pixels).
+        for (int i = 0; i < size.width; ++i) {
+            energies[i] = ExactDouble(bottom[i + w] - bottom[i] - top[i + w] + top[i]);
+        }
+        const double* sum = sums.values + j * sums.stride;
+        double* out =
+            scoring.scores ? scoring.scores->ptr<double>(y) + origin.x : rows.scores.data();
+        for (int i = 0; i < size.width; ++i) {
+            // The sums are whole numbers; rounding removes the transform's error.
+            out[i] = NormalisedScore(NearestWhole(sum[i]), energies[i], scoring.templ_norm);
+        }
+        const double row_best = *std::max_element(out, out + size.width);
+        if (row_best < best.score) continue;
+        const int first = static_cast<int>(std::find(out, out + size.width, row_best) - out);
+        best.TakeIfBetter(row_best, origin.x + first, y);
+    }
+}
+
+// A piece of work that one worker does for all, whichever claims it first; the others wait
+// for it. Waiting is on a condition variable, not std::atomic::wait: libstdc++ 12 without
+// futexes (MinGW) can lose that wake-up (GCC bug 106183) and leave a worker asleep for good.
+class SharedStep {
+  public:
+    explicit SharedStep(std::function<void()> step) : step_(std::move(step)) {}
+
+    void Claim() {
+        if (claimed_.exchange(true)) return;
+        step_();
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            done_.store(true);
+        }
+        finished_.notify_all();
+    }
+    void Await() {
+        if (done_.load()) return;
+        std::unique_lock<std::mutex> lock(mutex_);
+        finished_.wait(lock, [this] { return done_.load(); });
+    }
+
+  private:
+    std::function<void()> step_;
+    std::atomic<bool> claimed_{false};
+    std::atomic<bool> done_{false};
+    std::mutex mutex_;
+    std::condition_variable finished_;
+};
+
+// Runs work(0) on this thread and work(1) on a helper when two workers are asked for. The
+// workers share the blocks, so a helper that cannot start leaves them all to this thread.
+void RunWorkers(int workers, const std::function<void(int)>& work) {
+    std::thread helper;
+    if (workers > 1) {
+        try {
+            helper = std::thread(work, 1);
+        } catch (const std::system_error&) {
+        }
+    }
+    work(0);
+    if (helper.joinable()) helper.join();
+}
+
+}  // namespace
+
+bool FastMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    return FastMatch(ChooseCorrelation(picture.size(), templ.size(), cores), picture, templ, best,
+                     scores);
+}
+
+bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
+               Placement* best, cv::Mat* scores) {
+    if (picture.type() != CV_8UC3 || templ.type() != CV_8UC3 || templ.empty() ||
+        templ.cols > picture.cols || templ.rows > picture.rows) {
+        return false;
+    }
+    const cv::Size placements(picture.cols - templ.cols + 1, picture.rows - templ.rows + 1);
+    const int workers = std::clamp(choice.workers, 1, 2);
+    try {
+        Workspace& workspace = SharedWorkspace();
+        const std::lock_guard<std::mutex> lock(workspace.mutex);
+        Correlator* correlator = nullptr;
+        if (choice.method == CorrelationChoice::Method::kFft) {
+            if (choice.tile.width < templ.cols || choice.tile.height < templ.rows) return false;
+            if (!workspace.fft.Setup(picture, templ, choice.tile)) return false;
+            correlator = &workspace.fft;
+        } else {
+            if (!DirectCorrelator::Fits(templ.size())) return false;
+            workspace.direct.Setup(picture, templ, std::max(1, choice.band_rows));
+            correlator = &workspace.direct;
+        }
+        correlator->PrepareWorkers(workers);
+        const cv::Size block = correlator->BlockSize();
+        if (static_cast<int>(workspace.rows.size()) < workers) workspace.rows.resize(workers);
+        for (Rows& rows : workspace.rows) {
+            rows.energies.resize(block.width);
+            rows.scores.resize(block.width);
+        }
+        workspace.energy.Reserve(picture.cols, picture.rows);
+        SharedStep spectra([correlator] { correlator->PrepareTemplate(); });
+        SharedStep energies([&] { workspace.energy.Build(picture); });
+        cv::Mat map;
+        if (scores) map.create(placements, CV_64F);
+
+        const Scoring scoring{&workspace.energy, templ.size(),
+                              std::sqrt(static_cast<double>(SquareSum(templ))),
+                              scores ? &map : nullptr};
+        const int across = (placements.width + block.width - 1) / block.width;
+        const int blocks = across * ((placements.height + block.height - 1) / block.height);
+        std::atomic<int> next{0};
+        std::vector<Best> bests(workers);
+        RunWorkers(workers, [&](int worker) {
+            // This thread takes the template first, a helper the energies: they overlap.
+            if (worker > 0) energies.Claim();
+            spectra.Claim();
+            spectra.Await();
+            for (int b; (b = next.fetch_add(1)) < blocks;) {
+                const cv::Point origin((b % across) * block.width, (b / across) * block.height);
+                const cv::Size size(std::min(block.width, placements.width - origin.x),
+                                    std::min(block.height, placements.height - origin.y));
+                const Correlator::Sums sums =
+                    correlator->Correlate(worker, origin.x, origin.y, size);
+                energies.Claim();
+                energies.Await();
+                ScoreBlock(scoring, sums, origin, size, workspace.rows[worker], bests[worker]);
+            }
+        });
+
+        Best overall = bests[0];
+        for (const Best& other : bests) overall.TakeIfBetter(other.score, other.x, other.y);
+        best->top_left = {overall.x, overall.y};
+        best->score = overall.score;
+        if (scores) *scores = map;
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+}  // namespace vision

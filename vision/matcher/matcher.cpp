@@ -1,0 +1,35 @@
+#include "vision/matcher/matcher.h"
+
+#include <opencv2/imgproc.hpp>
+
+namespace vision {
+
+bool ParseMatcherKind(std::string_view name, MatcherKind* kind) {
+    if (name == "fast") {
+        *kind = MatcherKind::kFast;
+    } else if (name == "opencv") {
+        *kind = MatcherKind::kOpenCv;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
+    cv::Mat map;
+    cv::matchTemplate(picture, templ, map, cv::TM_CCORR_NORMED);
+    Placement found;
+    cv::minMaxLoc(map, nullptr, &found.score, nullptr, &found.top_left);
+    *best = found;
+    if (scores) *scores = map;
+}
+
+Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ, MatcherKind kind) {
+    Placement best;
+    if (kind == MatcherKind::kOpenCv || !FastMatch(picture, templ, &best)) {
+        OpenCvMatch(picture, templ, &best);
+    }
+    return best;
+}
+
+}  // namespace vision

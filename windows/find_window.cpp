@@ -1,0 +1,65 @@
+#include "windows/find_window.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "base/trace.h"
+
+namespace windows {
+namespace {
+
+// Titles are read as into a 100-byte buffer: at most 99 bytes take part, and a NUL ends them.
+constexpr std::size_t kTitleBytes = 99;
+
+// Narrow text is UTF-8: a continuation byte (10xxxxxx) never begins a character.
+bool StartsCharacter(std::string_view text, std::size_t pos) {
+    return pos >= text.size() || (static_cast<unsigned char>(text[pos]) & 0xC0) != 0x80;
+}
+
+// A match may not begin inside a multi-byte character.
+bool TitleContains(std::string_view title, std::string_view text) {
+    for (std::size_t pos = title.find(text); pos != std::string_view::npos;
+         pos = title.find(text, pos + 1)) {
+        if (StartsCharacter(title, pos)) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window) {
+    const std::string full = desktop.WindowTitle(window);
+    return std::string(full.c_str(), std::min(std::strlen(full.c_str()), kTitleBytes));
+}
+
+std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text) {
+    WindowMatch match;
+    bool found = false;
+    std::optional<platform::Rect> rect;
+    desktop.ForEachWindow([&](platform::WindowHandle window) {
+        std::string title = MatchedTitle(desktop, window);
+        if (TitleContains(title, text)) {
+            match.handle = window;
+            match.title = std::move(title);
+            // Asked while the enumeration runs, which a backend may answer from what it read
+            // of every window at once (X asks the server for all of them together).
+            match.minimised = desktop.IsWindowMinimised(window);
+            rect = desktop.WindowRect(window);
+            found = true;
+        }
+        return true;
+    });
+    if (!found) return std::nullopt;
+
+    trace::Printf("%s", match.minimised ? "最小化中です" : "普通です");
+    if (!rect) {
+        // The window went away: there is no place to act on, so it counts as not found.
+        trace::Printf("WINDOW位置の取得に失敗");
+        return std::nullopt;
+    }
+    match.rect = *rect;
+    return match;
+}
+
+}  // namespace windows

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/desktop.h"
+#include "platform/geometry.h"
+
+namespace windows {
+
+struct WindowMatch {
+    platform::WindowHandle handle = 0;
+    std::string title;    // as the lookup compares it: the first 99 bytes, up to a NUL
+    platform::Rect rect;  // the outer rectangle in screen pixels
+    bool minimised = false;
+};
+
+// The top-level window whose title holds the text (case-sensitive, within the title's first
+// 99 bytes; the last window in enumeration order wins, and the empty text matches every
+// window). Nothing when none does or the found window's rectangle cannot be read.
+std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text);
+
+// A window's title as FindWindowByTitle compares it.
+std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window);
+
+}  // namespace windows
