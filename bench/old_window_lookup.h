@@ -37,8 +37,9 @@ class OldWindowLookup final : public platform::Desktop {
     }
 
   protected:
-    void SendMouseEvent(std::uint32_t, std::uint32_t, std::uint32_t) override {}
-    void SendKeyEvent(std::uint8_t, bool) override {}
+    void SendPointerMove(platform::Point) override {}
+    void SendButton(platform::Button, bool) override {}
+    void SendKey(std::uint8_t, bool) override {}
 
   private:
     Window ClientOf(Window frame);

@@ -1,39 +1,53 @@
 #include "input/send_mouse.h"
 
-#include "platform/virtual_keys.h"
+#include <algorithm>
 
 namespace input {
+namespace {
 
-int SendMouse(platform::Desktop& desktop, int code, std::uint32_t x, std::uint32_t y) {
-    namespace mouse = platform::mouse;
-    switch (code) {
-        case 4: {
+// round(d * size / 65535), at most the last pixel.
+std::int32_t PixelFromAbsolute(std::uint32_t d, std::int32_t size) {
+    const std::int64_t pixel = (std::int64_t{d} * size + 32767) / 65535;
+    return static_cast<std::int32_t>(std::min<std::int64_t>(pixel, size - 1));
+}
+
+}  // namespace
+
+platform::Point LandingPixel(std::uint32_t x, std::uint32_t y, platform::Size screen) {
+    const auto width = static_cast<std::uint32_t>(screen.width);
+    const auto height = static_cast<std::uint32_t>(screen.height);
+    return {PixelFromAbsolute(x * 65535u / width, screen.width),
+            PixelFromAbsolute(y * 65535u / height, screen.height)};
+}
+
+int MoveTo(platform::Desktop& desktop, std::uint32_t x, std::uint32_t y, platform::Size screen) {
+    if (screen.width <= 0 || screen.height <= 0) return -1;
+    desktop.MovePointer(LandingPixel(x, y, screen));
+    return 0;
+}
+
+int SendMouse(platform::Desktop& desktop, MouseAction action, std::uint32_t x, std::uint32_t y) {
+    using platform::Button;
+    switch (action) {
+        case MouseAction::kMove:
             // Read anew each time: the screen may have changed size since the last move.
-            const platform::Size screen = desktop.ScreenSize();
-            if (screen.width <= 0 || screen.height <= 0) return -1;
-            // Unsigned 32-bit arithmetic, truncated: x = 0 gives 0 and x = width gives 65535.
-            const std::uint32_t dx = x * 65535u / static_cast<std::uint32_t>(screen.width);
-            const std::uint32_t dy = y * 65535u / static_cast<std::uint32_t>(screen.height);
-            desktop.MouseEvent(mouse::kMove | mouse::kAbsolute, dx, dy);
+            return MoveTo(desktop, x, y, desktop.ScreenSize());
+        case MouseAction::kClick:
+            desktop.PressButton(Button::kLeft, true);
+            desktop.PressButton(Button::kLeft, false);
             return 0;
-        }
-        case 5:
-            desktop.MouseEvent(mouse::kLeftDown, 0, 0);
-            desktop.MouseEvent(mouse::kLeftUp, 0, 0);
+        case MouseAction::kLeftDown:
+            desktop.PressButton(Button::kLeft, true);
             return 0;
-        case 6:
-            desktop.MouseEvent(mouse::kLeftDown, 0, 0);
+        case MouseAction::kLeftUp:
+            desktop.PressButton(Button::kLeft, false);
             return 0;
-        case 7:
-            desktop.MouseEvent(mouse::kLeftUp, 0, 0);
+        case MouseAction::kRightClick:
+            desktop.PressButton(Button::kRight, true);
+            desktop.PressButton(Button::kRight, false);
             return 0;
-        case 8:
-            desktop.MouseEvent(mouse::kRightDown, 0, 0);
-            desktop.MouseEvent(mouse::kRightUp, 0, 0);
-            return 0;
-        default:
-            return -1;
     }
+    return -1;
 }
 
 }  // namespace input

@@ -13,8 +13,18 @@ namespace platform {
 
 using WindowHandle = std::uint64_t;
 
-// Every operating-system service the program uses, in Win32 terms so that the engine keeps
-// its numbers: mouse flag words with dx, dy in the 0..65535 absolute space, virtual-key codes.
+enum class Button { kLeft, kRight };
+
+// What a desktop can tell besides input and the screen copy. A backend that cannot answer one
+// of these says so here, so that a command can say what this desktop does not do instead of
+// acting on a made-up answer.
+struct Capabilities {
+    bool window_rects = true;      // WindowRect answers for shown windows
+    bool pointer_position = true;  // PointerPosition is where the pointer really is
+    bool key_state = true;         // IsKeyDown sees keys the user holds
+};
+
+// Every operating-system service the program uses, in pixels, buttons and virtual-key codes.
 // Backends implement the protected Send* primitives; the public input calls also remember
 // which keys and buttons our own events left down, so a stopped run can let go of them.
 class Desktop {
@@ -24,13 +34,17 @@ class Desktop {
     Desktop& operator=(const Desktop&) = delete;
     virtual ~Desktop() = default;
 
-    void MouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy);
-    void KeyEvent(std::uint8_t vk, bool down);
+    // Puts the pointer on the screen pixel; the caller keeps it on the screen.
+    void MovePointer(Point to);
+    void PressButton(Button button, bool down);
+    void PressKey(std::uint8_t vk, bool down);
 
     // Releases, in reverse order of pressing, every key and button still held by our events.
     void ReleaseHeldInput();
     const std::vector<std::uint8_t>& HeldKeys() const { return held_keys_; }
     bool LeftButtonHeld() const { return left_held_; }
+
+    virtual Capabilities Can() const { return {}; }
 
     // True while the key (or mouse button: VK_LBUTTON, VK_RBUTTON, VK_MBUTTON) is down at the
     // moment of the call.
@@ -61,8 +75,9 @@ class Desktop {
     virtual std::optional<std::string> Lost() const { return std::nullopt; }
 
   protected:
-    virtual void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) = 0;
-    virtual void SendKeyEvent(std::uint8_t vk, bool down) = 0;
+    virtual void SendPointerMove(Point to) = 0;
+    virtual void SendButton(Button button, bool down) = 0;
+    virtual void SendKey(std::uint8_t vk, bool down) = 0;
 
   private:
     std::vector<std::uint8_t> held_keys_;

@@ -32,15 +32,3 @@ constexpr std::uint8_t kOemComma = 0xBC;
 constexpr std::uint8_t kOem2 = 0xBF;
 
 }  // namespace platform::vk
-
-// Flag words of a mouse event, with the Win32 values.
-namespace platform::mouse {
-
-constexpr std::uint32_t kMove = 0x0001;
-constexpr std::uint32_t kLeftDown = 0x0002;
-constexpr std::uint32_t kLeftUp = 0x0004;
-constexpr std::uint32_t kRightDown = 0x0008;
-constexpr std::uint32_t kRightUp = 0x0010;
-constexpr std::uint32_t kAbsolute = 0x8000;
-
-}  // namespace platform::mouse

@@ -36,8 +36,10 @@ class Win32Desktop final : public Desktop {
     std::optional<Rect> WindowRect(WindowHandle window) override;
 
   protected:
-    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
-    void SendKeyEvent(std::uint8_t vk, bool down) override;
+    // Sends the absolute position that Windows maps back to the pixel on the primary screen.
+    void SendPointerMove(Point to) override;
+    void SendButton(Button button, bool down) override;
+    void SendKey(std::uint8_t vk, bool down) override;
 
   private:
     // The section of the last copy, written again when no copy holds it any more.

@@ -5,48 +5,31 @@
 #include <thread>
 
 #include "base/stop_request.h"
-#include "platform/absolute_position.h"
 #include "platform/virtual_keys.h"
 #include "platform/x11/keymap.h"
 #include "platform/x11/x11_desktop.h"
 
 namespace platform::x11 {
 
-void X11Desktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
+// Each event goes through a trap, which syncs: the server has acted on it before we return, so
+// the next capture sees its effect. A refused event is dropped, as mouse_event drops one.
+void X11Desktop::SendPointerMove(Point to) {
     if (Gone()) return;
     Tidy();
     Display* display = display_.get();
     ErrorTrap trap(display);
-    // The order in which Windows acts on the bits of one event: the move, then the buttons.
-    if (flags & mouse::kMove) {
-        if (flags & mouse::kAbsolute) {
-            const Size screen = ScreenSize();
-            XTestFakeMotionEvent(display, DefaultScreen(display),
-                                 PixelFromAbsolute(dx, screen.width),
-                                 PixelFromAbsolute(dy, screen.height), CurrentTime);
-        } else {
-            XTestFakeRelativeMotionEvent(display, static_cast<std::int32_t>(dx),
-                                         static_cast<std::int32_t>(dy), CurrentTime);
-        }
-    }
-    const struct {
-        std::uint32_t flag;
-        unsigned button;
-        Bool press;
-    } buttons[] = {{mouse::kLeftDown, Button1, True},
-                   {mouse::kLeftUp, Button1, False},
-                   {mouse::kRightDown, Button3, True},
-                   {mouse::kRightUp, Button3, False}};
-    for (const auto& b : buttons) {
-        if (flags & b.flag) {
-            XTestFakeButtonEvent(display, b.button, b.press, CurrentTime);
-        }
-    }
-    // The trap syncs as it goes, so the server has acted on the events before we return and
-    // the next capture sees their effect. A refused event is dropped, as mouse_event drops one.
+    XTestFakeMotionEvent(display, DefaultScreen(display), to.x, to.y, CurrentTime);
 }
 
-void X11Desktop::SendKeyEvent(std::uint8_t vk, bool down) {
+void X11Desktop::SendButton(Button button, bool down) {
+    if (Gone()) return;
+    Tidy();
+    ErrorTrap trap(display_.get());
+    XTestFakeButtonEvent(display_.get(), button == Button::kLeft ? Button1 : Button3,
+                         down ? True : False, CurrentTime);
+}
+
+void X11Desktop::SendKey(std::uint8_t vk, bool down) {
     if (Gone()) return;
     Tidy();
     const KeyCode ours = pressed_code_[vk];

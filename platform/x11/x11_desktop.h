@@ -71,8 +71,9 @@ class X11Desktop final : public Desktop {
     const char* capture_method() const;
 
   protected:
-    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
-    void SendKeyEvent(std::uint8_t vk, bool down) override;
+    void SendPointerMove(Point to) override;
+    void SendButton(Button button, bool down) override;
+    void SendKey(std::uint8_t vk, bool down) override;
 
   private:
     X11Desktop(DisplayPtr display, std::string name, const WindowAtoms& atoms);

@@ -11,16 +11,17 @@ namespace {
 
 using testing_support::FakeDesktop;
 using testing_support::InputEvent;
-namespace mouse = platform::mouse;
 namespace vk = platform::vk;
 
 const std::string kUntouched = "previous error";
 
-InputEvent MoveTo(std::uint32_t dx, std::uint32_t dy) {
-    return InputEvent::Mouse(mouse::kMove | mouse::kAbsolute, dx, dy);
+InputEvent MoveTo(std::int32_t x, std::int32_t y) {
+    return InputEvent::Move(x, y);
 }
-const InputEvent kLeftDown = InputEvent::Mouse(mouse::kLeftDown);
-const InputEvent kLeftUp = InputEvent::Mouse(mouse::kLeftUp);
+const InputEvent kLeftDown = InputEvent::Button(platform::Button::kLeft, true);
+const InputEvent kLeftUp = InputEvent::Button(platform::Button::kLeft, false);
+const InputEvent kRightDown = InputEvent::Button(platform::Button::kRight, true);
+const InputEvent kRightUp = InputEvent::Button(platform::Button::kRight, false);
 InputEvent Down(std::uint8_t key) {
     return InputEvent::Key(key, true);
 }
@@ -44,14 +45,6 @@ void PrintTo(const ExecuteCase& c, std::ostream* os) {
 // A line whose arguments do not scan: nothing happens and the error names the line.
 ExecuteCase Refused(const std::string& line) {
     return {line, -1, "", {}, 0, "STRING's ARG ERROR : " + line};
-}
-
-// On a 1920 x 1080 screen a pixel x maps to x * 65535 / 1920.
-constexpr std::uint32_t Dx(std::uint32_t x) {
-    return x * 65535u / 1920u;
-}
-constexpr std::uint32_t Dy(std::uint32_t y) {
-    return y * 65535u / 1080u;
 }
 
 class ExecuteTest : public ::testing::TestWithParam<ExecuteCase> {};
@@ -79,26 +72,23 @@ INSTANTIATE_TEST_SUITE_P(
 
 INSTANTIATE_TEST_SUITE_P(
     PointerCommands, ExecuteTest,
-    ::testing::Values(
-        ExecuteCase{"MOV 100,200", 0, "(100,200) へ移動\n", {MoveTo(Dx(100), Dy(200))}},
-        ExecuteCase{"MOV 100, 200", 0, "(100, 200) へ移動\n", {MoveTo(Dx(100), Dy(200))}},
-        ExecuteCase{"MOV 1,2 and more", 0, "(1,2 and more) へ移動\n", {MoveTo(Dx(1), Dy(2))}},
-        ExecuteCase{"MOV 1,2,3", 0, "(1,2,3) へ移動\n", {MoveTo(Dx(1), Dy(2))}},
-        Refused("MOV 100 ,200"), Refused("MOV 100"), Refused("MOV"), Refused("MOV 99999999999,5"),
-        // Off-screen coordinates are held at the screen's edges instead of wrapping.
-        ExecuteCase{"MOV -5,20", 0, "(-5,20) へ移動\n", {MoveTo(0, Dy(20))}},
-        ExecuteCase{"MOV 2147483647,-2147483648",
-                    0,
-                    "(2147483647,-2147483648) へ移動\n",
-                    {MoveTo(65535, 0)}},
-        ExecuteCase{"CLK", 0, "クリック\n", {kLeftDown, kLeftUp}},
-        ExecuteCase{"CLK 5,5", 0, "クリック\n", {kLeftDown, kLeftUp}},
-        ExecuteCase{"DRAG 1,2", 0, "ドラッグ\n", {kLeftDown}},
-        ExecuteCase{"DROP", 0, "ドロップ\n", {kLeftUp}},
-        ExecuteCase{"RCLICK",
-                    0,
-                    "右クリック\n",
-                    {InputEvent::Mouse(mouse::kRightDown), InputEvent::Mouse(mouse::kRightUp)}}));
+    ::testing::Values(ExecuteCase{"MOV 100,200", 0, "(100,200) へ移動\n", {MoveTo(100, 200)}},
+                      ExecuteCase{"MOV 100, 200", 0, "(100, 200) へ移動\n", {MoveTo(100, 200)}},
+                      ExecuteCase{"MOV 1,2 and more", 0, "(1,2 and more) へ移動\n", {MoveTo(1, 2)}},
+                      ExecuteCase{"MOV 1,2,3", 0, "(1,2,3) へ移動\n", {MoveTo(1, 2)}},
+                      Refused("MOV 100 ,200"), Refused("MOV 100"), Refused("MOV"),
+                      Refused("MOV 99999999999,5"),
+                      // Off-screen coordinates are held at the screen's edges instead of wrapping.
+                      ExecuteCase{"MOV -5,20", 0, "(-5,20) へ移動\n", {MoveTo(0, 20)}},
+                      ExecuteCase{"MOV 2147483647,-2147483648",
+                                  0,
+                                  "(2147483647,-2147483648) へ移動\n",
+                                  {MoveTo(1919, 0)}},
+                      ExecuteCase{"CLK", 0, "クリック\n", {kLeftDown, kLeftUp}},
+                      ExecuteCase{"CLK 5,5", 0, "クリック\n", {kLeftDown, kLeftUp}},
+                      ExecuteCase{"DRAG 1,2", 0, "ドラッグ\n", {kLeftDown}},
+                      ExecuteCase{"DROP", 0, "ドロップ\n", {kLeftUp}},
+                      ExecuteCase{"RCLICK", 0, "右クリック\n", {kRightDown, kRightUp}}));
 
 INSTANTIATE_TEST_SUITE_P(
     KeyboardCommands, ExecuteTest,

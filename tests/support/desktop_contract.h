@@ -21,7 +21,7 @@
 #include <vector>
 
 #include "base/stop_request.h"
-#include "engine/event_maker.h"
+#include "input/send_mouse.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/screen_pattern.h"
@@ -86,11 +86,13 @@ TYPED_TEST_P(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges) {
 
 // Every pixel a script names is where the pointer lands, across the whole screen.
 TYPED_TEST_P(DesktopContract, ThePointerLandsOnTheNamedPixel) {
-    CEvent_Maker engine(this->world_.desktop());
+    using input::MouseAction;
+    platform::Desktop& desktop = this->world_.desktop();
     int misses = 0;
     for (int y = 0; y < kContractHeight; y += 37) {
         for (int x = 0; x < kContractWidth; x += 13) {
-            engine.SendMouse(4, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+            input::SendMouse(desktop, MouseAction::kMove, static_cast<std::uint32_t>(x),
+                             static_cast<std::uint32_t>(y));
             const platform::Point at = this->world_.Pointer();
             if ((at.x != x || at.y != y) && ++misses <= 3) {
                 ADD_FAILURE() << "asked " << x << "," << y << " landed " << at.x << "," << at.y;
@@ -98,12 +100,12 @@ TYPED_TEST_P(DesktopContract, ThePointerLandsOnTheNamedPixel) {
         }
     }
     EXPECT_EQ(misses, 0);
-    engine.SendMouse(4, kContractWidth - 1, kContractHeight - 1);
+    input::SendMouse(desktop, MouseAction::kMove, kContractWidth - 1, kContractHeight - 1);
     EXPECT_EQ(this->world_.Pointer().x, kContractWidth - 1);
     EXPECT_EQ(this->world_.Pointer().y, kContractHeight - 1);
     // The desktop reads the pointer where the user sees it.
-    EXPECT_EQ(this->world_.desktop().PointerPosition().x, kContractWidth - 1);
-    EXPECT_EQ(this->world_.desktop().PointerPosition().y, kContractHeight - 1);
+    EXPECT_EQ(desktop.PointerPosition().x, kContractWidth - 1);
+    EXPECT_EQ(desktop.PointerPosition().y, kContractHeight - 1);
 }
 
 TYPED_TEST_P(DesktopContract, TheStopKeyHeldByTheUserIsSeen) {
@@ -117,11 +119,11 @@ TYPED_TEST_P(DesktopContract, TheStopKeyHeldByTheUserIsSeen) {
 TYPED_TEST_P(DesktopContract, HeldInputIsRememberedAndReleased) {
     namespace vk = platform::vk;
     platform::Desktop& desktop = this->world_.desktop();
-    desktop.KeyEvent(vk::kControl, true);
-    desktop.KeyEvent('A', true);
-    desktop.KeyEvent('B', true);
-    desktop.KeyEvent('B', false);
-    desktop.MouseEvent(platform::mouse::kLeftDown, 0, 0);
+    desktop.PressKey(vk::kControl, true);
+    desktop.PressKey('A', true);
+    desktop.PressKey('B', true);
+    desktop.PressKey('B', false);
+    desktop.PressButton(platform::Button::kLeft, true);
     EXPECT_EQ(desktop.HeldKeys(), (std::vector<std::uint8_t>{vk::kControl, 'A'}));
     EXPECT_TRUE(this->world_.KeyHeld(vk::kControl));
     EXPECT_TRUE(this->world_.KeyHeld('A'));

@@ -2,10 +2,24 @@
 
 #include <cstring>
 
-#include "platform/absolute_position.h"
 #include "platform/virtual_keys.h"
 
 namespace testing_support {
+
+void PrintTo(const InputEvent& e, std::ostream* os) {
+    const char* updown = e.down ? " down" : " up";
+    switch (e.kind) {
+        case InputEvent::Kind::kMove:
+            *os << "move " << e.at.x << "," << e.at.y;
+            break;
+        case InputEvent::Kind::kButton:
+            *os << (e.button == platform::Button::kLeft ? "left" : "right") << updown;
+            break;
+        case InputEvent::Kind::kKey:
+            *os << "key " << +e.vk << updown;
+            break;
+    }
+}
 
 FakeDesktop::FakeDesktop(std::int32_t width, std::int32_t height)
     : width_(width),
@@ -30,29 +44,25 @@ int FakeDesktop::polls(std::uint8_t vk) const {
 }
 
 bool FakeDesktop::IsKeyDown(std::uint8_t vk) {
-    namespace mouse = platform::mouse;
     const int poll = polls_[vk]++;
     const auto it = key_scripts_.find(vk);
     bool held = it != key_scripts_.end() && poll >= it->second.from && poll < it->second.until;
     // What our own events left down counts too, as on a real desktop.
     bool ours = false;
+    const auto button = vk == platform::vk::kLButton   ? std::optional(platform::Button::kLeft)
+                        : vk == platform::vk::kRButton ? std::optional(platform::Button::kRight)
+                                                       : std::nullopt;
     for (const InputEvent& e : events) {
         if (e.kind == InputEvent::Kind::kKey && e.vk == vk) ours = e.down;
-        if (vk == platform::vk::kLButton && (e.flags & (mouse::kLeftDown | mouse::kLeftUp))) {
-            ours = e.flags & mouse::kLeftDown;
-        }
+        if (e.kind == InputEvent::Kind::kButton && e.button == button) ours = e.down;
     }
     return held || ours;
 }
 
 platform::Point FakeDesktop::PointerPosition() {
-    namespace mouse = platform::mouse;
     platform::Point at;
     for (const InputEvent& e : events) {
-        if ((e.flags & mouse::kMove) && (e.flags & mouse::kAbsolute)) {
-            at = {platform::PixelFromAbsolute(e.dx, width_),
-                  platform::PixelFromAbsolute(e.dy, height_)};
-        }
+        if (e.kind == InputEvent::Kind::kMove) at = e.at;
     }
     return at;
 }
@@ -109,11 +119,15 @@ std::optional<platform::Rect> FakeDesktop::WindowRect(platform::WindowHandle win
     return w ? w->rect : std::nullopt;
 }
 
-void FakeDesktop::SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) {
-    events.push_back(InputEvent::Mouse(flags, dx, dy));
+void FakeDesktop::SendPointerMove(platform::Point to) {
+    events.push_back(InputEvent::Move(to.x, to.y));
 }
 
-void FakeDesktop::SendKeyEvent(std::uint8_t vk, bool down) {
+void FakeDesktop::SendButton(platform::Button button, bool down) {
+    events.push_back(InputEvent::Button(button, down));
+}
+
+void FakeDesktop::SendKey(std::uint8_t vk, bool down) {
     events.push_back(InputEvent::Key(vk, down));
 }
 

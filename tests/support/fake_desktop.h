@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -12,19 +13,25 @@ namespace testing_support {
 
 // One input event as the desktop received it.
 struct InputEvent {
-    enum class Kind { kMouse, kKey } kind;
-    std::uint32_t flags = 0;  // mouse
-    std::uint32_t dx = 0;
-    std::uint32_t dy = 0;
+    enum class Kind { kMove, kButton, kKey } kind;
+    platform::Point at;  // move
+    platform::Button button = platform::Button::kLeft;
     std::uint8_t vk = 0;  // key
-    bool down = false;
+    bool down = false;    // button, key
 
-    static InputEvent Mouse(std::uint32_t flags, std::uint32_t dx = 0, std::uint32_t dy = 0) {
-        return {Kind::kMouse, flags, dx, dy, 0, false};
+    static InputEvent Move(std::int32_t x, std::int32_t y) {
+        return {Kind::kMove, {x, y}, platform::Button::kLeft, 0, false};
     }
-    static InputEvent Key(std::uint8_t vk, bool down) { return {Kind::kKey, 0, 0, 0, vk, down}; }
+    static InputEvent Button(platform::Button button, bool down) {
+        return {Kind::kButton, {}, button, 0, down};
+    }
+    static InputEvent Key(std::uint8_t vk, bool down) {
+        return {Kind::kKey, {}, platform::Button::kLeft, vk, down};
+    }
     bool operator==(const InputEvent&) const = default;
 };
+// As "move 300,52", "left down", "key 17 up", for test failures.
+void PrintTo(const InputEvent& e, std::ostream* os);
 
 struct FakeWindow {
     std::string title;
@@ -54,15 +61,21 @@ class FakeDesktop : public platform::Desktop {
     int polls(std::uint8_t vk) const;
 
     std::vector<InputEvent> events;
-    std::uint64_t now_ms = 0;  // the sum of the pauses so far
+    std::uint64_t now_ms = 0;             // the sum of the pauses so far
+    int screen_size_reads = 0;            // calls of ScreenSize so far
+    platform::Capabilities capabilities;  // what Can answers
     // What Lost answers: set it to lose the desktop.
     std::optional<std::string> lost;
 
+    platform::Capabilities Can() const override { return capabilities; }
     bool IsKeyDown(std::uint8_t vk) override;
-    // Where a real screen would put the pointer after the last absolute move.
+    // The pixel of the last move; the corner before any.
     platform::Point PointerPosition() override;
     void Pause(std::uint32_t ms) override;
-    platform::Size ScreenSize() override { return {width_, height_}; }
+    platform::Size ScreenSize() override {
+        ++screen_size_reads;
+        return {width_, height_};
+    }
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                     platform::Bitmap& out) override;
     void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
@@ -73,8 +86,9 @@ class FakeDesktop : public platform::Desktop {
     std::optional<std::string> Lost() const override { return lost; }
 
   protected:
-    void SendMouseEvent(std::uint32_t flags, std::uint32_t dx, std::uint32_t dy) override;
-    void SendKeyEvent(std::uint8_t vk, bool down) override;
+    void SendPointerMove(platform::Point to) override;
+    void SendButton(platform::Button button, bool down) override;
+    void SendKey(std::uint8_t vk, bool down) override;
 
   private:
     const FakeWindow* Find(platform::WindowHandle window) const;

@@ -66,21 +66,16 @@ struct Scene {
     }
 };
 
-// The mouse events as text; a move shows the screen pixel its absolute position names.
-inline std::vector<std::string> MouseLog(FakeDesktop& desktop) {
-    namespace mouse = platform::mouse;
-    const platform::Size screen = desktop.ScreenSize();
+// The mouse events as text: "move 300,52" (the pixel), "down", "up", "rdown", "rup".
+inline std::vector<std::string> MouseLog(const FakeDesktop& desktop) {
     std::vector<std::string> log;
     for (const InputEvent& e : desktop.events) {
-        if (e.kind != InputEvent::Kind::kMouse) continue;
-        if (e.flags & mouse::kMove) {
-            log.push_back("move " + std::to_string(std::lround(e.dx * screen.width / 65535.0)) +
-                          "," + std::to_string(std::lround(e.dy * screen.height / 65535.0)));
+        if (e.kind == InputEvent::Kind::kMove) {
+            log.push_back("move " + std::to_string(e.at.x) + "," + std::to_string(e.at.y));
+        } else if (e.kind == InputEvent::Kind::kButton) {
+            log.push_back((e.button == platform::Button::kRight ? "r" : "") +
+                          std::string(e.down ? "down" : "up"));
         }
-        if (e.flags & mouse::kLeftDown) log.push_back("down");
-        if (e.flags & mouse::kLeftUp) log.push_back("up");
-        if (e.flags & mouse::kRightDown) log.push_back("rdown");
-        if (e.flags & mouse::kRightUp) log.push_back("rup");
     }
     return log;
 }

@@ -41,6 +41,22 @@ TEST(X11KeyState, KeysHeldAtTheKeyboardAreSeenOnEitherSide) {
     }
 }
 
+// Our left button is X's button 1 and our right one button 3, as another client sees them.
+TEST(X11Buttons, LeftAndRightAreButtonsOneAndThree) {
+    Connection user;
+    const auto desktop = OpenBackend();
+    const struct {
+        platform::Button button;
+        unsigned mask;
+    } cases[] = {{platform::Button::kLeft, Button1Mask}, {platform::Button::kRight, Button3Mask}};
+    for (const auto& c : cases) {
+        desktop->PressButton(c.button, true);
+        EXPECT_EQ(ButtonsDown(user.get()), c.mask);
+        desktop->PressButton(c.button, false);
+        EXPECT_EQ(ButtonsDown(user.get()), 0u);
+    }
+}
+
 // Key codes that give sym without modifiers in the server's keymap now.
 int KeysGiving(Display* display, KeySym sym) {
     int min = 0;
@@ -60,14 +76,14 @@ TEST(X11Keymap, ABorrowedKeyCodeIsGivenBack) {
     Connection user;
     auto desktop = OpenBackend();
     const int separators = KeysGiving(user.get(), XK_KP_Separator);
-    desktop->KeyEvent(vk::kSeparator, true);
-    desktop->KeyEvent(vk::kSeparator, false);
+    desktop->PressKey(vk::kSeparator, true);
+    desktop->PressKey(vk::kSeparator, false);
     EXPECT_EQ(KeysGiving(user.get(), XK_KP_Separator), separators + 1);
     desktop->Pause(static_cast<std::uint32_t>(platform::x11::Keymap::kGrace.count()) + 50);
     EXPECT_EQ(KeysGiving(user.get(), XK_KP_Separator), separators);
 
-    desktop->KeyEvent(vk::kSeparator, true);
-    desktop->KeyEvent(vk::kSeparator, false);
+    desktop->PressKey(vk::kSeparator, true);
+    desktop->PressKey(vk::kSeparator, false);
     desktop.reset();
     EXPECT_EQ(KeysGiving(user.get(), XK_KP_Separator), separators);
 }
