@@ -37,7 +37,7 @@ void BM_ImgClk_Ravelkin(benchmark::State& state) {
     }
     for (auto _ : state) {
         CEvent_Maker engine(*opened.desktop);
-        if (engine.Execute(kCommand) != 0 || engine.m_log.empty()) {
+        if (engine.Execute(kCommand) != 0 || engine.GetLog().empty()) {
             state.SkipWithError("IMG_CLK failed");
             break;
         }

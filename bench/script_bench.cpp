@@ -31,7 +31,7 @@ void BM_LoadAndRun(benchmark::State& state) {
             state.SkipWithError("run failed");
             break;
         }
-        benchmark::DoNotOptimize(engine.m_log.data());
+        benchmark::DoNotOptimize(engine.GetLog().data());
     }
     state.SetItemsProcessed(state.iterations() * state.range(0));
     state.counters["ns_per_line"] = benchmark::Counter(
@@ -48,7 +48,7 @@ void BM_OneHugeLine(benchmark::State& state) {
     testing_support::FakeDesktop desktop;
     for (auto _ : state) {
         CEvent_Maker engine(desktop);
-        if (!engine.Load(file.c_str()) || engine.m_commands.size() != (line.size() + 1022) / 1023 ||
+        if (!engine.Load(file.c_str()) || engine.GetCommands().size() != (line.size() + 1022) / 1023 ||
             engine.RunList() != -1) {
             state.SkipWithError("not as the loader splits it");
             break;

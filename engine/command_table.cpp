@@ -15,13 +15,13 @@ const CommandEntry* MatchKeyword(std::string_view keyword) {
     return nullptr;
 }
 
-std::optional<std::uint8_t> FindKeyName(std::string_view text) {
+const KeyEntry* FindKeyName(std::string_view text) {
     for (std::size_t k = 0; k < kKeyNameCount; ++k) {
         if (text.find(g_keywordTable[kFirstKeyName + k]) != std::string_view::npos) {
-            return g_keyCodes[k];
+            return &kKeyTable[k];
         }
     }
-    return std::nullopt;
+    return nullptr;
 }
 
 }  // namespace engine

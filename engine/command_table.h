@@ -6,68 +6,43 @@
 #include <optional>
 #include <string_view>
 
-#include "engine/command_handlers.h"
+#include "engine/commands.h"
 #include "platform/virtual_keys.h"
 
 namespace engine {
 
-// The commands; their values are their indices in the keyword table.
-enum class Command : int {
-    kImgClkF,
-    kImgClk,
-    kImgF,
-    kImg,
-    kWindClk,
-    kWind,
-    kMov,
-    kClk,
-    kStr,
-    kOpeOn,
-    kOpeOff,
-    kOpe,
-    kWait,
-    kDrag,
-    kDrop,
-    kRClick,
-    kChkImg,
-    kChkNoImg,
-    kChkWind,
-    kChkNoWind,
-    kComment,
-};
-
-using Handler = int (*)(CEvent_Maker& engine, Command command, const std::string& line,
-                        std::string_view args);
-
+// One entry a command: its keyword, its handler for a run and its check for --check. Its
+// argument scanner, handler and check stand side by side in the command's own file.
 struct CommandEntry {
     std::string_view keyword;
     Command command;
-    Handler handler;
+    RunHandler run;
+    CheckHandler check;
 };
 
 // The script vocabulary: a line's keyword selects the entry that equals it exactly.
 inline constexpr CommandEntry kCommandTable[] = {
-    {"IMG_CLK_F", Command::kImgClkF, &RunImageCommand},
-    {"IMG_CLK", Command::kImgClk, &RunImageCommand},
-    {"IMG_F", Command::kImgF, &RunImageCommand},
-    {"IMG", Command::kImg, &RunImageCommand},
-    {"WIND_CLK", Command::kWindClk, &RunWindowCommand},
-    {"WIND", Command::kWind, &RunWindowCommand},
-    {"MOV", Command::kMov, &RunMov},
-    {"CLK", Command::kClk, &RunClk},
-    {"STR", Command::kStr, &RunStr},
-    {"OPE_ON", Command::kOpeOn, &RunOpe},
-    {"OPE_OFF", Command::kOpeOff, &RunOpe},
-    {"OPE", Command::kOpe, &RunOpe},
-    {"WAIT", Command::kWait, &RunWait},
-    {"DRAG", Command::kDrag, &RunButton},
-    {"DROP", Command::kDrop, &RunButton},
-    {"RCLICK", Command::kRClick, &RunButton},
-    {"CHK_IMG", Command::kChkImg, &RunImageCommand},
-    {"CHK_NOIMG", Command::kChkNoImg, &RunImageCommand},
-    {"CHK_WIND", Command::kChkWind, &RunWindowCommand},
-    {"CHK_NOWIND", Command::kChkNoWind, &RunWindowCommand},
-    {";", Command::kComment, &RunComment},
+    {"IMG_CLK_F", Command::kImgClkF, &RunImageCommand, &CheckImageCommand},
+    {"IMG_CLK", Command::kImgClk, &RunImageCommand, &CheckImageCommand},
+    {"IMG_F", Command::kImgF, &RunImageCommand, &CheckImageCommand},
+    {"IMG", Command::kImg, &RunImageCommand, &CheckImageCommand},
+    {"WIND_CLK", Command::kWindClk, &RunWindowCommand, &CheckWindowCommand},
+    {"WIND", Command::kWind, &RunWindowCommand, &CheckWindowCommand},
+    {"MOV", Command::kMov, &RunMov, &CheckMov},
+    {"CLK", Command::kClk, &RunButton, &CheckButton},
+    {"STR", Command::kStr, &RunStr, &CheckStr},
+    {"OPE_ON", Command::kOpeOn, &RunOpe, &CheckOpe},
+    {"OPE_OFF", Command::kOpeOff, &RunOpe, &CheckOpe},
+    {"OPE", Command::kOpe, &RunOpe, &CheckOpe},
+    {"WAIT", Command::kWait, &RunWait, &CheckWait},
+    {"DRAG", Command::kDrag, &RunButton, &CheckButton},
+    {"DROP", Command::kDrop, &RunButton, &CheckButton},
+    {"RCLICK", Command::kRClick, &RunButton, &CheckButton},
+    {"CHK_IMG", Command::kChkImg, &RunImageCommand, &CheckImageCommand},
+    {"CHK_NOIMG", Command::kChkNoImg, &RunImageCommand, &CheckImageCommand},
+    {"CHK_WIND", Command::kChkWind, &RunWindowCommand, &CheckWindowCommand},
+    {"CHK_NOWIND", Command::kChkNoWind, &RunWindowCommand, &CheckWindowCommand},
+    {";", Command::kComment, &RunComment, &CheckComment},
 };
 
 struct KeyEntry {
@@ -140,7 +115,7 @@ SplitLine SplitAtFirstSpace(std::string_view line);
 // The entry whose keyword equals the keyword exactly (case-sensitive), among entries 0-20.
 const CommandEntry* MatchKeyword(std::string_view keyword);
 
-// The virtual-key code of the first key name, in table order, that occurs anywhere in text.
-std::optional<std::uint8_t> FindKeyName(std::string_view text);
+// The first key name, in table order, that occurs anywhere in text.
+const KeyEntry* FindKeyName(std::string_view text);
 
 }  // namespace engine

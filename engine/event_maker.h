@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/run_context.h"
 #include "engine/run_settings.h"
 #include "platform/desktop.h"
 #include "platform/geometry.h"
@@ -14,7 +15,9 @@ class Mat;
 }
 
 // The script engine: one object loads one script file and runs it once, on the desktop it is
-// given. The input and screen members hand over to input/ and vision/.
+// given. Each line runs through its command's handler with a run context of this object's
+// desktop, settings, log and error text; the input and screen members are the same
+// operations for callers that name them by code.
 class CEvent_Maker {
   public:
     explicit CEvent_Maker(platform::Desktop& desktop, engine::RunSettings settings = {});
@@ -30,6 +33,9 @@ class CEvent_Maker {
     // Runs one stored line; negative means it failed and the run must stop.
     int Execute(const std::string& line);
     const std::string& GetErrorText() const { return m_error; }
+    // The run log: one line a command, each ending in a line feed.
+    const std::string& GetLog() const { return m_log; }
+    const std::vector<std::string>& GetCommands() const { return m_commands; }
 
     // Code 4 moves to the screen pixel (x, y); 5 left click, 6 left down, 7 left up,
     // 8 right click. 0 when sent, -1 for another code or when there is no screen.
@@ -47,18 +53,15 @@ class CEvent_Maker {
     // screen pixels) and its score, or leaves all three untouched and returns false.
     bool FindImage(int* x, int* y, double* score, const platform::Rect& area, const char* path);
 
-    platform::Desktop& desktop() const { return m_desktop; }
-    const engine::RunSettings& settings() const { return m_settings; }
+  private:
+    engine::RunContext Context();
+    // True when the desktop has been lost; its reason becomes the error text.
+    bool DesktopLost();
 
     std::vector<std::string> m_commands;
     bool m_typeSpaces = true;
     std::string m_log;
     std::string m_error;
-
-  private:
-    // True when the desktop has been lost; its reason becomes the error text.
-    bool DesktopLost();
-
     platform::Desktop& m_desktop;
     engine::RunSettings m_settings;
 };

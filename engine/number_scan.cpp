@@ -58,7 +58,8 @@ Field ReadReal(std::string_view text, std::size_t& pos, double* out) {
     if (result.ec == std::errc::result_out_of_range) {
         value = (text[p] == '-') ? -std::numeric_limits<double>::infinity()
                                  : std::numeric_limits<double>::infinity();
-        std::string_view digits = text.substr(p);
+        const std::string_view digits =
+            text.substr(p, static_cast<std::size_t>(result.ptr - (text.data() + p)));
         // A tiny value underflows rather than overflows.
         const auto e = digits.find_first_of("eE");
         if (e != std::string_view::npos && e + 1 < digits.size() && digits[e + 1] == '-') {

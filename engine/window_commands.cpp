@@ -1,6 +1,5 @@
 #include "base/trace.h"
-#include "engine/command_table.h"
-#include "engine/event_maker.h"
+#include "engine/commands.h"
 #include "engine/run_observer.h"
 #include "windows/find_window.h"
 
@@ -10,39 +9,54 @@ ClickPoint WindowClickPoint(const platform::Rect& rect) {
     return {(std::int64_t{rect.left} + rect.right) / 2, std::int64_t{rect.top} + 2};
 }
 
-int RunWindowCommand(CEvent_Maker& engine, Command command, const std::string&,
-                     std::string_view title) {
+int RunWindowCommand(RunContext& run, Command command, const CommandLine& line) {
     // The title text is everything after the keyword and its space, spaces included.
-    const std::string text(title);
-    const auto found = windows::FindWindowByTitle(engine.desktop(), text);
-    if (engine.settings().observer) engine.settings().observer->WindowSearched(text, found);
+    const std::string text(line.args);
+    const auto found = windows::FindWindowByTitle(run.desktop, text);
+    if (run.settings.observer) run.settings.observer->WindowSearched(text, found);
     const std::string window = "ウィンドウ[" + text + "]";
 
     if (command == Command::kChkWind || command == Command::kChkNoWind) {
         const bool want = command == Command::kChkWind;
-        engine.m_log += window + (want ? "を検索\n" : "が無いことを検索\n");
-        if (found.has_value() == want) return 0;
-        engine.m_error = (found ? "Find Window " : "Can't find Window ") + text;
-        return -1;
+        run.log += window + (want ? "を検索\n" : "が無いことを検索\n");
+        if (found.has_value() == want) return kDone;
+        run.error = (found ? "Find Window " : "Can't find Window ") + text;
+        return kFailed;
     }
 
     if (!found) {
-        engine.m_error = "Can't find Window " + text;
-        return -1;
+        run.error = "Can't find Window " + text;
+        return kFailed;
+    }
+    if (!found->located) {
+        // Never a guessed point: the desktop tells the title but not the place.
+        run.error = "Found Window " + text + ", but this desktop does not tell where it is";
+        return kFailed;
     }
     const auto [x, y] = WindowClickPoint(found->rect);
     if (command == Command::kWindClk) {
         trace::Printf("%lld, %lldをクリックします\n", static_cast<long long>(x),
                       static_cast<long long>(y));
-        engine.m_log += window + "を検索し、クリック\n";
-        return MoveAndClick(engine, x, y);
+        run.log += window + "を検索し、クリック\n";
+        return MoveAndClick(run, x, y);
     }
     trace::Printf("%lld, %lldに移動します\n", static_cast<long long>(x), static_cast<long long>(y));
-    engine.m_log += window + "を検索し、移動\n";
+    run.log += window + "を検索し、移動\n";
     // A kept quirk: a successful WIND returns 1, where every other move returns 0; a failed
     // move stops the run, as for every other move.
-    const int moved = MovePointer(engine, x, y);
-    return moved < 0 ? moved : 1;
+    const int moved = MovePointer(run, x, y);
+    return moved < 0 ? moved : kMovedToWindow;
+}
+
+void CheckWindowCommand(CheckContext& check, Command command, const CommandLine& line) {
+    if (line.args.empty()) {
+        check.Warning(std::string(line.keyword) + " without a title matches every window");
+    }
+    const bool needs_place = command == Command::kWind || command == Command::kWindClk;
+    if (needs_place && check.desktop() && !check.desktop()->Can().window_rects) {
+        check.Error(std::string(line.keyword) +
+                    " needs a window's place, which this desktop does not tell");
+    }
 }
 
 }  // namespace engine

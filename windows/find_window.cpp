@@ -53,6 +53,11 @@ std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::st
     if (!found) return std::nullopt;
 
     trace::Printf("%s", match.minimised ? "最小化中です" : "普通です");
+    if (!desktop.Can().window_rects) {
+        // Found by its title, on a desktop that tells no window's place.
+        match.located = false;
+        return match;
+    }
     if (!rect) {
         // The window went away: there is no place to act on, so it counts as not found.
         trace::Printf("WINDOW位置の取得に失敗");

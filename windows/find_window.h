@@ -12,13 +12,15 @@ namespace windows {
 struct WindowMatch {
     platform::WindowHandle handle = 0;
     std::string title;    // as the lookup compares it: the first 99 bytes, up to a NUL
-    platform::Rect rect;  // the outer rectangle in screen pixels
+    platform::Rect rect;  // the outer rectangle in screen pixels, when located
     bool minimised = false;
+    bool located = true;  // false where the desktop tells no window's rectangle
 };
 
 // The top-level window whose title holds the text (case-sensitive, within the title's first
 // 99 bytes; the last window in enumeration order wins, and the empty text matches every
-// window). Nothing when none does or the found window's rectangle cannot be read.
+// window). Nothing when none does or the found window's rectangle cannot be read; on a desktop
+// that tells no rectangles, the match without one.
 std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::string_view text);
 
 // A window's title as FindWindowByTitle compares it.

@@ -16,7 +16,7 @@ ScriptRun RunScriptFile(const std::string& file_name, platform::Desktop& desktop
     if (!loaded) return run;
 
     const int result = engine.RunList();
-    run.block = BuildLogBlock(file_name, engine.m_log, result, engine.GetErrorText());
+    run.block = BuildLogBlock(file_name, engine.GetLog(), result, engine.GetErrorText());
     if (result == 0) {
         run.outcome = RunOutcome::kCompleted;
         return run;

@@ -5,13 +5,16 @@
 #include <ostream>
 #include <utility>
 
-#include "engine/command_handlers.h"
+#include "engine/commands.h"
 #include "engine/stop_key.h"
 #include "windows/find_window.h"
 
 namespace app {
 
 std::string SpyLine(platform::Desktop& desktop) {
+    if (!desktop.Can().pointer_position) {
+        return "this desktop does not tell where the pointer is";
+    }
     const platform::Point at = desktop.PointerPosition();
     std::string line = "pointer " + std::to_string(at.x) + "," + std::to_string(at.y);
     platform::Bitmap pixel;

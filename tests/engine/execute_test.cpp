@@ -13,7 +13,9 @@ using testing_support::FakeDesktop;
 using testing_support::InputEvent;
 namespace vk = platform::vk;
 
-const std::string kUntouched = "previous error";
+// What an earlier failing line leaves in the error text.
+const std::string kEarlierLine = "WAIT x";
+const std::string kUntouched = "STRING's ARG ERROR : " + kEarlierLine;
 
 InputEvent MoveTo(std::int32_t x, std::int32_t y) {
     return InputEvent::Move(x, y);
@@ -35,7 +37,7 @@ struct ExecuteCase {
     std::string log;
     std::vector<InputEvent> events = {};
     std::uint64_t waited = 0;
-    std::string error = kUntouched;  // kUntouched: m_error keeps its earlier text
+    std::string error = kUntouched;  // kUntouched: the error text keeps its earlier text
 };
 
 void PrintTo(const ExecuteCase& c, std::ostream* os) {
@@ -53,10 +55,10 @@ TEST_P(ExecuteTest, LogErrorResultAndEvents) {
     const ExecuteCase& c = GetParam();
     FakeDesktop desktop(1920, 1080);
     CEvent_Maker engine(desktop);
-    engine.m_error = kUntouched;
+    ASSERT_EQ(engine.Execute(kEarlierLine), -1);
     EXPECT_EQ(engine.Execute(c.line), c.result);
-    EXPECT_EQ(engine.m_log, c.log);
-    EXPECT_EQ(engine.m_error, c.error);
+    EXPECT_EQ(engine.GetLog(), c.log);
+    EXPECT_EQ(engine.GetErrorText(), c.error);
     EXPECT_EQ(desktop.events, c.events);
     EXPECT_EQ(desktop.now_ms, c.waited);
 }

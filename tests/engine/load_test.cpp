@@ -35,9 +35,9 @@ TEST_P(LoadTest, StoresNonEmptyLinesAsRead) {
     testing_support::FakeDesktop desktop;
     CEvent_Maker engine(desktop);
     ASSERT_TRUE(engine.Load(file.string().c_str()));
-    EXPECT_EQ(engine.m_commands, GetParam().expected);
-    EXPECT_TRUE(engine.m_log.empty());
-    EXPECT_TRUE(engine.m_error.empty());
+    EXPECT_EQ(engine.GetCommands(), GetParam().expected);
+    EXPECT_TRUE(engine.GetLog().empty());
+    EXPECT_TRUE(engine.GetErrorText().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -134,7 +134,7 @@ TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
     for (const auto& path : {dir.path() / "missing.dat", dir.path() / "dir.dat"}) {
         CEvent_Maker engine(desktop);
         EXPECT_FALSE(engine.Load(path.string().c_str())) << path;
-        EXPECT_TRUE(engine.m_commands.empty());
+        EXPECT_TRUE(engine.GetCommands().empty());
     }
 }
 

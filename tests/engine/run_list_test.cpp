@@ -6,8 +6,18 @@
 #include "engine/event_maker.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
+
+// Loads the lines into the engine's command list, as a file of them.
+void Load(CEvent_Maker& engine, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    const testing_support::TempDir dir;
+    ASSERT_TRUE(engine.Load(dir.Write("lines.dat", text).string().c_str()));
+    ASSERT_EQ(engine.GetCommands(), lines);
+}
 
 using platform::vk::kRControl;
 using testing_support::FakeDesktop;
@@ -43,7 +53,7 @@ TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
         FakeDesktop desktop;
         desktop.HoldKeyDuringPolls(kRControl, c.down_from_poll, c.down_until_poll);
         CEvent_Maker engine(desktop);
-        engine.m_commands = c.lines;
+        Load(engine, c.lines);
         if (c.requested) stop_request::Raise();
         EXPECT_EQ(engine.RunList(), c.result) << c.name;
         stop_request::Clear();
@@ -55,12 +65,12 @@ TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
 TEST(RunList, FailingLineStopsTheRunAndPassesItsResultOn) {
     FakeDesktop desktop;
     CEvent_Maker engine(desktop);
-    engine.m_commands = {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"};
+    Load(engine, {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"});
     EXPECT_EQ(engine.RunList(), -1);
     EXPECT_EQ(desktop.now_ms, 1u);         // the fourth line did not run
     EXPECT_EQ(desktop.events.size(), 4u);  // the positive count of STR went on
-    EXPECT_EQ(engine.m_error, "");
-    EXPECT_EQ(engine.m_log, "1ms待つ\n文字列入力:AB\n");
+    EXPECT_EQ(engine.GetErrorText(), "");
+    EXPECT_EQ(engine.GetLog(), "1ms待つ\n文字列入力:AB\n");
 }
 
 // A desktop whose connection goes during the n-th poll of the stop key (0: before the run)
@@ -112,10 +122,10 @@ TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
     for (const auto& c : cases) {
         LosingDesktop desktop(c.at_poll, c.at_enumeration);
         CEvent_Maker engine(desktop);
-        engine.m_commands = c.lines;
+        Load(engine, c.lines);
         EXPECT_EQ(engine.RunList(), -1) << c.name;
-        EXPECT_EQ(engine.m_error, LosingDesktop::kWhy) << c.name;
-        EXPECT_EQ(engine.m_log, c.log) << c.name;
+        EXPECT_EQ(engine.GetErrorText(), LosingDesktop::kWhy) << c.name;
+        EXPECT_EQ(engine.GetLog(), c.log) << c.name;
         EXPECT_EQ(desktop.now_ms, c.log.starts_with("1ms") ? 1u : 0u) << c.name;
     }
 }

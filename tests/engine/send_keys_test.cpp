@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/event_maker.h"
+#include "input/send_keys.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 
@@ -47,9 +48,9 @@ TEST(SendKeysTyping, FollowsTheTypingTableByteByByte) {
     };
     for (const auto& c : cases) {
         FakeDesktop desktop;
-        CEvent_Maker engine(desktop);
-        engine.m_typeSpaces = c.type_spaces;
-        EXPECT_EQ(engine.SendKeys(0, c.text), static_cast<int>(c.text.size())) << c.text;
+        const int typed = c.type_spaces ? CEvent_Maker(desktop).SendKeys(0, c.text)
+                                        : input::TypeText(desktop, c.text, false);
+        EXPECT_EQ(typed, static_cast<int>(c.text.size())) << c.text;
         EXPECT_EQ(desktop.events, c.events) << c.text;
     }
 }

@@ -53,6 +53,29 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
     }
 }
 
+// A desktop that cannot show the stop key to the program: the run says so once, and how to
+// stop it instead.
+TEST(CommandLine, SaysWhenTheStopKeyCannotBeSeen) {
+    TempDir dir;
+    dir.Write("a.dat", "WAIT 1\n");
+    ScopedCurrentDir cwd(dir.path());
+    for (const bool seen : {true, false}) {
+        std::ostringstream out, err;
+        const ExitStatus status =
+            RunCommandLine({"--run", "a.dat", "a.dat"}, out, err,
+                           [&](std::string&) {
+                               auto d = std::make_unique<FakeDesktop>();
+                               d->capabilities.key_state = seen;
+                               return std::unique_ptr<platform::Desktop>(std::move(d));
+                           },
+                           {});
+        EXPECT_EQ(status, ExitStatus::kCompleted);
+        EXPECT_EQ(err.str(), seen ? ""
+                                  : "ravelkin: this desktop does not let the program see the right "
+                                    "CTRL key; SIGINT or SIGTERM stops a run\n");
+    }
+}
+
 // The words of a command line as the runner understood them.
 std::string Described(const CommandLine& line) {
     if (!line.error.empty()) return "error";

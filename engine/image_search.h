@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+#include "engine/run_context.h"
+#include "platform/geometry.h"
+#include "vision/find_image.h"
+
+namespace engine {
+
+// Finds the template file inside the area with the run's matcher, and tells the run's
+// observer what the search saw.
+vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
+                                const std::string& path);
+
+}  // namespace engine

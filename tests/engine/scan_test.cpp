@@ -1,0 +1,112 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "engine/commands.h"
+
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// Every integer field of every scanner reads the same syntax: white space, a sign, digits, and
+// nothing that does not fit 32 bits; text after the last field is ignored.
+TEST(Scanners, IntegersAsTheFormattedScanReadsThemWithin32Bits) {
+    const struct {
+        std::string text;
+        std::optional<std::int32_t> value;
+    } cases[] = {
+        {"0", 0},
+        {"+7", 7},
+        {"-7", -7},
+        {"  \t12", 12},
+        {"2147483647", 2147483647},
+        {"-2147483648", std::numeric_limits<std::int32_t>::min()},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
+        {"99999999999999999999999", std::nullopt},
+        {"00000000000000000000042", 42},
+        {"12abc", 12},
+        {"12.9", 12},
+        {"1e3", 1},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"+", std::nullopt},
+        {"- 5", std::nullopt},
+        {"--5", std::nullopt},
+        {"0x10", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("'" + c.text + "'");
+        const auto wait = engine::ScanWaitArgs(c.text);
+        EXPECT_EQ(wait, c.value);
+        // The same field as the second number of MOV, and as the image number.
+        const auto mov = engine::ScanMovArgs("5," + c.text);
+        EXPECT_EQ(mov ? std::optional(mov->y) : std::nullopt, c.value);
+        // A number that does not scan refuses the whole image line too.
+        if (!c.value) {
+            EXPECT_FALSE(engine::ScanImageArgs(c.text + ",0,0,10,10,90"));
+        }
+    }
+}
+
+// The fields and separators of each scanner: a comma must follow at once, a space may precede
+// a number, and every field is needed.
+TEST(Scanners, FieldsAndSeparators) {
+    const struct {
+        std::string mov;
+        bool scans;
+    } movs[] = {
+        {"100,200", true},   {"100, 200", true}, {" 100,200", true},
+        {"100 ,200", false}, {"100", false},     {"100,", false},
+        {",200", false},     {"100;200", false}, {"100,200,300", true},
+    };
+    for (const auto& c : movs) EXPECT_EQ(engine::ScanMovArgs(c.mov).has_value(), c.scans) << c.mov;
+    const auto area = engine::ScanImageArgs("3,-10,20,-2147483648,2147483647,95.5 rest");
+    ASSERT_TRUE(area);
+    EXPECT_EQ(area->image, 3);
+    EXPECT_EQ(area->area.left, -10);
+    EXPECT_EQ(area->area.top, 20);
+    EXPECT_EQ(area->area.right, std::numeric_limits<std::int32_t>::min());
+    EXPECT_EQ(area->area.bottom, 2147483647);
+    EXPECT_EQ(area->threshold, 95.5);
+    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10"));
+    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10,"));
+    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10 ,90"));
+}
+
+// The threshold is a real number: signs and exponents of both signs, values beyond a double
+// (infinity, or zero for a tiny one), and text after it ignored.
+TEST(Scanners, RealThresholds) {
+    const struct {
+        std::string text;
+        std::optional<double> value;
+    } cases[] = {
+        {"90", 90.0},         {"+90", 90.0},
+        {"-0.5", -0.5},       {"95.5", 95.5},
+        {".5", 0.5},          {"5.", 5.0},
+        {"9.5e1", 95.0},      {"9.5E+1", 95.0},
+        {"950e-1", 95.0},     {"-9.5e1", -95.0},
+        {"1e400", kInf},      {"-1e400", -kInf},
+        {"1e-400", 0.0},      {"+1e-400", 0.0},
+        {"90abc", 90.0},      {"90 e-5", 90.0},
+        {"  \t90", 90.0},     {"abc", std::nullopt},
+        {"", std::nullopt},   {"+", std::nullopt},
+        {"e5", std::nullopt}, {"1" + std::string(400, '0') + " e-9", kInf},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("'" + c.text + "'");
+        const auto image = engine::ScanImageArgs("1,0,0,10,10," + c.text);
+        ASSERT_EQ(image.has_value(), c.value.has_value());
+        if (image) {
+            EXPECT_EQ(image->threshold, *c.value);
+        }
+    }
+    const auto nan = engine::ScanImageArgs("1,0,0,10,10,nan");
+    ASSERT_TRUE(nan);
+    EXPECT_TRUE(std::isnan(nan->threshold));
+}
+
+}  // namespace
