@@ -1,7 +1,10 @@
 #include "engine/event_maker.h"
 
+#include "base/trace.h"
 #include "engine/command_table.h"
 #include "engine/image_search.h"
+#include "engine/run_observer.h"
+#include "engine/stop_key.h"
 #include "input/send_keys.h"
 #include "input/send_mouse.h"
 #include "input/wait.h"
@@ -12,6 +15,45 @@ CEvent_Maker::CEvent_Maker(platform::Desktop& desktop, engine::RunSettings setti
 
 engine::RunContext CEvent_Maker::Context() {
     return {m_desktop, m_settings, m_log, m_error, m_typeSpaces};
+}
+
+bool CEvent_Maker::DesktopLost() {
+    const auto why = m_desktop.Lost();
+    if (why) m_error = *why;
+    return why.has_value();
+}
+
+int CEvent_Maker::RunList() {
+    engine::RunObserver* observer = m_settings.observer;
+    for (std::size_t i = 0; i < m_commands.size(); ++i) {
+        const std::string& line = m_commands[i];
+        // The stop key is polled before every line, comments included, never after the last.
+        if (engine::StopWanted(m_desktop)) return engine::kCancelled;
+        if (DesktopLost()) return engine::kFailed;
+        trace::Printf("COMLIST: [%s]\n", line.c_str());
+        const std::size_t logged = m_log.size();
+        if (observer) observer->LineStarted(i, line);
+        int result = Execute(line);
+        // A command on a lost desktop did nothing, whatever it returned: CHK_NOWIND would
+        // find no window and pass.
+        if (DesktopLost()) result = engine::kFailed;
+        if (observer) {
+            observer->LineFinished(i, result, std::string_view(m_log).substr(logged), m_error);
+        }
+        if (result < 0) return result;
+    }
+    // A run without lines on a lost desktop fails too, so that a repetition cannot spin.
+    if (m_commands.empty() && DesktopLost()) return engine::kFailed;
+    return engine::kCompleted;
+}
+
+int CEvent_Maker::Execute(const std::string& line) {
+    const engine::SplitLine split = engine::SplitAtFirstSpace(line);
+    const engine::CommandEntry* entry = engine::MatchKeyword(split.keyword);
+    // A keyword that matches nothing fails without a message.
+    if (!entry) return engine::kFailed;
+    engine::RunContext run = Context();
+    return entry->run(run, entry->command, {line, split.keyword, split.args});
 }
 
 int CEvent_Maker::SendMouse(int code, std::uint32_t x, std::uint32_t y) {
