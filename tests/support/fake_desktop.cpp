@@ -49,12 +49,14 @@ bool FakeDesktop::IsKeyDown(std::uint8_t vk) {
     bool held = it != key_scripts_.end() && poll >= it->second.from && poll < it->second.until;
     // What our own events left down counts too, as on a real desktop.
     bool ours = false;
-    const auto button = vk == platform::vk::kLButton   ? std::optional(platform::Button::kLeft)
-                        : vk == platform::vk::kRButton ? std::optional(platform::Button::kRight)
-                                                       : std::nullopt;
+    const bool left = vk == platform::vk::kLButton;
+    const bool right = vk == platform::vk::kRButton;
     for (const InputEvent& e : events) {
         if (e.kind == InputEvent::Kind::kKey && e.vk == vk) ours = e.down;
-        if (e.kind == InputEvent::Kind::kButton && e.button == button) ours = e.down;
+        if (e.kind == InputEvent::Kind::kButton &&
+            (e.button == platform::Button::kLeft ? left : right)) {
+            ours = e.down;
+        }
     }
     return held || ours;
 }
