@@ -17,6 +17,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <string>
@@ -74,16 +75,17 @@ Pictures Load(Scene& scene, const Area& area, int size) {
     return p;
 }
 
-std::vector<std::function<bool()>> Matchers(const Pictures& p) {
+// The fast matcher keeps its workspace across the iterations, as a job's matcher does.
+std::vector<std::function<bool()>> Matchers(const Pictures& p, vision::FastMatcher& fast) {
     return {[&p] {
                 vision::Placement best;
                 vision::OpenCvMatch(p.picture, p.templ, &best);
                 benchmark::DoNotOptimize(best);
                 return true;
             },
-            [&p] {
+            [&p, &fast] {
                 vision::Placement best;
-                const bool found = vision::FastMatch(p.picture, p.templ, &best);
+                const bool found = fast.Match(p.picture, p.templ, &best);
                 benchmark::DoNotOptimize(best);
                 return found;
             }};
@@ -97,31 +99,36 @@ void MatchDefaultHeap(benchmark::State& state, Scene& scene, const Area& area, i
         return;
     }
     const Pictures p = Load(scene, area, size);
-    bench::Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p));
+    vision::FastMatcher fast;
+    bench::Race(state, {"opencv_default_heap", "fast_default_heap"}, Matchers(p, fast));
 }
 
 void MatchTunedHeap(benchmark::State& state, Scene& scene, const Area& area, int size) {
     if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
     const Pictures p = Load(scene, area, size);
-    bench::Race(state, {"opencv", "fast"}, Matchers(p));
+    vision::FastMatcher fast;
+    bench::Race(state, {"opencv", "fast"}, Matchers(p, fast));
 }
 
-// The whole command on a fresh engine each time, as a script line runs.
+// The whole command on a fresh engine each time, as a script line runs, with one matcher of
+// each kind for all, as a job has.
 void ImgClk(benchmark::State& state, Scene& scene, const Area& area, int size) {
     if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
     const platform::Rect& r = area.rect;
     const std::string line = "IMG_CLK " + std::to_string(size) + "," + std::to_string(r.left) +
                              "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
                              std::to_string(r.bottom) + ",90";
-    const auto run = [&](vision::MatcherKind kind) {
+    const engine::RunSettings opencv{
+        std::make_shared<vision::Matcher>(vision::MatcherKind::kOpenCv)};
+    const engine::RunSettings fast;
+    const auto run = [&](const engine::RunSettings& settings) {
         scene.desktop.events.clear();
-        CEvent_Maker engine(scene.desktop, engine::RunSettings{kind});
+        CEvent_Maker engine(scene.desktop, settings);
         // Found and clicked: a move, a press and a release.
         return engine.Execute(line) == 0 && scene.desktop.events.size() == 3;
     };
     bench::Race(state, {"img_clk_opencv", "img_clk_fast"},
-                {[&] { return run(vision::MatcherKind::kOpenCv); },
-                 [&] { return run(vision::MatcherKind::kFast); }});
+                {[&] { return run(opencv); }, [&] { return run(fast); }});
 }
 
 // Processor time of this thread: the calibration runs on one thread, and time other programs

@@ -42,7 +42,7 @@ TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out)
 }
 
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
-                      const std::string& path, MatcherKind matcher) {
+                      const std::string& path, const std::shared_ptr<Matcher>& matcher) {
     ImageSearch search;
     // OpenCV reports errors (a corrupt file, no memory) by throwing; they end the search here.
     try {
@@ -67,7 +67,8 @@ ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
         }
 
         trace::Printf("matching..");
-        const Placement best = BestPlacement(search.picture, templ, matcher);
+        const Placement best = matcher ? matcher->BestPlacement(search.picture, templ)
+                                       : Matcher().BestPlacement(search.picture, templ);
         trace::Printf("end\n");
         trace::Printf("template pos is (%d, %d)\n", best.top_left.x, best.top_left.y);
         // The centre lies inside the area, so it fits 32 bits; the sum is made in 64 anyway.

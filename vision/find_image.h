@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <opencv2/core/mat.hpp>
 #include <string>
 
@@ -42,9 +43,10 @@ enum class TemplateLoad {
 // decoder reserve memory for it. Throws what OpenCV throws (no memory).
 TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out);
 
-// Captures the area, reads the template file and finds its best placement.
+// Captures the area, reads the template file and finds its best placement with the matcher
+// (without one, with a fast matcher of the search's own).
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
-                      const std::string& path, MatcherKind matcher);
+                      const std::string& path, const std::shared_ptr<Matcher>& matcher);
 
 // A search counts as a match when score x 100 is strictly above the threshold (in percent);
 // a score or threshold that is not a number never matches.

@@ -238,7 +238,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
     if (line.action == CommandLine::Action::kCapture) {
         return Capture(line, *desktop, select_area, out, err);
     }
-    if (line.matcher) settings.matcher = *line.matcher;
+    if (line.matcher) settings.matcher = std::make_shared<vision::Matcher>(*line.matcher);
     std::optional<RunReport> report;
     if (!line.report.empty()) {
         report.emplace(line.report, *desktop);
@@ -270,7 +270,10 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
 engine::RunSettings SettingsFromEnvironment(std::ostream& err) {
     engine::RunSettings settings;
     const char* name = std::getenv("RAVELKIN_MATCHER");
-    if (name && !vision::ParseMatcherKind(name, &settings.matcher)) {
+    vision::MatcherKind kind = vision::MatcherKind::kFast;
+    if (name && vision::ParseMatcherKind(name, &kind)) {
+        settings.matcher = std::make_shared<vision::Matcher>(kind);
+    } else if (name) {
         err << "ravelkin: ignoring RAVELKIN_MATCHER=" << name << " (fast or opencv)\n";
     }
     return settings;

@@ -3,6 +3,7 @@
 #include <climits>
 #include <fstream>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "engine/event_maker.h"
@@ -96,14 +97,15 @@ vision::SearchFailure Find(Scene& scene, const platform::Rect& area, cv::Point* 
                            vision::MatcherKind matcher = vision::MatcherKind::kFast) {
     int x = -1, y = -1;
     double found_score = -1;
-    CEvent_Maker engine(scene.desktop, engine::RunSettings{matcher});
+    const engine::RunSettings settings{std::make_shared<vision::Matcher>(matcher)};
+    CEvent_Maker engine(scene.desktop, settings);
     if (engine.FindImage(&x, &y, &found_score, area, ImagePath("1").c_str())) {
         if (centre) *centre = {x, y};
         if (score) *score = found_score;
         return vision::SearchFailure::kNone;
     }
     EXPECT_TRUE(x == -1 && y == -1 && found_score == -1) << "out-places written";
-    return vision::FindImage(scene.desktop, area, ImagePath("1"), matcher).failure;
+    return vision::FindImage(scene.desktop, area, ImagePath("1"), settings.matcher).failure;
 }
 
 // The centre is the template's place plus half its size, truncated, whatever the area's offset;

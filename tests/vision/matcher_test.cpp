@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
+#include <iterator>
 #include <opencv2/core.hpp>
+#include <thread>
 
 #include "tests/vision/vision_support.h"
 #include "vision/matcher/fast_matcher.h"
@@ -92,7 +95,8 @@ TEST(FastMatch, AgreesWithTheDefinitionAndWithOpenCv) {
 }
 
 // The sums are exact, so every way of computing them gives the same scores to the last bit,
-// also when the last tiles reach past the picture and blocks go to two threads.
+// also when the last tiles reach past the picture, blocks go to two threads and one matcher's
+// buffers serve tiles and bands of every size in turn.
 TEST(FastMatch, EveryWayOfSummingGivesTheSameScores) {
     const cv::Mat picture = NaturalPicture(230, 170);
     const cv::Mat templ = picture(cv::Rect(101, 77, 21, 13)).clone();
@@ -107,11 +111,12 @@ TEST(FastMatch, EveryWayOfSummingGivesTheSameScores) {
     cv::Mat first;
     Placement first_best;
     ASSERT_TRUE(vision::FastMatch(picture, templ, &first_best, &first));
+    vision::FastMatcher matcher;
     for (CorrelationChoice choice : choices) {
         for (choice.workers = 1; choice.workers <= 2; ++choice.workers) {
             Placement best;
             cv::Mat scores;
-            ASSERT_TRUE(vision::FastMatch(choice, picture, templ, &best, &scores));
+            ASSERT_TRUE(matcher.Match(choice, picture, templ, &best, &scores));
             EXPECT_EQ(cv::norm(scores, first, cv::NORM_INF), 0) << choice.tile << choice.workers;
             EXPECT_EQ(best.top_left, first_best.top_left);
             EXPECT_EQ(best.score, first_best.score);
@@ -124,15 +129,54 @@ TEST(FastMatch, EveryWayOfSummingGivesTheSameScores) {
 TEST(FastMatch, TwoWorkersAlwaysFinish) {
     const cv::Mat picture = NaturalPicture(96, 64);
     const cv::Mat templ = picture(cv::Rect(40, 20, 9, 7)).clone();
+    vision::FastMatcher matcher;
     for (CorrelationChoice choice :
          {CorrelationChoice{CorrelationChoice::Method::kFft, {32, 32}, 1, 2},
           CorrelationChoice{CorrelationChoice::Method::kDirect, {}, 1, 2}}) {
         for (int i = 0; i < 2000; ++i) {
             Placement best;
-            ASSERT_TRUE(vision::FastMatch(choice, picture, templ, &best, nullptr));
+            ASSERT_TRUE(matcher.Match(choice, picture, templ, &best, nullptr));
             ASSERT_EQ(best.top_left, cv::Point(40, 20));
         }
     }
+}
+
+// Two matchers search at the same time on two threads, each through sizes and ways of summing
+// that make it grow and reuse its buffers: every search gives a lone search's scores.
+TEST(FastMatcher, TwoMatchersSearchSideBySide) {
+    using Method = CorrelationChoice::Method;
+    struct Search {
+        CorrelationChoice choice;
+        cv::Mat picture;
+        cv::Rect cut;
+        cv::Mat scores = {};
+    } searches[] = {
+        {{Method::kFft, {32, 32}, 1, 1}, NaturalPicture(160, 120), {40, 20, 9, 7}},
+        {{Method::kFft, {128, 64}, 1, 2}, NaturalPicture(150, 140), {70, 50, 21, 13}},
+        {{Method::kDirect, {}, 3, 1}, NaturalPicture(90, 100), {10, 80, 5, 6}},
+        {{Method::kFft, {160, 128}, 1, 2}, NaturalPicture(170, 110), {100, 30, 30, 40}},
+    };
+    for (Search& s : searches) {
+        Placement best;
+        ASSERT_TRUE(vision::FastMatch(s.choice, s.picture, s.picture(s.cut), &best, &s.scores));
+    }
+    std::atomic<int> wrong{0};
+    const auto run = [&](int first) {
+        vision::FastMatcher matcher;
+        for (int i = first; i < first + 200; ++i) {
+            const Search& s = searches[i % std::size(searches)];
+            Placement best;
+            cv::Mat scores;
+            if (!matcher.Match(s.choice, s.picture, s.picture(s.cut), &best, &scores) ||
+                cv::norm(scores, s.scores, cv::NORM_INF) != 0) {
+                ++wrong;
+            }
+        }
+    };
+    std::thread other(run, 1);
+    run(0);
+    other.join();
+    EXPECT_EQ(wrong, 0);
 }
 
 // A screen-sized search, where the matcher chooses large tiles and both threads.

@@ -1,11 +1,13 @@
 #include "vision/matcher/fast_matcher.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cmath>
 #include <condition_variable>
 #include <functional>
 #include <limits>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <opencv2/core.hpp>
@@ -27,21 +29,6 @@ struct Rows {
     std::vector<double> energies;
     std::vector<double> scores;
 };
-
-// Buffers and plans stay from one search to the next, so that a search neither plans again
-// nor touches fresh pages. One search at a time uses them.
-struct Workspace {
-    std::mutex mutex;
-    WindowEnergy energy;
-    FftCorrelator fft;
-    DirectCorrelator direct;
-    std::vector<Rows> rows;  // one per worker
-};
-
-Workspace& SharedWorkspace() {
-    static Workspace workspace;
-    return workspace;
-}
 
 // The best score one worker has seen, at the first place row by row among equals.
 struct Best {
@@ -139,14 +126,29 @@ void RunWorkers(int workers, const std::function<void(int)>& work) {
 
 }  // namespace
 
-bool FastMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
+// Buffers and plans stay from one search to the next, so that a search neither plans again
+// nor touches fresh pages. One search at a time uses them; searches on other matchers have
+// workspaces of their own.
+struct FastMatcher::Workspace {
+    std::mutex mutex;
+    WindowEnergy energy;
+    FftCorrelator fft;
+    DirectCorrelator direct;
+    std::vector<Rows> rows;  // one per worker
+};
+
+FastMatcher::FastMatcher() : workspace_(std::make_unique<Workspace>()) {}
+FastMatcher::~FastMatcher() = default;
+
+bool FastMatcher::Match(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
+                        cv::Mat* scores) {
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
-    return FastMatch(ChooseCorrelation(picture.size(), templ.size(), cores), picture, templ, best,
-                     scores);
+    return Match(ChooseCorrelation(picture.size(), templ.size(), cores), picture, templ, best,
+                 scores);
 }
 
-bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
-               Placement* best, cv::Mat* scores) {
+bool FastMatcher::Match(const CorrelationChoice& choice, const cv::Mat& picture,
+                        const cv::Mat& templ, Placement* best, cv::Mat* scores) {
     if (picture.type() != CV_8UC3 || templ.type() != CV_8UC3 || templ.empty() ||
         templ.cols > picture.cols || templ.rows > picture.rows) {
         return false;
@@ -154,7 +156,7 @@ bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv
     const cv::Size placements(picture.cols - templ.cols + 1, picture.rows - templ.rows + 1);
     const int workers = std::clamp(choice.workers, 1, 2);
     try {
-        Workspace& workspace = SharedWorkspace();
+        Workspace& workspace = *workspace_;
         const std::lock_guard<std::mutex> lock(workspace.mutex);
         Correlator* correlator = nullptr;
         if (choice.method == CorrelationChoice::Method::kFft) {
@@ -185,7 +187,7 @@ bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv
         const int across = (placements.width + block.width - 1) / block.width;
         const int blocks = across * ((placements.height + block.height - 1) / block.height);
         std::atomic<int> next{0};
-        std::vector<Best> bests(workers);
+        std::array<Best, 2> bests;  // one per worker
         RunWorkers(workers, [&](int worker) {
             // This thread takes the template first, a helper the energies: they overlap.
             if (worker > 0) energies.Claim();
@@ -212,6 +214,23 @@ bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv
     } catch (const std::bad_alloc&) {
         return false;
     } catch (const cv::Exception&) {
+        return false;
+    }
+}
+
+bool FastMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
+    try {
+        return FastMatcher().Match(picture, templ, best, scores);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+}
+
+bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
+               Placement* best, cv::Mat* scores) {
+    try {
+        return FastMatcher().Match(choice, picture, templ, best, scores);
+    } catch (const std::bad_alloc&) {
         return false;
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <opencv2/core/mat.hpp>
 
 #include "vision/matcher/correlation_choice.h"
@@ -12,15 +13,35 @@ struct Placement {
     double score = 0;
 };
 
-// TM_CCORR_NORMED of an 8-bit BGR template over every placement in an 8-bit BGR picture,
-// from exact integer sums: the highest score and the first placement, row by row, that has
-// it; with scores, every placement's score as well (CV_64F). False, with nothing written, when
-// the pictures do not fit (type, template larger than the picture), memory runs out or FFTW
-// cannot plan.
+// TM_CCORR_NORMED of 8-bit BGR templates over 8-bit BGR pictures from exact integer sums. The
+// buffers, plans and working rows stay from one search to the next, so that searches of
+// repeated sizes neither plan again nor allocate; each object has its own, so searches on
+// different objects run side by side, and searches on one object take turns.
+class FastMatcher {
+  public:
+    FastMatcher();
+    ~FastMatcher();
+    FastMatcher(const FastMatcher&) = delete;
+    FastMatcher& operator=(const FastMatcher&) = delete;
+
+    // Every placement's score: the highest and the first placement, row by row, that has it;
+    // with scores, every placement's score as well (CV_64F). False, with nothing written, when
+    // the pictures do not fit (type, template larger than the picture), memory runs out or
+    // FFTW cannot plan.
+    bool Match(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
+               cv::Mat* scores = nullptr);
+    // The same by a given way of computing the sums.
+    bool Match(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
+               Placement* best, cv::Mat* scores = nullptr);
+
+  private:
+    struct Workspace;
+    std::unique_ptr<Workspace> workspace_;
+};
+
+// One search on a matcher of its own, for callers that search once.
 bool FastMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
                cv::Mat* scores = nullptr);
-
-// The same by a given way of computing the sums.
 bool FastMatch(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
                Placement* best, cv::Mat* scores = nullptr);
 

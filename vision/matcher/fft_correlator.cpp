@@ -25,8 +25,8 @@ std::ptrdiff_t ChannelDoubles(cv::Size tile) {
     return RowDoubles(tile) * tile.height;
 }
 
-// Plans are made once per tile size and kept for the life of the process. FFTW's planner is
-// not thread-safe; it runs only here, under the lock.
+// Plans are made once per tile size and kept for the life of the process, which shares them.
+// The lock is process-wide because FFTW's planner is not thread-safe (executing plans is).
 const TilePlans* PlansFor(cv::Size tile) {
     static std::mutex mutex;
     static std::map<std::pair<int, int>, TilePlans> cache;
@@ -54,7 +54,8 @@ const TilePlans* PlansFor(cv::Size tile) {
 }  // namespace
 
 bool FftCorrelator::Setup(const cv::Mat& picture, const cv::Mat& templ, cv::Size tile) {
-    plans_ = PlansFor(tile);
+    // Repeated tile sizes keep their plans and so never wait for another search's planning.
+    if (!plans_ || tile != tile_) plans_ = PlansFor(tile);
     if (!plans_) return false;
     picture_ = &picture;
     templ_size_ = templ.size();

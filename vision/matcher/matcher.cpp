@@ -24,9 +24,9 @@ void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, 
     if (scores) *scores = map;
 }
 
-Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ, MatcherKind kind) {
+Placement Matcher::BestPlacement(const cv::Mat& picture, const cv::Mat& templ) {
     Placement best;
-    if (kind == MatcherKind::kOpenCv || !FastMatch(picture, templ, &best)) {
+    if (kind_ == MatcherKind::kOpenCv || !fast_.Match(picture, templ, &best)) {
         OpenCvMatch(picture, templ, &best);
     }
     return best;

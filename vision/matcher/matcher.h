@@ -18,8 +18,24 @@ bool ParseMatcherKind(std::string_view name, MatcherKind* kind);
 void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
                  cv::Mat* scores = nullptr);
 
-// The best placement by the given matcher. The fast matcher fails only when it cannot get
-// memory or a plan, and the reference then has its turn. OpenCV's exceptions pass through.
-Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ, MatcherKind kind);
+// One kind of matcher with the fast matcher's workspace, kept from one search to the next.
+// The runs of one job share one; searches on it take turns, searches on others run beside them.
+class Matcher {
+  public:
+    explicit Matcher(MatcherKind kind = MatcherKind::kFast) : kind_(kind) {}
+
+    MatcherKind kind() const { return kind_; }
+
+    // The best placement by this kind. The fast matcher fails only when it cannot get memory or
+    // a plan, and the reference then has its turn. OpenCV's exceptions pass through.
+    Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ);
+
+    // The fast matcher on this object's workspace, whatever the kind.
+    FastMatcher& fast() { return fast_; }
+
+  private:
+    MatcherKind kind_;
+    FastMatcher fast_;
+};
 
 }  // namespace vision
