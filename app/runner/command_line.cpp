@@ -249,6 +249,10 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
         settings.observer = &*report;
     }
 
+    if (!desktop->Can().key_state) {
+        err << "ravelkin: this desktop does not let the program see the right CTRL key; SIGINT "
+               "or SIGTERM stops a run\n";
+    }
     const JobEnd end = RunJob(line.files, line.repeat, *desktop, [&](const std::string& file) {
         if (report) report->FileStarted(file);
         const ScriptRun run = RunScriptFile(file, *desktop, settings);
