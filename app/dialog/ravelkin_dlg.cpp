@@ -204,6 +204,10 @@ wxTextCtrl* CRavelkinDlg::LogBox() const {
 
 void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
     event.Skip();
+    // GTK sends this at every Show, also when the dialog comes back after a job: the list, its
+    // selection and the focus are set up only the first time.
+    if (m_initialised) return;
+    m_initialised = true;
     OnBnClickedReload();
     FindWindow(IDCLOSE_BUTTON)->SetFocus();
     // Once the dialog is on the screen.

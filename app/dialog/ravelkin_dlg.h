@@ -57,4 +57,5 @@ class CRavelkinDlg : public wxDialog {
     engine::RunSettings m_settings;
     wxIconBundle m_hIcon;
     std::vector<std::string> m_scriptNames;
+    bool m_initialised = false;
 };

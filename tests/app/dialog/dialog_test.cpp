@@ -4,7 +4,9 @@
 #include <wx/choice.h>
 #include <wx/image.h>
 #include <wx/textctrl.h>
+#include <wx/toplevel.h>
 
+#include <filesystem>
 #include <map>
 
 #include "app/dialog/message_box.h"
@@ -14,22 +16,64 @@
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "tests/support/wait_until.h"
 
 namespace {
 
 using Texts = std::vector<std::string>;
 
+// Whether the dialog is on the screen for the user to see, neither minimised nor hidden.
+bool InView(const wxTopLevelWindow& window) {
+    return !window.IsIconized() && window.IsShownOnScreen();
+}
+
+// The recording desktop, noting whether the dialog was in view each time a run looked at the
+// stop key (before every line, and between passes) or waited (WAIT).
+struct WatchingDesktop : testing_support::FakeDesktop {
+    bool IsKeyDown(std::uint8_t vk) override {
+        Look();
+        return FakeDesktop::IsKeyDown(vk);
+    }
+    void Pause(std::uint32_t ms) override {
+        Look();
+        FakeDesktop::Pause(ms);
+    }
+    void Look() {
+        ++looks;
+        if (dialog && InView(*dialog)) ++looks_in_view;
+    }
+    const wxTopLevelWindow* dialog = nullptr;
+    int looks = 0;
+    int looks_in_view = 0;
+};
+
+// Stands for a script file that is listed but cannot be read: a link to nothing.
+constexpr char kDanglingLink[] = "<link to nothing>";
+
 // The real dialog in a folder of scripts, its engine on the recording desktop and its message
 // boxes observed.
 struct Session {
     explicit Session(const std::map<std::string, std::string>& files) {
-        for (const auto& [name, text] : files) dir.Write(name, text);
+        for (const auto& [name, text] : files) {
+            if (text == kDanglingLink) {
+                std::filesystem::create_symlink(dir.path() / "missing", dir.path() / name);
+            } else {
+                dir.Write(name, text);
+            }
+        }
         previous = app::SetMessageHandler([this](wxWindow*, const std::string& text) {
-            // The dialog must be back before a message shows.
-            messages.push_back((dialog->IsIconized() ? "while minimised: " : "") + text);
+            // The dialog must be back, its log complete, before a message shows.
+            messages.push_back((InView(*dialog) ? "" : "out of view: ") + text);
+            log_at_message = Log();
         });
+        desktop.dialog = dialog;
         dialog->Show();
         dialog->InitDialog();
+        // On the screen, as the user sees it before pressing "開始".
+        EXPECT_TRUE(testing_support::WaitUntil([this] {
+            wxTheApp->Yield(true);
+            return InView(*dialog);
+        }));
     }
     ~Session() {
         dialog->Destroy();
@@ -40,10 +84,11 @@ struct Session {
 
     testing_support::TempDir dir;
     testing_support::ScopedCurrentDir cwd{dir.path()};
-    testing_support::FakeDesktop desktop;
+    WatchingDesktop desktop;
     CRavelkinDlg* dialog = new CRavelkinDlg(dir.path().string(), desktop, {});
     app::MessageHandler previous;
     Texts messages;
+    std::string log_at_message;
 };
 
 TEST(Dialog, ListsScriptsWithoutRegardToCaseAndKeepsDirectories) {
@@ -63,69 +108,91 @@ std::string Block(const std::string& file, const std::string& lines) {
     return "-----" + file + "実行開始-----\r\n" + lines + "-----" + file + "実行完了-----\r\n";
 }
 
-// "開始" with a note of the user's own in the log: the blocks follow it, the dialog comes back
-// and says how the job ended; "ログ削除" empties the log.
-TEST(Dialog, StartRunsTheChosenScriptsAndSaysHowTheJobEnded) {
+// "開始" with a note of the user's own in the log: every way a job ends, with the selected file
+// or all in order ("order"), once or repeated ("+repeat"). The blocks follow the note; the
+// dialog is out of view while scripts run, back before any message and after the job, and says
+// how the job ended. "ログ削除" empties the log.
+TEST(Dialog, StartRunsTheChosenScriptsOutOfViewAndSaysHowTheJobEnded) {
+    const std::string w = "WAIT 10\n";
     const std::string error = "エラーが発生しました: STRING's ARG ERROR : WAIT x";
-    const std::string waited = Block("a.dat", "10ms待つ\r\n");
+    const std::string cancelled = "キャンセルされました";
+    const auto waited = [](const std::string& file) { return Block(file, "10ms待つ\r\n"); };
     const struct {
         std::map<std::string, std::string> files;
-        int selection;
-        bool in_order, repeat;
+        std::string how;  // "none" selected, "single" (the first), "order"; "+repeat"
         int stop_key_from_poll;
         std::string log;  // after the user's note
         Texts messages;
-        std::size_t events;
     } cases[] = {
-        {{{"a.dat", "CLK\n"}},
-         wxNOT_FOUND,
-         false,
-         false,
+        {{{"a.dat", w}}, "none", 99, "", {"ファイルが正しく選択されていません＞＜"}},
+        // Completed; with repeat only the stop key between two passes ends the job.
+        {{{"a.dat", w + "CLK\r\n; note\n"}},
+         "single",
          99,
-         "",
-         {"ファイルが正しく選択されていません＞＜"},
-         0},
-        {{{"a.dat", "CLK\r\n; note\n"}},
-         0,
-         false,
-         false,
+         Block("a.dat", "10ms待つ\r\nクリック\r\n"),
+         {"成功しました!!"}},
+        {{{"1.dat", w}, {"2.dat", w}},
+         "order",
          99,
-         Block("a.dat", "クリック\r\n"),
-         {"成功しました!!"},
-         2},
-        // In order the job ends at the first file that does not complete, repeated or not.
-        {{{"1.dat", "CLK\n"}, {"2.dat", "WAIT x\n"}, {"3.dat", "CLK\n"}},
-         wxNOT_FOUND,
-         true,
-         true,
-         99,
-         Block("1.dat", "クリック\r\n") + Block("2.dat", error),
-         {error},
-         2},
-        // Polls alternate: the run's before its line, the job's between passes. The fifth, the
-        // third run's, finds the key down.
-        {{{"a.dat", "WAIT 10\n"}},
-         0,
-         false,
-         true,
+         waited("1.dat") + waited("2.dat"),
+         {"成功しました!!"}},
+        // Polls alternate: the run's before its line, the job's between passes.
+        {{{"a.dat", w}}, "single+repeat", 3, waited("a.dat") + waited("a.dat"), {cancelled}},
+        {{{"1.dat", w}, {"2.dat", w}},
+         "order+repeat",
+         2,
+         waited("1.dat") + waited("2.dat"),
+         {cancelled}},
+        // Cancelled by the stop key before a line.
+        {{{"a.dat", w + "CLK\n"}},
+         "single",
+         1,
+         Block("a.dat", "10ms待つ\r\n" + cancelled + "\r\n"),
+         {cancelled}},
+        {{{"a.dat", w}},
+         "single+repeat",
          4,
-         waited + waited + Block("a.dat", "キャンセルされました\r\n"),
-         {"キャンセルされました"},
-         0},
-        {{{"dir.dat/x", ""}, {"z.dat", "CLK\n"}}, wxNOT_FOUND, true, false, 99, "", {}, 0},
+         waited("a.dat") + waited("a.dat") + Block("a.dat", cancelled + "\r\n"),
+         {cancelled}},
+        {{{"1.dat", w}, {"2.dat", w}, {"3.dat", w}},
+         "order",
+         1,
+         waited("1.dat") + Block("2.dat", cancelled + "\r\n"),
+         {cancelled}},
+        // Failed: the job ends at the failing line, repeated or not.
+        {{{"a.dat", w + "WAIT x\nCLK\n"}},
+         "single+repeat",
+         99,
+         Block("a.dat", "10ms待つ\r\n" + error),
+         {error}},
+        {{{"1.dat", w}, {"2.dat", "WAIT x\n"}, {"3.dat", w}},
+         "order+repeat",
+         99,
+         waited("1.dat") + Block("2.dat", error),
+         {error}},
+        // Not loaded (a directory, a link to nothing): no block, no message, the job ends.
+        {{{"a.dat/x", ""}}, "single", 99, "", {}},
+        {{{"a.dat", kDanglingLink}}, "single+repeat", 99, "", {}},
+        {{{"dir.dat/x", ""}, {"z.dat", w}}, "order", 99, "", {}},
+        {{{"a.dat", w}, {"b.dat", kDanglingLink}}, "order+repeat", 99, waited("a.dat"), {}},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.how + " ending " + (c.messages.empty() ? "silently" : c.messages.back()));
         Session s(c.files);
         s.desktop.HoldKeyDuringPolls(platform::vk::kRControl, c.stop_key_from_poll);
         s.dialog->LogBox()->ChangeValue("my note\n");
-        s.dialog->ScriptList()->SetSelection(c.selection);
-        s.dialog->InOrderBox()->SetValue(c.in_order);
-        s.dialog->RepeatBox()->SetValue(c.repeat);
+        const int selection = c.how.starts_with("single") ? 0 : wxNOT_FOUND;
+        s.dialog->ScriptList()->SetSelection(selection);
+        s.dialog->InOrderBox()->SetValue(c.how.starts_with("order"));
+        s.dialog->RepeatBox()->SetValue(c.how.ends_with("+repeat"));
         s.dialog->OnBnClickedStart();
-        EXPECT_FALSE(s.dialog->IsIconized());
+        EXPECT_TRUE(InView(*s.dialog));
+        EXPECT_EQ(s.dialog->ScriptList()->GetSelection(), selection);  // ready to start again
         EXPECT_EQ(s.Log(), "my note\n" + c.log);
         EXPECT_EQ(s.messages, c.messages);
-        EXPECT_EQ(s.desktop.events.size(), c.events);
+        EXPECT_EQ(s.log_at_message, c.messages.empty() ? "" : s.Log());
+        EXPECT_EQ(s.desktop.looks > 0, !c.log.empty());
+        EXPECT_EQ(s.desktop.looks_in_view, 0);
         s.dialog->OnBnClickedClearLog();
         EXPECT_EQ(s.Log(), "");
     }
