@@ -5,7 +5,7 @@
 # script exits 1 when anything did.
 #   tests/e2e/runs.sh BIN_DIR CHECK...
 # Checks: picture window typing checks statuses capture check, on X only stop lost-server
-# dialog spy report wayland, and under Wine only dpi.
+# dialog dialog-outcomes spy report wayland, and under Wine only dpi.
 set -u
 bin=$(cd "$1" && pwd)
 shift
@@ -259,6 +259,91 @@ check_dialog() {
     await shown 1 || fail "the message stayed"
     xdotool key Escape
     wait "$dialog"
+    expect "$?" 0 "the program's status"
+}
+
+# What openbox says of a window: Normal, Iconic, or nothing once it is gone.
+window_state() { xprop -id "$1" WM_STATE 2>/dev/null | sed -n 's/^[[:space:]]*window state: //p'; }
+
+# The text of the message box on the screen, read from outside through the accessibility bus
+# as a screen reader reads it (Debian's Python has pyatspi); waits for one, at most 20 seconds.
+message_text() {
+    DBUS_SESSION_BUS_ADDRESS=$1 /usr/bin/python3 - <<'EOF_PY'
+import time, pyatspi
+def shown():
+    for app in pyatspi.Registry.getDesktop(0):
+        for window in app or []:
+            if window and window.getRole() == pyatspi.ROLE_ALERT:
+                found = pyatspi.findAllDescendants(window, lambda n: n.getRoleName() == "label")
+                return "\n".join(label.name for label in found if label.name)
+deadline = time.monotonic() + 20
+while time.monotonic() < deadline:
+    try:
+        text = shown()
+    except Exception:  # an application that went away meanwhile
+        text = None
+    if text is not None:
+        print(text)
+        raise SystemExit(0)
+    time.sleep(0.05)
+raise SystemExit(1)
+EOF_PY
+}
+
+# The dialog as a user sees it run scripts: chosen from the list and started from the
+# keyboard, it is minimised while the script runs, back when the message says how it ended
+# (its caption the program's name), and the message is the run's own.
+check_dialog-outcomes() {
+    # A session bus of its own, through which the toolkit tells assistive technologies what
+    # its windows show.
+    dbus-daemon --session --nofork --print-address=3 3>"$work/bus" >/dev/null 2>&1 &
+    pids+=($!)
+    await test -s "$work/bus" || fail "no session bus"
+    local bus dialog program how want text keys="Tab Tab Down shift+Tab space"
+    bus=$(head -1 "$work/bus")
+    mkdir "$work/outcomes"
+    # The stop key cancels before the next line, whichever it is by then.
+    printf 'WAIT 2000\n%.0s' 1 2 3 4 5 >"$work/outcomes/a-cancel.dat"
+    printf '%s\n' "WAIT 2000" "CHK_WIND No Such Window" >"$work/outcomes/b-fail.dat"
+    printf '%s\n' "WAIT 2000" >"$work/outcomes/c-ok.dat"
+    (cd "$work/outcomes" && DBUS_SESSION_BUS_ADDRESS=$bus exec env -u NO_AT_BRIDGE "$bin/ravelkin") \
+        >/dev/null 2>&1 &
+    program=$!
+    await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
+    dialog=$(xdotool search --onlyvisible --name '^Ravelkin$')
+    # The message box: the other window named after the program, in any case as xdotool
+    # matches; its name as it is.
+    caption() {
+        local w
+        for w in $(xdotool search --onlyvisible --name '^ravelkin$'); do
+            [ "$w" = "$dialog" ] || xdotool getwindowname "$w"
+        done
+    }
+    iconic() { [ "$(window_state "$dialog")" = Iconic ]; }
+    no_message() { [ -z "$(caption)" ]; }
+    # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
+    sleep 1
+    while IFS='|' read -r how want; do
+        # The next script in the list, started; after a job the focus is back on "開始" and
+        # the list keeps its selection.
+        xdotool key $keys
+        keys="Tab Down shift+Tab space"
+        await iconic || fail "the dialog stayed on the screen while it $how"
+        [ "$how" != "was cancelled" ] || xdotool keydown Control_R
+        text=$(message_text "$bus") || fail "no message when it $how"
+        xdotool keyup Control_R
+        expect "$text" "$want" "the message when it $how"
+        expect "$(window_state "$dialog")" Normal "the dialog behind the message when it $how"
+        expect "$(caption)" ravelkin "the message's caption when it $how"
+        xdotool key Return
+        await no_message || fail "the message stayed when it $how"
+    done <<EOF_CASES
+was cancelled|キャンセルされました
+failed|エラーが発生しました: Can't find Window No Such Window
+completed|成功しました!!
+EOF_CASES
+    xdotool key Escape
+    wait "$program"
     expect "$?" 0 "the program's status"
 }
 
