@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // A request to stop the run before its next line, as the stop key does; raised from a signal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Screen capture through the X11 backend against raw XShmGetImage and XGetImage on the same
 // server in the same run, alternating within each iteration, on the display of $DISPLAY. Run
 // it on a private one:

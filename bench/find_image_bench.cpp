@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Template matching on the recording desktop's screen picture: the fast matcher beside
 // cv::matchTemplate, first with glibc's default heap, then with large blocks kept in the heap
 // as the program keeps them, and whole IMG_CLK commands (capture, load, match, move, click).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One whole IMG_CLK command (capture a 1920x1080 screen, load the template, match, move,
 // click) through the X11 backend, beside the same work done with raw X and OpenCV calls in
 // the same run, on the display of $DISPLAY with the target window. Run it on a private one:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "bench/old_window_lookup.h"
 
 #include <X11/Xatom.h>

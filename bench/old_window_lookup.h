@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The window lookup as the X11 backend did it before its requests were pipelined, kept for

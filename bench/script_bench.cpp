@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loading and running long scripts against the recording desktop: comments and "WAIT 0",
 // whose cost per line must stay flat from 10k to a million lines, and one line of 10 MB,
 // which loads as pieces of 1023 bytes and stops the run at its second piece.
@@ -48,8 +49,8 @@ void BM_OneHugeLine(benchmark::State& state) {
     testing_support::FakeDesktop desktop;
     for (auto _ : state) {
         CEvent_Maker engine(desktop);
-        if (!engine.Load(file.c_str()) || engine.GetCommands().size() != (line.size() + 1022) / 1023 ||
-            engine.RunList() != -1) {
+        if (!engine.Load(file.c_str()) ||
+            engine.GetCommands().size() != (line.size() + 1022) / 1023 || engine.RunList() != -1) {
             state.SkipWithError("not as the loader splits it");
             break;
         }

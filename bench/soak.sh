@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Soak test of one long-lived ravelkin process (not part of the test run):
 #   bench/soak.sh [PASSES]      default 10000; WARMUP=200 passes come first
 # Starts a private Xvfb with openbox and the target window, and runs bench/soak.dat with

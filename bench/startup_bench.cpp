@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Start-up: `ravelkin --run` of a one-line MOV script against `xdotool mousemove` to the same
 // place, whole processes started alternately on the display of $DISPLAY, each timed from its
 // start to its end and its peak resident memory read from wait4. Run it on a private one:

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The demo under valgrind's memory checker, leak check included:
 #   bench/valgrind-demo.sh
 # Starts a private Xvfb with openbox and the target window, and runs examples/demo.dat with

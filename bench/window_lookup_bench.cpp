@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One window lookup, as CHK_WIND makes it (every window's title, and the found one's state
 // and rectangle), among 10, 30 and 100 xterm windows under the window manager of $DISPLAY:
 // through the X11 backend ("ours"), through the lookup as it was before its requests were

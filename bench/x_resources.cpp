@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // x_resources PID: the X resources that the connections of process PID hold on the server of
 // $DISPLAY, for the soak test: "resources N pixmap-bytes B (TYPE count ...)". The server
 // tells each client's process through X-Resource 1.2. Exit status 1 when the display cannot

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # embed_files(OUTPUT out.cpp NAMES n1 n2 ... FILES f1 f2 ...)
 # Writes a C++ source that defines `extern const unsigned char <name>[]` and
 # `extern const unsigned long <name>_size` for each file, so resources travel inside the binary.

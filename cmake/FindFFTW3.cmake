@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Finds FFTW 3 in double precision (Debian: libfftw3-dev), which ships no CMake package
 # configuration. Defines the imported target FFTW3::fftw3.
 find_path(FFTW3_INCLUDE_DIR fftw3.h)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Finds the OpenCV 4 modules we use (core, imgproc, imgcodecs).
 #
 # The program links its own static OpenCV, built from Debian's sources with only the BMP and

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The packages cpack makes from the install rules: a Debian package on Linux
 # (ravelkin_<version>_amd64.deb, scripts/package), a zip file on Windows
 # (ravelkin-<version>-win64.zip, scripts/package-windows). A program or module added later

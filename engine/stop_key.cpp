@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "engine/stop_key.h"
 
 #include "base/stop_request.h"

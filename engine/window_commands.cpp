@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "base/trace.h"
 #include "engine/commands.h"
 #include "engine/run_observer.h"

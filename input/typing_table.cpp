@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "input/typing_table.h"
 
 #include "platform/virtual_keys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialog/capture_overlay.h"
 
 #include <wx/app.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/dialog/ravelkin_dlg.h"
 
 #include <wx/button.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/runner/run_report.h"
 
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/runner/script_job.h"
 
 #include "engine/stop_key.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/runner/script_run.h"
 
 #include "app/runner/log_block.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ravelkin-target: a small X11 window to aim scripts at, and the test target of the X11
 // backend's tests. Xlib only.
 //

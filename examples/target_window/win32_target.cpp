@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ravelkin-target.exe: a small Windows window to aim scripts at, and the target of the Windows
 // end-to-end tests. Win32 only.
 //

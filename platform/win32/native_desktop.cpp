@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/native_desktop.h"
 
 #include "platform/win32/win32_desktop.h"

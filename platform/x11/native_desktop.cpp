@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/native_desktop.h"
 
 #include "platform/x11/x11_desktop.h"

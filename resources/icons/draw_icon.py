@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Draws the Ravelkin icon at 32, 48, 64 and 128 pixels as PNG files beside this script.
 
 A deep blue rounded square with a target ring and a white pointer arrow aiming at it.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A clean Debian root with the dependencies of a package, for tests/package/deb.sh. As root.
 #   debian_root PACKAGE.deb    sets ROOTFS to the root, and holds a shared lock on it
 #

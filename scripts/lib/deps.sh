@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds dependencies from Debian's own source packages into a prefix of the cache that is
 # reused once complete, for scripts/build-windows-deps and scripts/build-native-deps. Source
 # common.sh first, set SOURCE_PACKAGES (the Debian source packages to fetch), then call

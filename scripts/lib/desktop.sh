@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # A private X display and the target window, for scripts/demo and the scripts in bench/.
 # Source common.sh first. Everything started here is stopped when the script exits.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Wine for the Windows build's tests and screenshots: a 64-bit prefix of our own in the cache,
 # quiet, without Mono or Gecko, in a Japanese locale so that the dialog's texts show.
 # Source common.sh first.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # End-to-end runs of ravelkin against the target window, as a user makes them: the Linux
 # program on the X display of $DISPLAY (ctest runs each check on one of its own), or the
 # Windows program under Wine when WINE names it. Each check prints what went wrong; the

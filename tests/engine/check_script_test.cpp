@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // --check's findings: each command's own check, walked over a script as a run reads it.
 #include <gtest/gtest.h>
 

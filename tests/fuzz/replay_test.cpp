@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Replays the seed corpus and every input a fuzzer once found through the fuzz targets, in
 // the normal builds: each finding stays a regression test.
 #include <gtest/gtest.h>

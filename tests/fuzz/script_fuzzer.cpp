@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Loads arbitrary bytes as a script and runs it against the recording desktop: a small
 // screen with a picture on it, pictures in Images/, and a few windows, so that every keyword
 // reaches its handler.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Arbitrary bytes as the template picture Images/1.bmp, searched for on a small screen.
 #include <cstddef>
 #include <cstdint>

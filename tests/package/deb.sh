@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian package into a clean Debian root, as a user installs it, and uses it
 # there: `ravelkin --version`, `man -w ravelkin`, the installed examples/demo.dat against the
 # installed target window, and the dialog, on a private Xvfb display (which runs outside the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Unpacks the Windows zip file into a fresh Wine prefix whose display is scaled to 150 %
 # (LogPixels 144), as a user unpacks it on Windows, and uses it there: the files a user
 # finds, the resources Explorer shows (icon, version) and the manifest, the DPI awareness the

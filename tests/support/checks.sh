@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the shell tests share: fail says what went wrong (naming $check when set) and counts
 # it in failures; expect compares a value with the one wanted; await runs a command until it
 # succeeds, for at most 20 seconds.

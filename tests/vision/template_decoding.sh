@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Templates read to the same pixels with the OpenCV the program links as with Debian's shared
 # OpenCV, which it used before: a corpus of BMP variants (ImageMagick's, hand-made RLE, copies
 # with odd header fields), a few PNGs and the fuzz corpus, each read by the product's template

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // template_pixels FILE...: for each picture file, the size and a hash of the pixels the
 // product's template reader gives, or "unreadable". Built a second time with
 // RAVELKIN_REFERENCE on Debian's shared OpenCV, reading as the program did before it linked

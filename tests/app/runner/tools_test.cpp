@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools for writing scripts, on the recording desktop: --check's output, the template capture,
 // --spy's line and the run report.
 #include <gtest/gtest.h>

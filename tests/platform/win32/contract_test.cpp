@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop contract over the Win32 backend, on the screen of the session the tests run in.
 #include "tests/support/desktop_contract.h"
 

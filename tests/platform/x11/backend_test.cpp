@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What only the X11 backend does: keys and buttons as X names them, key codes borrowed for
 // keysyms the keymap lacks, and screen copies held while the screen changes.
 

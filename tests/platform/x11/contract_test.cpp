@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The desktop contract over the recording test double and the X11 backend.
 
 // Before the X headers, whose macros (None, Bool) clash with names in it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Before the X headers, whose macros (None, Bool) clash with names in it.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Window lookup on a real server, without and with a window manager (RAVELKIN_TEST_DISPLAY):
 // with one, the handles are frames around the windows, and titles and states must be read
 // from the client inside.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // The X display a test runs on: scripts/lib/with-display starts it for each test program, with
