@@ -8,15 +8,9 @@
 
 namespace input {
 
-// The mouse actions with their codes: 4 moves the pointer to a screen pixel; the others act
-// where the pointer is.
-enum class MouseAction : int {
-    kMove = 4,
-    kClick = 5,
-    kLeftDown = 6,
-    kLeftUp = 7,
-    kRightClick = 8,
-};
+// The mouse actions with their codes 4 to 8: a move to a screen pixel, then the left click, the
+// left button down and up, and the right click, where the pointer is.
+enum class MouseAction : int { kMove = 4, kClick, kLeftDown, kLeftUp, kRightClick };
 
 // The pixel a move to (x, y) lands on. The coordinates go through the absolute space 0..65535
 // in unsigned 32-bit arithmetic, truncated (x = 0 gives 0, x = width gives 65535), and come
