@@ -246,8 +246,12 @@ check_dialog() {
     local dialog=$!
     await xdotool search --onlyvisible --name '^Ravelkin$' >/dev/null || fail "no dialog"
     # Named after the program started, as desktops match windows to their menu entries.
-    expect "$(xprop -id "$(xdotool search --onlyvisible --name '^Ravelkin$')" WM_CLASS)" \
-        'WM_CLASS(STRING) = "ravelkin", "Ravelkin"' "the window class"
+    local window
+    window=$(xdotool search --onlyvisible --name '^Ravelkin$')
+    expect "$(xprop -id "$window" WM_CLASS)" 'WM_CLASS(STRING) = "ravelkin", "Ravelkin"' \
+        "the window class"
+    # The window's icons, which the window manager and the task bar show.
+    xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (32 x 32)' || fail "the dialog has no icon"
     # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
     sleep 1
     xdotool key Tab Tab Tab space shift+Tab shift+Tab space
