@@ -58,7 +58,7 @@ int CEvent_Maker::Execute(const std::string& line) {
 }
 
 int CEvent_Maker::SendMouse(int code, std::uint32_t x, std::uint32_t y) {
-    if (code < 4 || code > 8) return engine::kFailed;
+    // A code outside 4 to 8 names no action, which input::SendMouse refuses.
     return input::SendMouse(m_desktop, static_cast<input::MouseAction>(code), x, y);
 }
 
