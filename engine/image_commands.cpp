@@ -151,10 +151,16 @@ void CheckImageCommand(CheckContext& check, Command, const CommandLine& line) {
                    static_cast<int>(std::min<std::int64_t>(height, 1 << 30)));
     if (platform::Desktop* desktop = check.desktop()) {
         const platform::Size screen = desktop->ScreenSize();
+        const std::string on = " the " + std::to_string(screen.width) + "x" +
+                               std::to_string(screen.height) + " screen";
         if (a.right <= 0 || a.bottom <= 0 || a.left >= screen.width || a.top >= screen.height) {
-            return check.Error("the search area " + area + " lies outside the " +
-                               std::to_string(screen.width) + "x" + std::to_string(screen.height) +
-                               " screen");
+            return check.Error("the search area " + area + " lies outside" + on);
+        }
+        // The copy starts at the area's top-left corner and is at most a screen wide and high.
+        if (a.left + std::min<std::int64_t>(width, screen.width) <= 0 ||
+            a.top + std::min<std::int64_t>(height, screen.height) <= 0) {
+            return check.Error("the search area " + area + " starts too far off" + on +
+                               " to reach it");
         }
         limit = {std::min(limit.width, screen.width), std::min(limit.height, screen.height)};
     }

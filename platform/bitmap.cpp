@@ -1,19 +1,22 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/bitmap.h"
 
+#include <new>
 #include <utility>
 
 namespace platform {
 
 void Bitmap::Allocate(std::int32_t w, std::int32_t h, bool bottom_up) {
-    lent_.reset();
-    lent_size_ = 0;
+    Reset();
+    if (w <= 0 || h <= 0) return;
+    const std::ptrdiff_t stride = (static_cast<std::ptrdiff_t>(w) * 3 + 3) & ~std::ptrdiff_t{3};
+    const std::size_t size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(h);
+    // More than a vector can hold is memory that cannot be had, as for any other size.
+    if (size > bytes.max_size()) throw std::bad_alloc();
+    bytes.assign(size, 0);
     width = w;
     height = h;
-    bytes_per_pixel = 3;
-    const std::ptrdiff_t stride = (static_cast<std::ptrdiff_t>(w) * 3 + 3) & ~std::ptrdiff_t{3};
-    bytes.assign(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h), 0);
-    if (bottom_up && h > 0) {
+    if (bottom_up) {
         pitch = -stride;
         top_row_offset = static_cast<std::size_t>(stride) * static_cast<std::size_t>(h - 1);
     } else {

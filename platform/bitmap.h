@@ -32,7 +32,8 @@ struct Bitmap {
     // Lets go of the pixels, lent or owned.
     void Reset() { *this = Bitmap(); }
     // Lays out a black three-byte bitmap of its own; rows padded to 4 bytes, as a
-    // device-independent bitmap is.
+    // device-independent bitmap is. A width or height below 1 leaves the bitmap empty, which
+    // no copy accepts; throws std::bad_alloc when the memory cannot be had.
     void Allocate(std::int32_t w, std::int32_t h, bool bottom_up);
     // Shows size bytes of memory that stays valid while memory is held; rows top-down.
     void Lend(std::shared_ptr<const std::uint8_t> memory, std::size_t size, std::int32_t w,

@@ -29,13 +29,18 @@ TemplateCapture MakeTemplate(const cv::Mat& screen, std::int32_t number,
                              const platform::Rect& selection,
                              const std::function<bool(const std::string& path)>& overwrite) {
     TemplateCapture made;
-    const cv::Rect chosen = cv::Rect(cv::Point(selection.left, selection.top),
-                                     cv::Point(selection.right, selection.bottom)) &
-                            cv::Rect(0, 0, screen.cols, screen.rows);
-    if (chosen.empty()) {
+    // Clipped in 64 bits, so that no extreme selection overflows; right and bottom below left
+    // and top select nothing, as everywhere else.
+    const std::int64_t left = std::max<std::int64_t>(selection.left, 0);
+    const std::int64_t top = std::max<std::int64_t>(selection.top, 0);
+    const std::int64_t right = std::min<std::int64_t>(selection.right, screen.cols);
+    const std::int64_t bottom = std::min<std::int64_t>(selection.bottom, screen.rows);
+    if (right <= left || bottom <= top) {
         made.error = "the selection holds no pixel of the screen";
         return made;
     }
+    const cv::Rect chosen(static_cast<int>(left), static_cast<int>(top),
+                          static_cast<int>(right - left), static_cast<int>(bottom - top));
     made.path = vision::TemplatePath(number);
     std::error_code ec;
     if (std::filesystem::exists(made.path, ec) && !overwrite(made.path)) {

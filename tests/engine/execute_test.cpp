@@ -18,19 +18,13 @@ namespace vk = platform::vk;
 const std::string kEarlierLine = "WAIT x";
 const std::string kUntouched = "STRING's ARG ERROR : " + kEarlierLine;
 
-InputEvent MoveTo(std::int32_t x, std::int32_t y) {
-    return InputEvent::Move(x, y);
-}
+const auto MoveTo = InputEvent::Move;
 const InputEvent kLeftDown = InputEvent::Button(platform::Button::kLeft, true);
 const InputEvent kLeftUp = InputEvent::Button(platform::Button::kLeft, false);
 const InputEvent kRightDown = InputEvent::Button(platform::Button::kRight, true);
 const InputEvent kRightUp = InputEvent::Button(platform::Button::kRight, false);
-InputEvent Down(std::uint8_t key) {
-    return InputEvent::Key(key, true);
-}
-InputEvent Up(std::uint8_t key) {
-    return InputEvent::Key(key, false);
-}
+const auto Down = [](std::uint8_t key) { return InputEvent::Key(key, true); };
+const auto Up = [](std::uint8_t key) { return InputEvent::Key(key, false); };
 
 struct ExecuteCase {
     std::string line;
@@ -46,9 +40,9 @@ void PrintTo(const ExecuteCase& c, std::ostream* os) {
 }
 
 // A line whose arguments do not scan: nothing happens and the error names the line.
-ExecuteCase Refused(const std::string& line) {
-    return {line, -1, "", {}, 0, "STRING's ARG ERROR : " + line};
-}
+const auto Refused = [](const std::string& line) {
+    return ExecuteCase{line, -1, "", {}, 0, "STRING's ARG ERROR : " + line};
+};
 
 class ExecuteTest : public ::testing::TestWithParam<ExecuteCase> {};
 
@@ -117,15 +111,5 @@ INSTANTIATE_TEST_SUITE_P(
                       Refused("WAIT"), Refused("WAIT x"), Refused("WAIT 2147483648"),
                       Refused("WAIT 99999999999"), Refused("WAIT -2147483649"),
                       Refused("IMG_F 4294967296,0,0,10,10,50")));
-
-// Without a screen a move fails, and so does its command; no click follows a failed move.
-TEST(ExecuteWithoutAScreen, MovesFailAndNothingClicks) {
-    FakeDesktop desktop(0, 0);
-    desktop.windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
-    for (const char* line : {"MOV 10,10", "WIND Notes", "WIND_CLK Notes"}) {
-        EXPECT_EQ(CEvent_Maker(desktop).Execute(line), -1) << line;
-    }
-    EXPECT_TRUE(desktop.events.empty());
-}
 
 }  // namespace

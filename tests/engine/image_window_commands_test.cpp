@@ -29,11 +29,10 @@ std::string ErrorText(std::string text, const std::string& path) {
 }
 
 TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
-    const Mouse click = {"move 615,350", "down", "up"};
+    const Mouse click = {"move 615,350", "left down", "left up"};
     const Mouse move = {"move 615,350"};
     const struct {
-        const char* keyword;
-        const char* log_text;
+        const char *keyword, *log_text;
         Mouse found_mouse;
         int found_result;
         std::string found_error;
@@ -92,90 +91,66 @@ TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
                       c.argument_message ? "STRING's ARG ERROR : " + line : kEarlier);
         }
     }
-}
-
-// Beyond the screen the capture is black and scores 0, which only a negative threshold takes.
-TEST(ImageCommands, NegativeThresholdAcceptsAnySearch) {
-    Scene scene;
+    // Beyond the screen the capture is black and scores 0, which only a negative threshold takes.
     EXPECT_EQ(CEvent_Maker(scene.desktop).Execute("CHK_IMG 1,3000,3000,3400,3400,-0.5"), 0);
     EXPECT_EQ(CEvent_Maker(scene.desktop).Execute("CHK_IMG 1,3000,3000,3400,3400,0"), -1);
 }
 
+// On windows with rectangles, on a desktop that tells titles but no rectangles, on windows
+// beyond the screen's edges and on a desktop without a screen. Without rectangles the checks
+// work by title, and the commands that need the window's place say why they cannot act, never
+// moving to a guessed point; beyond the edges the target point is computed in 64 bits and the
+// move then held on the screen; without a screen a move fails, and no click follows it.
 TEST(WindowCommands, LogMessagesResultsAndPointer) {
-    const Mouse click = {"move 300,52", "down", "up"};
+    FakeDesktop desktops[] = {{}, {}, {}, {}, {0, 0}};
+    desktops[0].windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
+                           {"Notes", false, platform::Rect{100, 50, 501, 350}}};
+    desktops[1].capabilities.window_rects = false;
+    desktops[1].windows = {{"Notes", false, std::nullopt}};
+    desktops[2].windows = {{"Notes", false, platform::Rect{-9, -5, -2, 20}}};
+    desktops[3].windows = {
+        {"Notes", false, platform::Rect{INT_MAX - 1, INT_MAX, INT_MAX, INT_MAX}}};
+    desktops[4].windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
+    const std::string unplaced = "Found Window Notes, but this desktop does not tell where it is";
+    const Mouse click = {"move 300,52", "left down", "left up"};
     const struct {
+        int desktop;
         const char* line;
         int result;
         const char* log;
-        const char* error;
+        std::string error;
         Mouse mouse;
     } cases[] = {
-        {"WIND_CLK Notes", 0, "ウィンドウ[Notes]を検索し、クリック\n", "", click},
-        {"WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 300,52"}},
-        {"CHK_WIND Notes", 0, "ウィンドウ[Notes]を検索\n", "", {}},
-        {"CHK_NOWIND Notes", -1, "ウィンドウ[Notes]が無いことを検索\n", "Find Window Notes", {}},
-        {"WIND_CLK Mail", -1, "", "Can't find Window Mail", {}},
-        {"WIND Mail", -1, "", "Can't find Window Mail", {}},
-        {"CHK_WIND Mail", -1, "ウィンドウ[Mail]を検索\n", "Can't find Window Mail", {}},
-        {"CHK_NOWIND Mail", 0, "ウィンドウ[Mail]が無いことを検索\n", "", {}},
-        {"WIND  Notes", 1, "ウィンドウ[ Notes]を検索し、移動\n", "", {"move 20,17"}},
-        {"WIND Notes ", -1, "", "Can't find Window Notes ", {}},
+        {0, "WIND_CLK Notes", 0, "ウィンドウ[Notes]を検索し、クリック\n", "", click},
+        {0, "WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 300,52"}},
+        {0, "CHK_WIND Notes", 0, "ウィンドウ[Notes]を検索\n", "", {}},
+        {0, "CHK_NOWIND Notes", -1, "ウィンドウ[Notes]が無いことを検索\n", "Find Window Notes", {}},
+        {0, "WIND_CLK Mail", -1, "", "Can't find Window Mail", {}},
+        {0, "WIND Mail", -1, "", "Can't find Window Mail", {}},
+        {0, "CHK_WIND Mail", -1, "ウィンドウ[Mail]を検索\n", "Can't find Window Mail", {}},
+        {0, "CHK_NOWIND Mail", 0, "ウィンドウ[Mail]が無いことを検索\n", "", {}},
+        {0, "WIND  Notes", 1, "ウィンドウ[ Notes]を検索し、移動\n", "", {"move 20,17"}},
+        {0, "WIND Notes ", -1, "", "Can't find Window Notes ", {}},
+        {1, "WIND_CLK Notes", -1, "", unplaced, {}},
+        {1, "WIND Notes", -1, "", unplaced, {}},
+        {1, "CHK_WIND Notes", 0, "ウィンドウ[Notes]を検索\n", "", {}},
+        {1, "CHK_NOWIND Notes", -1, "ウィンドウ[Notes]が無いことを検索\n", "Find Window Notes", {}},
+        {1, "WIND Mail", -1, "", "Can't find Window Mail", {}},
+        {2, "WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 0,0"}},
+        {3, "WIND Notes", 1, "ウィンドウ[Notes]を検索し、移動\n", "", {"move 1919,1079"}},
+        {4, "MOV 10,10", -1, "(10,10) へ移動\n", "", {}},
+        {4, "WIND Notes", -1, "ウィンドウ[Notes]を検索し、移動\n", "", {}},
+        {4, "WIND_CLK Notes", -1, "ウィンドウ[Notes]を検索し、クリック\n", "", {}},
     };
-    FakeDesktop desktop;
-    desktop.windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
-                       {"Notes", false, platform::Rect{100, 50, 501, 350}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
+        SCOPED_TRACE(std::to_string(c.desktop) + " " + c.line);
+        FakeDesktop& desktop = desktops[c.desktop];
         desktop.events.clear();
         CEvent_Maker engine(desktop);
         EXPECT_EQ(engine.Execute(c.line), c.result);
         EXPECT_EQ(engine.GetLog(), c.log);
         EXPECT_EQ(engine.GetErrorText(), c.error);
         EXPECT_EQ(MouseLog(desktop), c.mouse);
-    }
-}
-
-// The target point is computed in 64 bits and the move then held on the screen.
-// A desktop that tells titles but no rectangles: the checks work by title, and the commands
-// that need the window's place say why they cannot act, never moving to a guessed point.
-TEST(WindowCommands, ADesktopWithoutRectanglesNeverGuessesAPlace) {
-    const std::string unplaced = "Found Window Notes, but this desktop does not tell where it is";
-    const struct {
-        const char* line;
-        int result;
-        std::string error;
-    } cases[] = {
-        {"WIND_CLK Notes", -1, unplaced},
-        {"WIND Notes", -1, unplaced},
-        {"CHK_WIND Notes", 0, ""},
-        {"CHK_NOWIND Notes", -1, "Find Window Notes"},
-        {"WIND Mail", -1, "Can't find Window Mail"},
-    };
-    FakeDesktop desktop;
-    desktop.capabilities.window_rects = false;
-    desktop.windows = {{"Notes", false, std::nullopt}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        CEvent_Maker engine(desktop);
-        EXPECT_EQ(engine.Execute(c.line), c.result);
-        EXPECT_EQ(engine.GetErrorText(), c.error);
-    }
-    EXPECT_TRUE(desktop.events.empty());
-}
-
-TEST(WindowCommands, TargetPointNeverOverflows) {
-    const struct {
-        platform::Rect rect;
-        const char* move;
-    } cases[] = {
-        {{-9, -5, -2, 20}, "move 0,0"},
-        {{INT_MAX - 1, INT_MAX, INT_MAX, INT_MAX}, "move 1919,1079"},
-    };
-    for (const auto& c : cases) {
-        FakeDesktop desktop;
-        desktop.windows = {{"Notes", false, c.rect}};
-        EXPECT_EQ(CEvent_Maker(desktop).Execute("WIND Notes"), 1);
-        EXPECT_EQ(MouseLog(desktop), Mouse{c.move});
     }
 }
 

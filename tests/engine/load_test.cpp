@@ -14,99 +14,90 @@ namespace {
 using testing_support::TempDir;
 using Lines = std::vector<std::string>;
 
-struct LoadCase {
-    const char* name;
-    std::string bytes;
-    Lines expected;
-};
-
-void PrintTo(const LoadCase& c, std::ostream* os) {
-    *os << c.name;
-}
-
-std::string Repeat(char c, std::size_t n) {
-    return std::string(n, c);
-}
-
-class LoadTest : public ::testing::TestWithParam<LoadCase> {};
-
-TEST_P(LoadTest, StoresNonEmptyLinesAsRead) {
-    TempDir dir;
-    const auto file = dir.Write("a.dat", GetParam().bytes);
-    testing_support::FakeDesktop desktop;
-    CEvent_Maker engine(desktop);
-    ASSERT_TRUE(engine.Load(file.string().c_str()));
-    EXPECT_EQ(engine.GetCommands(), GetParam().expected);
-    EXPECT_TRUE(engine.GetLog().empty());
-    EXPECT_TRUE(engine.GetErrorText().empty());
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Files, LoadTest,
-    ::testing::Values(
-        LoadCase{"Empty", "", {}}, LoadCase{"BlankLinesOnly", "\n\r\n\n", {}},
-        LoadCase{"NoFinalLineEnd", "CLK\nWAIT 5", {"CLK", "WAIT 5"}},
-        LoadCase{"CrLfReadsAsLf", "CLK\r\nWAIT 5\r\n", {"CLK", "WAIT 5"}},
-        LoadCase{"LoneCrStays", "A\rB\n", {"A\rB"}},
-        LoadCase{"CrBeforeCrLf", "A\r\r\nB", {"A\r", "B"}},
-        LoadCase{"CrAtEndOfFile", "A\r", {"A\r"}},
-        LoadCase{"SpacesAndTabsKept", "  \n\t\n CLK \n", {"  ", "\t", " CLK "}},
-        LoadCase{"NulCutsTheLine", std::string("MOV 1,2\0junk\nCLK\n", 17), {"MOV 1,2", "CLK"}},
-        LoadCase{"NulAtStartLeavesNothing", std::string("\0abc\nCLK\n", 9), {"CLK"}},
-        LoadCase{"CtrlZEndsTheFile", "CLK\nWAIT 1\x1A\nMOV 1,1\n", {"CLK", "WAIT 1"}},
-        // Every byte value: the first line ends at its NUL, the second at 0x1A.
-        LoadCase{"Binary",
-                 [] {
-                     std::string bytes;
-                     for (int i = 0; i < 512; ++i) bytes += static_cast<char>(i);
-                     return bytes;
-                 }(),
-                 {"\x0B\x0C\r\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"}},
-        LoadCase{"ByteOrderMarkKept",
-                 "\xEF\xBB\xBF"
-                 "CLK\n",
-                 {"\xEF\xBB\xBF"
-                  "CLK"}},
-        LoadCase{"Exactly1023Bytes", Repeat('a', 1023) + "\nCLK\n", {Repeat('a', 1023), "CLK"}},
-        LoadCase{"1024BytesSplit", Repeat('b', 1024) + "\n", {Repeat('b', 1023), "b"}},
-        LoadCase{"CrOnlyFileIsOneLongLine",
-                 "CLK\r" + Repeat('c', 1030) + "\r",
-                 {"CLK\r" + Repeat('c', 1019), Repeat('c', 11) + "\r"}},
-        LoadCase{"CrLfAcrossReadBuffer", Repeat('x', 64 * 1024 - 1) + "\r\nCLK",
-                 [] {
-                     Lines lines(64, Repeat('x', 1023));
-                     lines.push_back(Repeat('x', 64 * 1024 - 1 - 64 * 1023));
-                     lines.push_back("CLK");
-                     return lines;
-                 }()}),
-    [](const auto& info) { return std::string(info.param.name); });
+const auto Repeat = [](char c, std::size_t n) { return std::string(n, c); };
 
 // Shift-JIS bytes: "メモ帳", and "ソ", whose second byte is 0x5C ("\\" in ASCII).
 const std::string kMemoSjis = "\x83\x81\x83\x82\x92\xA0";
 const std::string kSoSjis = "\x83\x5C";
+const std::string kBom = "\xEF\xBB\xBF";
 
-// A file that is not valid UTF-8 is Shift-JIS, converted after the lines are split.
-INSTANTIATE_TEST_SUITE_P(
-    Encodings, LoadTest,
-    ::testing::Values(
-        LoadCase{"ShiftJisWithHalfWidthKatakanaAndCrs",
-                 "WIND " + kMemoSjis + "\r\nSTR \xB6\xC0\r\xB6\xC5\r\n",
-                 {"WIND メモ帳", "STR ｶﾀ\rｶﾅ"}},
-        LoadCase{"ShiftJisTrailByte5CIsNoBackslash",
-                 "WIND " + kSoSjis + "\x83\x74\x83\x67\nSTR C:\\dir\\" + kSoSjis + "\n",
-                 {"WIND ソフト", "STR C:\\dir\\ソ"}},
-        LoadCase{"Utf8KeptByteExact", "WIND メモ帳\r\nSTR ｶﾀｶﾅ\n", {"WIND メモ帳", "STR ｶﾀｶﾅ"}},
-        LoadCase{"Utf8CharacterCutByThePieceLengthStaysUtf8",
-                 Repeat('a', 1022) + "メ\n",
-                 {Repeat('a', 1022) + "\xE3", "\x83\xA1"}},
-        LoadCase{"OneInvalidLineMakesTheWholeFileShiftJis",
-                 "STR café\nWIND " + kMemoSjis + "\n",
-                 {"STR cafﾃｩ", "WIND メモ帳"}},
+// The non-empty lines as read: line ends, NUL and Ctrl+Z, pieces of 1023 bytes, and the
+// encoding, where a file that is not valid UTF-8 is Shift-JIS, converted after the lines are
+// split.
+TEST(Load, StoresNonEmptyLinesAsRead) {
+    const struct {
+        const char* name;
+        std::string bytes;
+        Lines expected;
+    } cases[] = {
+        {"Empty", "", {}},
+        {"BlankLinesOnly", "\n\r\n\n", {}},
+        {"NoFinalLineEnd", "CLK\nWAIT 5", {"CLK", "WAIT 5"}},
+        {"CrLfReadsAsLf", "CLK\r\nWAIT 5\r\n", {"CLK", "WAIT 5"}},
+        {"LoneCrStays", "A\rB\n", {"A\rB"}},
+        {"CrBeforeCrLf", "A\r\r\nB", {"A\r", "B"}},
+        {"CrAtEndOfFile", "A\r", {"A\r"}},
+        {"SpacesAndTabsKept", "  \n\t\n CLK \n", {"  ", "\t", " CLK "}},
+        {"NulCutsTheLine", std::string("MOV 1,2\0junk\nCLK\n", 17), {"MOV 1,2", "CLK"}},
+        {"NulAtStartLeavesNothing", std::string("\0abc\nCLK\n", 9), {"CLK"}},
+        {"CtrlZEndsTheFile", "CLK\nWAIT 1\x1A\nMOV 1,1\n", {"CLK", "WAIT 1"}},
+        // Every byte value: the first line ends at its NUL, the second at 0x1A.
+        {"Binary",
+         [] {
+             std::string bytes;
+             for (int i = 0; i < 512; ++i) bytes += static_cast<char>(i);
+             return bytes;
+         }(),
+         {"\x0B\x0C\r\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17\x18\x19"}},
+        {"ByteOrderMarkKept", kBom + "CLK\n", {kBom + "CLK"}},
+        {"Exactly1023Bytes", Repeat('a', 1023) + "\nCLK\n", {Repeat('a', 1023), "CLK"}},
+        {"1024BytesSplit", Repeat('b', 1024) + "\n", {Repeat('b', 1023), "b"}},
+        {"CrOnlyFileIsOneLongLine",
+         "CLK\r" + Repeat('c', 1030) + "\r",
+         {"CLK\r" + Repeat('c', 1019), Repeat('c', 11) + "\r"}},
+        {"CrLfAcrossReadBuffer", Repeat('x', 64 * 1024 - 1) + "\r\nCLK",
+         [] {
+             Lines lines(64, Repeat('x', 1023));
+             lines.push_back(Repeat('x', 64 * 1024 - 1 - 64 * 1023));
+             lines.push_back("CLK");
+             return lines;
+         }()},
+        {"ShiftJisWithHalfWidthKatakanaAndCrs",
+         "WIND " + kMemoSjis + "\r\nSTR \xB6\xC0\r\xB6\xC5\r\n",
+         {"WIND メモ帳", "STR ｶﾀ\rｶﾅ"}},
+        {"ShiftJisTrailByte5CIsNoBackslash",
+         "WIND " + kSoSjis + "\x83\x74\x83\x67\nSTR C:\\dir\\" + kSoSjis + "\n",
+         {"WIND ソフト", "STR C:\\dir\\ソ"}},
+        {"Utf8KeptByteExact", "WIND メモ帳\r\nSTR ｶﾀｶﾅ\n", {"WIND メモ帳", "STR ｶﾀｶﾅ"}},
+        {"Utf8CharacterCutByThePieceLengthStaysUtf8",
+         Repeat('a', 1022) + "メ\n",
+         {Repeat('a', 1022) + "\xE3", "\x83\xA1"}},
+        {"OneInvalidLineMakesTheWholeFileShiftJis",
+         "STR café\nWIND " + kMemoSjis + "\n",
+         {"STR cafﾃｩ", "WIND メモ帳"}},
         // A lead byte with a bad second byte, an unassigned pair, a lead byte at the line end.
-        LoadCase{"BytesOfNoCharacterBecomeReplacementCharacters",
-                 "STR \x81 A\n\x85\x40\nSTR \x83\n",
-                 {"STR \uFFFD A", "\uFFFD@", "STR \uFFFD"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+        {"BytesOfNoCharacterBecomeReplacementCharacters",
+         "STR \x81 A\n\x85\x40\nSTR \x83\n",
+         {"STR \uFFFD A", "\uFFFD@", "STR \uFFFD"}},
+    };
+    TempDir dir;
+    testing_support::FakeDesktop desktop;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CEvent_Maker engine(desktop);
+        ASSERT_TRUE(engine.Load(dir.Write("a.dat", c.bytes).string().c_str()));
+        EXPECT_EQ(engine.GetCommands(), c.expected);
+        EXPECT_TRUE(engine.GetLog().empty());
+        EXPECT_TRUE(engine.GetErrorText().empty());
+    }
+    // What is not a readable regular file is refused, with no lines.
+    std::filesystem::create_directory(dir.path() / "dir.dat");
+    for (const char* refused : {"missing.dat", "dir.dat"}) {
+        CEvent_Maker engine(desktop);
+        EXPECT_FALSE(engine.Load(dir.Path(refused).c_str())) << refused;
+        EXPECT_TRUE(engine.GetCommands().empty());
+    }
+}
 
 // Shift-JIS text is rarely valid UTF-8, and only strict UTF-8 may keep a file unconverted.
 TEST(LoadEncoding, Utf8CheckIsStrict) {
@@ -126,17 +117,6 @@ TEST(LoadEncoding, Utf8CheckIsStrict) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(engine::IsValidUtf8(c.text), c.valid) << testing::PrintToString(c.text);
-}
-
-TEST(LoadFailure, RefusesWhatIsNotAReadableRegularFile) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.path() / "dir.dat");
-    testing_support::FakeDesktop desktop;
-    for (const auto& path : {dir.path() / "missing.dat", dir.path() / "dir.dat"}) {
-        CEvent_Maker engine(desktop);
-        EXPECT_FALSE(engine.Load(path.string().c_str())) << path;
-        EXPECT_TRUE(engine.GetCommands().empty());
-    }
 }
 
 }  // namespace

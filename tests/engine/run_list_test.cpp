@@ -26,28 +26,21 @@ using testing_support::FakeDesktop;
 // The stop key is polled before every line, comments included, never after the last; a stop
 // request (a signal) ends the run the same way.
 TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
+    const std::vector<std::string> three = {"WAIT 1", "; note", "WAIT 4"};
+    constexpr int kOn = 1 << 30;
     const struct {
         const char* name;
         std::vector<std::string> lines;
         int down_from_poll, down_until_poll;
         bool requested;
-        int result;
-        std::uint64_t waited;  // sum of the waits that ran
-        int polls;
+        int result, waited, polls;  // waited: the sum of the waits that ran
     } cases[] = {
-        {"held from the start", {"WAIT 1", "; note", "WAIT 4"}, 0, 1 << 30, false, 1, 0, 1},
-        {"pressed before the comment", {"WAIT 1", "; note", "WAIT 4"}, 1, 1 << 30, false, 1, 1, 2},
-        {"pressed before the last line", {"WAIT 1", "; n", "WAIT 4"}, 2, 1 << 30, false, 1, 1, 3},
-        {"released before the next poll", {"WAIT 1", "; note", "WAIT 4"}, 1, 1, false, 0, 5, 3},
-        {"held only after the last poll",
-         {"WAIT 1", "; note", "WAIT 4"},
-         3,
-         1 << 30,
-         false,
-         0,
-         5,
-         3},
-        {"no lines, no poll", {}, 0, 1 << 30, false, 0, 0, 0},
+        {"held from the start", three, 0, kOn, false, 1, 0, 1},
+        {"pressed before the comment", three, 1, kOn, false, 1, 1, 2},
+        {"pressed before the last line", three, 2, kOn, false, 1, 1, 3},
+        {"released before the next poll", three, 1, 1, false, 0, 5, 3},
+        {"held only after the last poll", three, 3, kOn, false, 0, 5, 3},
+        {"no lines, no poll", {}, 0, kOn, false, 0, 0, 0},
         {"a stop request", {"WAIT 1", "WAIT 2"}, 0, 0, true, 1, 0, 1},
     };
     for (const auto& c : cases) {
@@ -58,20 +51,9 @@ TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
         if (c.requested) stop_request::Raise();
         EXPECT_EQ(engine.RunList(), c.result) << c.name;
         stop_request::Clear();
-        EXPECT_EQ(desktop.now_ms, c.waited) << c.name;
+        EXPECT_EQ(desktop.now_ms, static_cast<std::uint64_t>(c.waited)) << c.name;
         EXPECT_EQ(desktop.polls(kRControl), c.polls) << c.name;
     }
-}
-
-TEST(RunList, FailingLineStopsTheRunAndPassesItsResultOn) {
-    FakeDesktop desktop;
-    CEvent_Maker engine(desktop);
-    Load(engine, {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"});
-    EXPECT_EQ(engine.RunList(), -1);
-    EXPECT_EQ(desktop.now_ms, 1u);         // the fourth line did not run
-    EXPECT_EQ(desktop.events.size(), 4u);  // the positive count of STR went on
-    EXPECT_EQ(engine.GetErrorText(), "");
-    EXPECT_EQ(engine.GetLog(), "1ms待つ\n文字列入力:AB\n");
 }
 
 // A desktop whose connection goes during the n-th poll of the stop key (0: before the run)
@@ -93,41 +75,41 @@ class LosingDesktop : public FakeDesktop {
     }
 
   private:
-    int poll_;
-    int enumeration_;
+    int poll_, enumeration_;
 };
 
-TEST(RunList, ALostDesktopFailsTheRunWithItsReason) {
+// A failing line ends the run with its result and error text, the lines after it unrun, and so
+// does a lost desktop, with its reason.
+TEST(RunList, AFailingLineOrALostDesktopEndsTheRun) {
+    const std::string check = "CHK_WIND Kept", window = "ウィンドウ[Kept]を検索\n";
+    const std::string no_window = "ウィンドウ[Kept]が無いことを検索\n";
+    const std::vector<std::string> failing = {"WAIT 1", "STR AB", "mov 1,1", "WAIT 8"};
     const struct {
         const char* name;
         std::vector<std::string> lines;
-        int at_poll;
-        int at_enumeration;
-        std::string log;
+        int at_poll, at_enumeration;
+        std::string log, error = LosingDesktop::kWhy;
+        std::size_t events = 0;
     } cases[] = {
+        // The positive count of STR goes on; an unknown command leaves the error text empty.
+        {"at an unknown command", failing, -1, -1, "1ms待つ\n文字列入力:AB\n", "", 4},
         {"before the first line", {"WAIT 1", "WAIT 2"}, 0, -1, ""},
         {"with no line to run", {}, 0, -1, ""},
         {"before a later line", {"WAIT 1", "WAIT 2"}, 2, -1, "1ms待つ\n"},
         // On a dead connection no window is found: the last line would pass.
-        {"during a check for no window",
-         {"WAIT 1", "CHK_NOWIND Kept"},
-         -1,
-         1,
-         "1ms待つ\nウィンドウ[Kept]が無いことを検索\n"},
-        {"during a check that then fails",
-         {"CHK_WIND Kept", "CHK_WIND Kept", "WAIT 2"},
-         -1,
-         2,
-         "ウィンドウ[Kept]を検索\nウィンドウ[Kept]を検索\n"},
+        {"during CHK_NOWIND", {"WAIT 1", "CHK_NOWIND Kept"}, -1, 1, "1ms待つ\n" + no_window},
+        {"during a check that then fails", {check, check, "WAIT 2"}, -1, 2, window + window},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         LosingDesktop desktop(c.at_poll, c.at_enumeration);
         CEvent_Maker engine(desktop);
         Load(engine, c.lines);
-        EXPECT_EQ(engine.RunList(), -1) << c.name;
-        EXPECT_EQ(engine.GetErrorText(), LosingDesktop::kWhy) << c.name;
-        EXPECT_EQ(engine.GetLog(), c.log) << c.name;
-        EXPECT_EQ(desktop.now_ms, c.log.starts_with("1ms") ? 1u : 0u) << c.name;
+        EXPECT_EQ(engine.RunList(), -1);
+        EXPECT_EQ(engine.GetErrorText(), c.error);
+        EXPECT_EQ(engine.GetLog(), c.log);
+        EXPECT_EQ(desktop.now_ms, c.log.starts_with("1ms") ? 1u : 0u);
+        EXPECT_EQ(desktop.events.size(), c.events);
     }
 }
 

@@ -5,6 +5,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <tuple>
 
 #include "engine/commands.h"
 
@@ -54,24 +55,10 @@ TEST(Scanners, IntegersAsTheFormattedScanReadsThemWithin32Bits) {
     }
 }
 
-// The image fields: a comma must follow each number at once, and every field is needed.
-TEST(Scanners, ImageFields) {
-    const auto area = engine::ScanImageArgs("3,-10,20,-2147483648,2147483647,95.5 rest");
-    ASSERT_TRUE(area);
-    EXPECT_EQ(area->image, 3);
-    EXPECT_EQ(area->area.left, -10);
-    EXPECT_EQ(area->area.top, 20);
-    EXPECT_EQ(area->area.right, kMin);
-    EXPECT_EQ(area->area.bottom, 2147483647);
-    EXPECT_EQ(area->threshold, 95.5);
-    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10"));
-    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10,"));
-    EXPECT_FALSE(engine::ScanImageArgs("3,0,0,10,10 ,90"));
-}
-
 // The threshold is a real number: signs and exponents of both signs, values beyond a double
-// (infinity, or zero for a tiny one), and text after it ignored.
-TEST(Scanners, RealThresholds) {
+// (infinity, or zero for a tiny one), and text after it ignored. Before it, a comma must follow
+// each number at once, and every field is needed.
+TEST(Scanners, ImageFieldsAndRealThresholds) {
     const struct {
         std::string text;
         std::optional<double> value;
@@ -91,14 +78,18 @@ TEST(Scanners, RealThresholds) {
     for (const auto& c : cases) {
         SCOPED_TRACE("'" + c.text + "'");
         const auto image = engine::ScanImageArgs("1,0,0,10,10," + c.text);
-        ASSERT_EQ(image.has_value(), c.value.has_value());
-        if (image) {
-            EXPECT_EQ(image->threshold, *c.value);
-        }
+        EXPECT_EQ(image ? std::optional(image->threshold) : std::nullopt, c.value);
     }
     const auto nan = engine::ScanImageArgs("1,0,0,10,10,nan");
-    ASSERT_TRUE(nan);
-    EXPECT_TRUE(std::isnan(nan->threshold));
+    EXPECT_TRUE(nan && std::isnan(nan->threshold));
+    const auto area = engine::ScanImageArgs("3,-10,20,-2147483648,2147483647,95.5 rest");
+    ASSERT_TRUE(area);
+    EXPECT_EQ(std::tuple(area->image, area->area.left, area->area.top, area->area.right,
+                         area->area.bottom, area->threshold),
+              std::tuple(3, -10, 20, kMin, 2147483647, 95.5));
+    for (const char* wrong : {"3,0,0,10,10", "3,0,0,10,10,", "3,0,0,10,10 ,90"}) {
+        EXPECT_FALSE(engine::ScanImageArgs(wrong)) << wrong;
+    }
 }
 
 }  // namespace

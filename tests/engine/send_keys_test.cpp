@@ -23,8 +23,7 @@ std::vector<InputEvent> Typed(std::initializer_list<int> keys) {
     for (const int key : keys) {
         const auto code = static_cast<std::uint8_t>(key);
         if (key & kShifted) events.push_back(InputEvent::Key(vk::kShift, true));
-        events.push_back(InputEvent::Key(code, true));
-        events.push_back(InputEvent::Key(code, false));
+        events.insert(events.end(), {InputEvent::Key(code, true), InputEvent::Key(code, false)});
         if (key & kShifted) events.push_back(InputEvent::Key(vk::kShift, false));
     }
     return events;

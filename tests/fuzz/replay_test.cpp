@@ -30,10 +30,8 @@ void ReplayAll(const char* kind, int (*one)(const std::uint8_t*, std::size_t)) {
     EXPECT_GT(replayed, 0);
 }
 
-TEST(FuzzReplay, Scripts) {
+TEST(FuzzReplay, ScriptsAndTemplates) {
     ReplayAll("script", ScriptFuzzOne);
-}
-TEST(FuzzReplay, Templates) {
     ReplayAll("template", TemplateFuzzOne);
 }
 

@@ -62,8 +62,8 @@ TYPED_TEST_SUITE_P(DesktopContract);
 
 TYPED_TEST_P(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges) {
     platform::Desktop& desktop = this->world_.desktop();
-    ASSERT_EQ(desktop.ScreenSize().width, kContractWidth);
-    ASSERT_EQ(desktop.ScreenSize().height, kContractHeight);
+    ASSERT_EQ(std::pair(desktop.ScreenSize().width, desktop.ScreenSize().height),
+              std::pair(kContractWidth, kContractHeight));
     this->world_.ShowPattern();
     const struct {
         int left, top, width, height;
@@ -74,8 +74,7 @@ TYPED_TEST_P(DesktopContract, CopiesShowTheScreenWithBlackBeyondItsEdges) {
     for (const auto& a : areas) {
         platform::Bitmap copy;
         ASSERT_TRUE(desktop.CopyScreen(a.left, a.top, a.width, a.height, copy));
-        ASSERT_EQ(copy.width, a.width);
-        ASSERT_EQ(copy.height, a.height);
+        ASSERT_EQ(std::pair(copy.width, copy.height), std::pair(a.width, a.height));
         EXPECT_EQ(Mismatches(copy, PatternOrBlack(a.left, a.top, kContractWidth, kContractHeight)),
                   0)
             << a.left << "," << a.top << " " << a.width << "x" << a.height;
@@ -102,11 +101,9 @@ TYPED_TEST_P(DesktopContract, ThePointerLandsOnTheNamedPixel) {
     }
     EXPECT_EQ(misses, 0);
     input::SendMouse(desktop, MouseAction::kMove, kContractWidth - 1, kContractHeight - 1);
-    EXPECT_EQ(this->world_.Pointer().x, kContractWidth - 1);
-    EXPECT_EQ(this->world_.Pointer().y, kContractHeight - 1);
-    // The desktop reads the pointer where the user sees it.
-    EXPECT_EQ(desktop.PointerPosition().x, kContractWidth - 1);
-    EXPECT_EQ(desktop.PointerPosition().y, kContractHeight - 1);
+    const platform::Point corner = {kContractWidth - 1, kContractHeight - 1};
+    EXPECT_EQ(this->world_.Pointer(), corner);
+    EXPECT_EQ(desktop.PointerPosition(), corner);  // where the user sees it
 }
 
 TYPED_TEST_P(DesktopContract, TheStopKeyHeldByTheUserIsSeen) {

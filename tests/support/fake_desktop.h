@@ -20,15 +20,11 @@ struct InputEvent {
     std::uint8_t vk = 0;  // key
     bool down = false;    // button, key
 
-    static InputEvent Move(std::int32_t x, std::int32_t y) {
-        return {Kind::kMove, {x, y}, platform::Button::kLeft, 0, false};
+    static InputEvent Move(std::int32_t x, std::int32_t y) { return {Kind::kMove, {x, y}}; }
+    static InputEvent Button(platform::Button b, bool down) {
+        return {Kind::kButton, {}, b, 0, down};
     }
-    static InputEvent Button(platform::Button button, bool down) {
-        return {Kind::kButton, {}, button, 0, down};
-    }
-    static InputEvent Key(std::uint8_t vk, bool down) {
-        return {Kind::kKey, {}, platform::Button::kLeft, vk, down};
-    }
+    static InputEvent Key(std::uint8_t vk, bool down) { return {Kind::kKey, {}, {}, vk, down}; }
     bool operator==(const InputEvent&) const = default;
 };
 // As "move 300,52", "left down", "key 17 up", for test failures.
@@ -58,8 +54,10 @@ class FakeDesktop : public platform::Desktop {
 
     // The key is down from the poll numbered from (0 = the first poll of that key) up to,
     // not including, the poll numbered until.
-    void HoldKeyDuringPolls(std::uint8_t vk, int from, int until = 1 << 30);
-    int polls(std::uint8_t vk) const;
+    void HoldKeyDuringPolls(std::uint8_t vk, int from, int until = 1 << 30) {
+        key_scripts_[vk] = {from, until};
+    }
+    int polls(std::uint8_t vk) const { return polls_.contains(vk) ? polls_.at(vk) : 0; }
 
     std::vector<InputEvent> events;
     std::uint64_t now_ms = 0;             // the sum of the pauses so far
@@ -72,34 +70,47 @@ class FakeDesktop : public platform::Desktop {
     bool IsKeyDown(std::uint8_t vk) override;
     // The pixel of the last move; the corner before any.
     platform::Point PointerPosition() override;
-    void Pause(std::uint32_t ms) override;
+    void Pause(std::uint32_t ms) override { now_ms += ms; }
     platform::Size ScreenSize() override {
         ++screen_size_reads;
         return {width_, height_};
     }
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
                     platform::Bitmap& out) override;
-    void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override;
-    std::string WindowTitle(platform::WindowHandle window) override;
-    bool IsWindowMinimised(platform::WindowHandle window) override;
-    bool IsWindowVisible(platform::WindowHandle window) override;
-    std::optional<platform::Rect> WindowRect(platform::WindowHandle window) override;
+    // Handles are 1 and up, in list order.
+    void ForEachWindow(const std::function<bool(platform::WindowHandle)>& visit) override {
+        for (std::size_t i = 0; i < windows.size(); ++i) {
+            if (!visit(i + 1)) return;
+        }
+    }
+    std::string WindowTitle(platform::WindowHandle w) override { return Find(w).title; }
+    bool IsWindowMinimised(platform::WindowHandle w) override { return Find(w).minimised; }
+    bool IsWindowVisible(platform::WindowHandle w) override { return Find(w).visible; }
+    std::optional<platform::Rect> WindowRect(platform::WindowHandle w) override {
+        return Find(w).rect;
+    }
     std::optional<std::string> Lost() const override { return lost; }
 
   protected:
-    void SendPointerMove(platform::Point to) override;
-    void SendButton(platform::Button button, bool down) override;
-    void SendKey(std::uint8_t vk, bool down) override;
+    void SendPointerMove(platform::Point p) override {
+        events.push_back(InputEvent::Move(p.x, p.y));
+    }
+    void SendButton(platform::Button button, bool down) override {
+        events.push_back(InputEvent::Button(button, down));
+    }
+    void SendKey(std::uint8_t k, bool down) override { events.push_back(InputEvent::Key(k, down)); }
 
   private:
-    const FakeWindow* Find(platform::WindowHandle window) const;
+    // The window of a handle; one with nothing (not shown, no rectangle) for no window.
+    FakeWindow Find(platform::WindowHandle window) const {
+        return window > 0 && window <= windows.size() ? windows[window - 1]
+                                                      : FakeWindow{{}, false, {}, false};
+    }
 
-    std::int32_t width_;
-    std::int32_t height_;
+    std::int32_t width_, height_;
     std::vector<std::uint8_t> screen_;
     struct KeyScript {
-        int from;
-        int until;
+        int from, until;
     };
     std::map<std::uint8_t, KeyScript> key_scripts_;
     std::map<std::uint8_t, int> polls_;

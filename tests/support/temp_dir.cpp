@@ -14,27 +14,12 @@ TempDir::TempDir() {
     } while (!std::filesystem::create_directory(path_));
 }
 
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 std::filesystem::path TempDir::Write(const std::string& name, std::string_view bytes) const {
     const auto file = path_ / name;
     std::filesystem::create_directories(file.parent_path());
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     return file;
-}
-
-ScopedCurrentDir::ScopedCurrentDir(const std::filesystem::path& dir)
-    : previous_(std::filesystem::current_path()) {
-    std::filesystem::current_path(dir);
-}
-
-ScopedCurrentDir::~ScopedCurrentDir() {
-    std::error_code ec;
-    std::filesystem::current_path(previous_, ec);
 }
 
 }  // namespace testing_support

@@ -11,7 +11,10 @@ namespace testing_support {
 class TempDir {
   public:
     TempDir();
-    ~TempDir();
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
@@ -28,13 +31,18 @@ class TempDir {
 // Makes dir the working directory for its lifetime.
 class ScopedCurrentDir {
   public:
-    explicit ScopedCurrentDir(const std::filesystem::path& dir);
-    ~ScopedCurrentDir();
+    explicit ScopedCurrentDir(const std::filesystem::path& dir) {
+        std::filesystem::current_path(dir);
+    }
+    ~ScopedCurrentDir() {
+        std::error_code ec;
+        std::filesystem::current_path(previous_, ec);
+    }
     ScopedCurrentDir(const ScopedCurrentDir&) = delete;
     ScopedCurrentDir& operator=(const ScopedCurrentDir&) = delete;
 
   private:
-    std::filesystem::path previous_;
+    std::filesystem::path previous_ = std::filesystem::current_path();
 };
 
 }  // namespace testing_support

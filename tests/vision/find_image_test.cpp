@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <memory>
@@ -27,7 +29,10 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
         {{0, 0, 10000, 10000}, {1920, 1080}, {0, 0, 1920, 1080}},
         {{1000, 0, 3000, 500}, {1920, 500}, {0, 0, 920, 500}},
         {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {1920, 1080}, {}},
+        {{1919, 1079, 1920, 1080}, {1, 1}, {0, 0, 1, 1}},
+        {{-1, -1, 0, 0}, {1, 1}, {}},
         {{10, 10, 10, 20}, {}, {}},
+        {{10, 10, 20, 10}, {}, {}},
         {{INT_MAX, 10, INT_MIN, 5}, {}, {}},
     };
     Scene scene;
@@ -46,49 +51,58 @@ TEST(CaptureDesktop, CopiesTheAreaLimitedToTheScreenSize) {
     }
 }
 
-// Four-byte pixels lent by a backend lose their pad byte, top-down or bottom-up, rows padded
-// beyond their pixels. A bitmap without rows, of another pixel size, or too short for its
-// rows is refused and nothing is stored.
-TEST(ConvertToMat, DropsThePadByteOfLentPixelsAndRefusesWhatItCannotRead) {
-    const int width = 3;
-    const int height = 2;
-    const std::ptrdiff_t row_bytes = width * 4 + 4;
-    std::shared_ptr<std::uint8_t> memory(new std::uint8_t[row_bytes * height],
-                                         std::default_delete<std::uint8_t[]>());
-    for (int i = 0; i < row_bytes * height; ++i) memory.get()[i] = static_cast<std::uint8_t>(i);
-    cv::Mat expected(height, width, CV_8UC3);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const std::uint8_t* p = memory.get() + y * row_bytes + x * 4;
-            expected.at<cv::Vec3b>(y, x) = {p[0], p[1], p[2]};
-        }
-    }
-    const std::size_t size = static_cast<std::size_t>(row_bytes * height);
-    for (const bool bottom_up : {false, true}) {
-        platform::Bitmap lent;
-        lent.Lend(memory, size, width, height, row_bytes, 4);
-        cv::Mat want = expected.clone();
-        if (bottom_up) {
-            lent.pitch = -row_bytes;
-            lent.top_row_offset = static_cast<std::size_t>(row_bytes);
-            cv::flip(expected, want, 0);
-        }
+// A bitmap from a backend is read when every row it names lies inside its bytes, with three
+// or four bytes a pixel (the pad byte dropped), top-down or bottom-up (a negative pitch), and is
+// refused otherwise with nothing stored: no rows, a pitch a byte too small, a byte too few after
+// the last row in memory (spare), the top row a byte out of place, sizes beyond the bytes. So
+// are the bitmaps Allocate lays out.
+TEST(ConvertToMat, ReadsTheRowsOfABitmapOnlyInsideItsBytes) {
+    constexpr int kHuge = INT32_MAX;
+    const struct {
+        int width, height, pixel_bytes, pitch;
+        bool accepted;
+        int spare = 0, misplaced = 0;
+    } cases[] = {
+        {3, 2, 4, 16, true},       {3, 2, 4, -16, true},        {3, 2, 4, 12, true},
+        {3, 2, 4, -12, true},      {3, 2, 3, 9, true},          {3, 2, 3, -12, true, 3},
+        {1, 1, 4, 4, true},        {3, 2, 4, 11, false},        {3, 2, 4, -11, false},
+        {3, 2, 3, 8, false},       {3, 2, 3, -8, false},        {3, 2, 4, 16, false, -1},
+        {3, 2, 4, -16, false, -1}, {3, 2, 3, -9, false, 0, -1}, {3, 2, 3, -9, false, 0, 1},
+        {0, 2, 3, 9, false},       {0, 2, 4, 16, false},        {3, 0, 4, 16, false},
+        {-3, 2, 4, 16, false},     {3, -2, 4, 16, false},       {kHuge, 1, 4, 16, false},
+        {3, kHuge, 4, 16, false},  {3, 2, 2, 16, false},        {3, 2, 1, 16, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        // Bytes for the rows a sane size names: two at most, of three pixels at most.
+        const int gap = std::abs(c.pitch) * (std::clamp(c.height, 1, 2) - 1);
+        const int size = gap + std::clamp(c.width, 0, 3) * c.pixel_bytes + c.spare;
+        std::vector<std::uint8_t> bytes(size);
+        for (int i = 0; i < size; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7);
+        platform::Bitmap bitmap;
+        bitmap.Lend({bytes.data(), [](auto) {}}, size, c.width, c.height, c.pitch, c.pixel_bytes);
+        bitmap.top_row_offset = (c.pitch < 0 ? gap : 0) + c.misplaced;
         cv::Mat picture;
-        ASSERT_EQ(vision::ConvertToMat(&picture, lent), 1) << bottom_up;
-        EXPECT_EQ(cv::norm(picture, want, cv::NORM_INF), 0) << bottom_up;
+        ASSERT_EQ(vision::ConvertToMat(&picture, bitmap), c.accepted ? 1 : 0);
+        EXPECT_EQ(picture.empty(), !c.accepted);
+        if (!c.accepted) continue;
+        cv::Mat expected(c.height, c.width, CV_8UC3);
+        expected.forEach<cv::Vec3b>([&](cv::Vec3b& p, const int* at) {
+            p = *reinterpret_cast<const cv::Vec3b*>(
+                &bytes[bitmap.top_row_offset + at[0] * c.pitch + at[1] * c.pixel_bytes]);
+        });
+        EXPECT_EQ(cv::norm(picture, expected, cv::NORM_INF), 0);
     }
-
-    platform::Bitmap empty, cut, odd, short_rows;
-    cut.Allocate(5, 4, true);
-    cut.bytes.resize(cut.bytes.size() - 2);  // one byte of the top row (the last in memory)
-    odd.Allocate(5, 4, false);
-    odd.bytes_per_pixel = 2;
-    short_rows.Lend(memory, size - 5, width, height, row_bytes, 4);  // last pixel cut
-    for (const platform::Bitmap* refused : {&empty, &cut, &odd, &short_rows}) {
+    for (const auto& [width, height] :
+         {std::pair(5, 4), {5, 3}, {0, 4}, {5, 0}, {-5, 4}, {5, -3}}) {
+        platform::Bitmap black;
+        black.Allocate(width, height, height % 2 == 0);  // bottom-up for even heights
         cv::Mat picture;
-        EXPECT_EQ(vision::ConvertToMat(&picture, *refused), 0);
-        EXPECT_TRUE(picture.empty());
+        ASSERT_EQ(vision::ConvertToMat(&picture, black), width > 0 && height > 0);
+        EXPECT_EQ(picture.empty() ? 0 : cv::countNonZero(picture.reshape(1)), 0);
     }
+    platform::Bitmap huge;
+    EXPECT_THROW(huge.Allocate(kHuge, kHuge, false), std::bad_alloc);
 }
 
 // Searches the area for template 1 through the engine, whose out-places must stay untouched
@@ -110,8 +124,11 @@ vision::SearchFailure Find(Scene& scene, const platform::Rect& area, cv::Point* 
 }
 
 // The centre is the template's place plus half its size, truncated, whatever the area's offset;
-// an exact copy scores 1, by either matcher, and 8-bit grey and 32-bit files match as BGR.
-TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
+// an exact copy scores 1, by either matcher, and 8-bit grey and 32-bit files match as BGR. A
+// search that cannot be made says why, and no template file makes the decoder reserve memory
+// for a picture it does not hold.
+TEST(FindImage, FindsExactSubImagesAtTheirCentreOrSaysWhyNot) {
+    using enum vision::SearchFailure;
     Scene scene;
     cv::Mat grey, bgra;
     cv::cvtColor(scene.screen(cv::Rect(700, 500, 40, 30)), grey, cv::COLOR_BGR2GRAY);
@@ -119,62 +136,53 @@ TEST(FindImage, FindsExactSubImagesAtTheirCentre) {
     ShowOnScreen(scene.desktop, scene.screen);
     cv::cvtColor(scene.screen(cv::Rect(700, 500, 40, 30)), bgra, cv::COLOR_BGR2BGRA);
     bgra -= cv::Scalar(0, 0, 0, 238);  // mostly transparent
+    const platform::Rect screen = {0, 0, 800, 600};
+    const cv::Rect scenes = {600, 340, 31, 20};
     const struct {
         cv::Rect place;
         platform::Rect area;
-        cv::Mat file = {};  // empty: the patch at place
+        vision::SearchFailure failure = kNone;
+        cv::Mat file = {};                      // empty: the patch at place
+        std::optional<std::string> bytes = {};  // the file's bytes instead
     } cases[] = {
-        {{600, 340, 31, 20}, {500, 300, 900, 700}},
+        {scenes, {500, 300, 900, 700}},
         {{500, 300, 17, 9}, {500, 300, 900, 700}},      // top-left corner of the area
         {{1200, 800, 64, 48}, {1200, 800, 1264, 848}},  // as large as the area
+        {{883, 691, 17, 9}, {500, 300, 900, 700}},      // bottom-right corner of the area
         {{1500, 900, 263, 33}, {-50, -50, 5000, 5000}},
+        // At the screen's corners, the area reaching past them: black beyond.
+        {{0, 0, 40, 30}, {-60, -40, 200, 150}},
+        {{1880, 0, 40, 30}, {1700, -40, 2000, 150}},
+        {{0, 1050, 40, 30}, {-60, 900, 200, 1200}},
+        {{1880, 1050, 40, 30}, {1800, 1000, 2100, 1200}},
+        {{1880, 1050, 40, 30}, {1700, 900, 1920, 1080}},
         {{400, 100, 256, 256}, {0, 0, 1920, 1080}},
-        {{100, 100, 40, 30}, {0, 0, 1920, 1080}, grey},
-        {{700, 500, 40, 30}, {0, 0, 1920, 1080}, bgra},
+        {{100, 100, 40, 30}, {0, 0, 1920, 1080}, kNone, grey},
+        {{700, 500, 40, 30}, {0, 0, 1920, 1080}, kNone, bgra},
+        {scenes, {0, 0, 30, 600}, kTemplateTooLarge},
+        {scenes, {0, 0, 800, 19}, kTemplateTooLarge},
+        {scenes, {10, 10, 10, 600}, kCapture},
+        {{}, screen, kUnreadableTemplate, {}, ""},
+        {{}, screen, kUnreadableTemplate, {}, Bmp(40, 2, 2).substr(0, 32)},
+        {{}, screen, kTemplateTooLarge, {}, Bmp(40, 100000, 100000)},
+        {{}, screen, kTemplateTooLarge, {}, Bmp(40, 30000, 30000)},
+        {{}, screen, kUnreadableTemplate, {}, "BM not really a bitmap"},
     };
     for (const auto& c : cases) {
-        WriteTemplate(scene.dir, 1, c.file.empty() ? scene.screen(c.place) : c.file);
+        if (c.bytes) {
+            scene.dir.Write(ImagePath("1"), *c.bytes);
+        } else {
+            WriteTemplate(scene.dir, 1, c.file.empty() ? scene.screen(c.place) : c.file);
+        }
         for (const auto matcher : {vision::MatcherKind::kFast, vision::MatcherKind::kOpenCv}) {
             cv::Point centre;
             double score = 0;
-            ASSERT_EQ(Find(scene, c.area, &centre, &score, matcher), vision::SearchFailure::kNone);
+            ASSERT_EQ(Find(scene, c.area, &centre, &score, matcher), c.failure) << c.place;
+            if (c.failure != kNone) continue;
             EXPECT_EQ(centre, (c.place.tl() + cv::Point(c.place.width / 2, c.place.height / 2)))
                 << c.place;
             EXPECT_NEAR(score, 1.0, 1e-6);
         }
-    }
-}
-
-// A search that cannot be made says why. No template file makes the decoder reserve memory for
-// a picture it does not hold.
-TEST(FindImage, FailsCleanlyWithoutTouchingTheOutPlaces) {
-    using enum vision::SearchFailure;
-    Scene scene;
-    const auto bmp = [](std::uint32_t width, std::uint32_t height) {
-        std::string head("BM\x46\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0", 18);
-        for (const std::uint32_t v : {width, height}) {
-            for (int i = 0; i < 4; ++i) head += static_cast<char>(v >> (8 * i));
-        }
-        return head + std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
-    };
-    const platform::Rect screen = {0, 0, 800, 600};
-    const struct {
-        std::optional<std::string> file;  // nothing: the scene's 31 x 20 template
-        platform::Rect area;
-        vision::SearchFailure failure;
-    } cases[] = {
-        {std::nullopt, {0, 0, 30, 600}, kTemplateTooLarge},
-        {std::nullopt, {0, 0, 800, 19}, kTemplateTooLarge},
-        {std::nullopt, {10, 10, 10, 600}, kCapture},
-        {"", screen, kUnreadableTemplate},
-        {bmp(2, 2).substr(0, 32), screen, kUnreadableTemplate},
-        {bmp(100000, 100000), screen, kTemplateTooLarge},
-        {bmp(30000, 30000), screen, kTemplateTooLarge},
-        {"BM not really a bitmap", screen, kUnreadableTemplate},
-    };
-    for (const auto& c : cases) {
-        if (c.file) scene.dir.Write(ImagePath("1"), *c.file);
-        EXPECT_EQ(Find(scene, c.area), c.failure) << ::testing::PrintToString(c.file);
     }
     std::filesystem::remove(ImagePath("1"));
     EXPECT_EQ(Find(scene, screen), kUnreadableTemplate);

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
@@ -67,16 +69,21 @@ struct Scene {
     }
 };
 
-// The mouse events as text: "move 300,52" (the pixel), "down", "up", "rdown", "rup".
+// A 24-bit BMP file's header of 54 bytes, with the given sizes of its information header and
+// of the picture, and no pixels.
+inline std::string Bmp(std::uint32_t info, std::uint32_t width, std::uint32_t height) {
+    std::string bytes("BM\x46\0\0\0\0\0\0\0\x36\0\0\0", 14);
+    for (const std::uint32_t v : {info, width, height}) {
+        for (int i = 0; i < 4; ++i) bytes += static_cast<char>(v >> (8 * i));
+    }
+    return bytes + std::string("\x01\0\x18\0", 4) + std::string(24, '\0');
+}
+
+// The mouse events as text: "move 300,52" (the pixel), "left down", "right up".
 inline std::vector<std::string> MouseLog(const FakeDesktop& desktop) {
     std::vector<std::string> log;
     for (const InputEvent& e : desktop.events) {
-        if (e.kind == InputEvent::Kind::kMove) {
-            log.push_back("move " + std::to_string(e.at.x) + "," + std::to_string(e.at.y));
-        } else if (e.kind == InputEvent::Kind::kButton) {
-            log.push_back((e.button == platform::Button::kRight ? "r" : "") +
-                          std::string(e.down ? "down" : "up"));
-        }
+        if (e.kind != InputEvent::Kind::kKey) log.push_back(::testing::PrintToString(e));
     }
     return log;
 }

@@ -17,6 +17,9 @@ bool ParseMatcherKind(std::string_view name, MatcherKind* kind) {
 }
 
 void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best, cv::Mat* scores) {
+    // matchTemplate swaps the two when the template is the larger in both directions, and
+    // would score the picture inside the template.
+    CV_Assert(templ.cols <= picture.cols && templ.rows <= picture.rows);
     cv::Mat map;
     cv::matchTemplate(picture, templ, map, cv::TM_CCORR_NORMED);
     Placement found;

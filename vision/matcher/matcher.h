@@ -15,7 +15,8 @@ enum class MatcherKind { kFast, kOpenCv };
 bool ParseMatcherKind(std::string_view name, MatcherKind* kind);
 
 // cv::matchTemplate with TM_CCORR_NORMED and cv::minMaxLoc; with scores, the score map
-// (CV_32F). OpenCV's exceptions pass through.
+// (CV_32F). OpenCV's exceptions pass through; a template larger than the picture in either
+// direction is refused with one.
 void OpenCvMatch(const cv::Mat& picture, const cv::Mat& templ, Placement* best,
                  cv::Mat* scores = nullptr);
 

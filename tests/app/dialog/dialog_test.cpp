@@ -44,8 +44,7 @@ struct WatchingDesktop : testing_support::FakeDesktop {
         if (dialog && InView(*dialog)) ++looks_in_view;
     }
     const wxTopLevelWindow* dialog = nullptr;
-    int looks = 0;
-    int looks_in_view = 0;
+    int looks = 0, looks_in_view = 0;
 };
 
 // Stands for a script file that is listed but cannot be read: a link to nothing.
@@ -56,11 +55,9 @@ constexpr char kDanglingLink[] = "<link to nothing>";
 struct Session {
     explicit Session(const std::map<std::string, std::string>& files) {
         for (const auto& [name, text] : files) {
-            if (text == kDanglingLink) {
-                std::filesystem::create_symlink(dir.path() / "missing", dir.path() / name);
-            } else {
-                dir.Write(name, text);
-            }
+            if (text != kDanglingLink) dir.Write(name, text);
+            if (text == kDanglingLink)
+                std::filesystem::create_symlink("missing", dir.path() / name);
         }
         previous = app::SetMessageHandler([this](wxWindow*, const std::string& text) {
             // The dialog must be back, its log complete, before a message shows.
@@ -92,11 +89,27 @@ struct Session {
     std::string log_at_message;
 };
 
-TEST(Dialog, ListsScriptsWithoutRegardToCaseAndKeepsDirectories) {
-    Session s({{"b.dat", ""}, {"A.dat", ""}, {"C.DAT", ""}, {"notes.txt", ""}, {"d.dat/x", ""}});
+// The list: without regard to case, directories kept, nothing selected at first. The check of
+// the context menu takes the selected script, or all of them in order.
+TEST(Dialog, ListsScriptsWithoutRegardToCaseAndChecksTheChosenOnes) {
+    Session s({{"b.dat", "mov 1,2\n"},
+               {"A.dat", "WAIT 1\n"},
+               {"C.DAT", ""},
+               {"notes.txt", ""},
+               {"d.dat/x", ""}});
     EXPECT_EQ(s.dialog->ScriptNames(), (Texts{"A.dat", "b.dat", "C.DAT", "d.dat"}));
     EXPECT_EQ(s.dialog->ScriptList()->GetString(2), "C.DAT");
     EXPECT_EQ(s.dialog->ScriptList()->GetSelection(), wxNOT_FOUND);
+    s.dialog->CheckScripts();
+    s.dialog->ScriptList()->SetSelection(0);
+    s.dialog->CheckScripts();
+    s.dialog->InOrderBox()->SetValue(true);
+    s.dialog->CheckScripts();
+    EXPECT_EQ(s.messages,
+              (Texts{"ファイルが正しく選択されていません＞＜", "問題は見つかりませんでした",
+                     "ravelkin: cannot read script file 'd.dat'\nb.dat:1: error: unknown command "
+                     "'mov': the run stops here (commands are upper case: MOV)\n"}));
+    s.dialog->InOrderBox()->SetValue(false);
     s.dir.Write("0.dat", "");
     s.dialog->ScriptList()->SetSelection(1);
     s.dialog->OnBnClickedReload();
@@ -114,10 +127,12 @@ std::string Block(const std::string& file, const std::string& lines) {
 // dialog is out of view while scripts run, back before any message and after the job, and says
 // how the job ended. "ログ削除" empties the log.
 TEST(Dialog, StartRunsTheChosenScriptsOutOfViewAndSaysHowTheJobEnded) {
-    const std::string w = "WAIT 10\n";
+    const std::string w = "WAIT 10\n", x = "WAIT x\n", t = "10ms待つ\r\n";
     const std::string error = "エラーが発生しました: STRING's ARG ERROR : WAIT x";
-    const std::string cancelled = "キャンセルされました";
-    const auto waited = [](const std::string& file) { return Block(file, "10ms待つ\r\n"); };
+    const std::string cancelled = "キャンセルされました", cut = cancelled + "\r\n";
+    const Texts done = {"成功しました!!"}, stop = {cancelled}, fail = {error};
+    const std::string a = Block("a.dat", t), one = Block("1.dat", t), two = Block("2.dat", t);
+    const std::string two_fails = Block("2.dat", error);
     const struct {
         std::map<std::string, std::string> files;
         std::string how;  // "none" selected, "single" (the first), "order"; "+repeat"
@@ -130,52 +145,24 @@ TEST(Dialog, StartRunsTheChosenScriptsOutOfViewAndSaysHowTheJobEnded) {
         {{{"a.dat", w + "CLK\r\n; note\n"}},
          "single",
          99,
-         Block("a.dat", "10ms待つ\r\nクリック\r\n"),
-         {"成功しました!!"}},
-        {{{"1.dat", w}, {"2.dat", w}},
-         "order",
-         99,
-         waited("1.dat") + waited("2.dat"),
-         {"成功しました!!"}},
+         Block("a.dat", t + "クリック\r\n"),
+         done},
+        {{{"1.dat", w}, {"2.dat", w}}, "order", 99, one + two, done},
         // Polls alternate: the run's before its line, the job's between passes.
-        {{{"a.dat", w}}, "single+repeat", 3, waited("a.dat") + waited("a.dat"), {cancelled}},
-        {{{"1.dat", w}, {"2.dat", w}},
-         "order+repeat",
-         2,
-         waited("1.dat") + waited("2.dat"),
-         {cancelled}},
+        {{{"a.dat", w}}, "single+repeat", 3, a + a, stop},
+        {{{"1.dat", w}, {"2.dat", w}}, "order+repeat", 2, one + two, stop},
         // Cancelled by the stop key before a line.
-        {{{"a.dat", w + "CLK\n"}},
-         "single",
-         1,
-         Block("a.dat", "10ms待つ\r\n" + cancelled + "\r\n"),
-         {cancelled}},
-        {{{"a.dat", w}},
-         "single+repeat",
-         4,
-         waited("a.dat") + waited("a.dat") + Block("a.dat", cancelled + "\r\n"),
-         {cancelled}},
-        {{{"1.dat", w}, {"2.dat", w}, {"3.dat", w}},
-         "order",
-         1,
-         waited("1.dat") + Block("2.dat", cancelled + "\r\n"),
-         {cancelled}},
+        {{{"a.dat", w + "CLK\n"}}, "single", 1, Block("a.dat", t + cut), stop},
+        {{{"a.dat", w}}, "single+repeat", 4, a + a + Block("a.dat", cut), stop},
+        {{{"1.dat", w}, {"2.dat", w}, {"3.dat", w}}, "order", 1, one + Block("2.dat", cut), stop},
         // Failed: the job ends at the failing line, repeated or not.
-        {{{"a.dat", w + "WAIT x\nCLK\n"}},
-         "single+repeat",
-         99,
-         Block("a.dat", "10ms待つ\r\n" + error),
-         {error}},
-        {{{"1.dat", w}, {"2.dat", "WAIT x\n"}, {"3.dat", w}},
-         "order+repeat",
-         99,
-         waited("1.dat") + Block("2.dat", error),
-         {error}},
+        {{{"a.dat", w + x + "CLK\n"}}, "single+repeat", 99, Block("a.dat", t + error), fail},
+        {{{"1.dat", w}, {"2.dat", x}, {"3.dat", w}}, "order+repeat", 99, one + two_fails, fail},
         // Not loaded (a directory, a link to nothing): no block, no message, the job ends.
         {{{"a.dat/x", ""}}, "single", 99, "", {}},
         {{{"a.dat", kDanglingLink}}, "single+repeat", 99, "", {}},
         {{{"dir.dat/x", ""}, {"z.dat", w}}, "order", 99, "", {}},
-        {{{"a.dat", w}, {"b.dat", kDanglingLink}}, "order+repeat", 99, waited("a.dat"), {}},
+        {{{"a.dat", w}, {"b.dat", kDanglingLink}}, "order+repeat", 99, a, {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.how + " ending " + (c.messages.empty() ? "silently" : c.messages.back()));
@@ -199,33 +186,17 @@ TEST(Dialog, StartRunsTheChosenScriptsOutOfViewAndSaysHowTheJobEnded) {
     }
 }
 
-// The check of the context menu: the selected script, or all of them in order.
-TEST(Dialog, ChecksTheChosenScriptsAndShowsTheFindings) {
-    Session s({{"a.dat", "WAIT 1\n"}, {"b.dat", "mov 1,2\n"}});
-    s.dialog->CheckScripts();
-    s.dialog->ScriptList()->SetSelection(0);
-    s.dialog->CheckScripts();
-    s.dialog->InOrderBox()->SetValue(true);
-    s.dialog->CheckScripts();
-    EXPECT_EQ(s.messages,
-              (Texts{"ファイルが正しく選択されていません＞＜", "問題は見つかりませんでした",
-                     "b.dat:1: error: unknown command 'mov': the run stops here "
-                     "(commands are upper case: MOV)\n"}));
-}
-
 // Without a desktop to drive the application says why, and ends without a dialog.
 TEST(Dialog, StartUpWithoutADesktopSaysWhyAndEnds) {
     std::vector<std::string> messages;
     const app::MessageHandler previous = app::SetMessageHandler(
         [&](wxWindow*, const std::string& text) { messages.push_back(text); });
     bool dialog_ran = false;
-    CRavelkinApp application(
-        {},
-        [](std::string& error) {
-            error = "no desktop here";
-            return nullptr;
-        },
-        &dialog_ran);
+    const auto no_desktop = [](std::string& error) {
+        error = "no desktop here";
+        return nullptr;
+    };
+    CRavelkinApp application({}, no_desktop, &dialog_ran);
     EXPECT_FALSE(application.OnInit());
     EXPECT_FALSE(dialog_ran);
     EXPECT_EQ(messages, Texts{"no desktop here"});

@@ -18,62 +18,51 @@ using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 
 // Exit statuses, usage and output are checked end to end against real windows; here, what
-// only the recording desktop shows: which keys the runner lets go of.
+// only the recording desktop shows: which keys the runner lets go of (held across the files of
+// a job, never beyond it), and a desktop that cannot show the stop key to the program, which a
+// run names once, with how to stop it instead.
 TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
     TempDir dir;
     dir.Write("hold.dat", "OPE_ON CTRL\n");
     dir.Write("hold-fail.dat", "OPE_ON CTRL\nnope\n");
+    dir.Write("a.dat", "WAIT 1\n");
     ScopedCurrentDir cwd(dir.path());
     const InputEvent down = InputEvent::Key(platform::vk::kControl, true);
     const InputEvent up = InputEvent::Key(platform::vk::kControl, false);
-
-    struct Case {
+    const std::string unseen =
+        "ravelkin: this desktop does not let the program see the right CTRL key; SIGINT or "
+        "SIGTERM stops a run\n";
+    const std::string missing = "ravelkin: cannot load script file 'missing.dat'\n";
+    const struct {
         std::vector<std::string> args;
         std::vector<InputEvent> events;
-    };
-    const Case cases[] = {
-        {{"--run", "hold.dat", "hold.dat"}, {down, down, up}},
-        {{"--run", "hold-fail.dat"}, {down, up}},
-        {{"--run", "hold.dat", "missing.dat"}, {down, up}},
+        ExitStatus status;
+        std::string err = "";
+        bool key_state = true;
+    } cases[] = {
+        {{"--run", "hold.dat", "hold.dat"}, {down, down, up}, ExitStatus::kCompleted},
+        {{"--run", "hold-fail.dat"}, {down, up}, ExitStatus::kFailed},
+        {{"--run", "hold.dat", "missing.dat"}, {down, up}, ExitStatus::kNotLoaded, missing},
+        {{"--run", "a.dat", "a.dat"}, {}, ExitStatus::kCompleted},
+        {{"--run", "a.dat", "a.dat"}, {}, ExitStatus::kCompleted, unseen, false},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.args[1]);
         std::vector<InputEvent> recorded;
-        std::ostringstream sink;
-        RunCommandLine(c.args, sink, sink,
-                       [&](std::string&) {
-                           struct Recording : FakeDesktop {
-                               std::vector<InputEvent>* into;
-                               ~Recording() override { *into = events; }
-                           };
-                           auto d = std::make_unique<Recording>();
-                           d->into = &recorded;
-                           return std::unique_ptr<platform::Desktop>(std::move(d));
-                       },
-                       {});
-        EXPECT_EQ(recorded, c.events) << c.args[1];
-    }
-}
-
-// A desktop that cannot show the stop key to the program: the run says so once, and how to
-// stop it instead.
-TEST(CommandLine, SaysWhenTheStopKeyCannotBeSeen) {
-    TempDir dir;
-    dir.Write("a.dat", "WAIT 1\n");
-    ScopedCurrentDir cwd(dir.path());
-    for (const bool seen : {true, false}) {
         std::ostringstream out, err;
-        const ExitStatus status =
-            RunCommandLine({"--run", "a.dat", "a.dat"}, out, err,
-                           [&](std::string&) {
-                               auto d = std::make_unique<FakeDesktop>();
-                               d->capabilities.key_state = seen;
-                               return std::unique_ptr<platform::Desktop>(std::move(d));
-                           },
-                           {});
-        EXPECT_EQ(status, ExitStatus::kCompleted);
-        EXPECT_EQ(err.str(), seen ? ""
-                                  : "ravelkin: this desktop does not let the program see the right "
-                                    "CTRL key; SIGINT or SIGTERM stops a run\n");
+        const auto open = [&](std::string&) {
+            struct Recording : FakeDesktop {
+                std::vector<InputEvent>* into;
+                ~Recording() override { *into = events; }
+            };
+            auto d = std::make_unique<Recording>();
+            d->into = &recorded;
+            d->capabilities.key_state = c.key_state;
+            return std::unique_ptr<platform::Desktop>(std::move(d));
+        };
+        EXPECT_EQ(RunCommandLine(c.args, out, err, open, {}), c.status);
+        EXPECT_EQ(recorded, c.events);
+        EXPECT_EQ(err.str(), c.err);
     }
 }
 

@@ -7,28 +7,22 @@ namespace app {
 namespace {
 
 TEST(LogBlock, FramesTheRunLogAndSaysHowTheRunEnded) {
-    struct Case {
+    const std::string start = "-----a.dat実行開始-----\n", end = "-----a.dat実行完了-----\n";
+    const struct {
         int result;
-        const char* runLog;
-        const char* error;
-        const char* block;
-    };
-    const Case cases[] = {
-        {0, "", "", "-----a.dat実行開始-----\n-----a.dat実行完了-----\n"},
-        {0, "クリック\n", "ignored",
-         "-----a.dat実行開始-----\nクリック\n-----a.dat実行完了-----\n"},
-        {1, "", "", "-----a.dat実行開始-----\nキャンセルされました\n-----a.dat実行完了-----\n"},
-        {-1, "クリック\n", "E 100%s",
-         "-----a.dat実行開始-----\nクリック\nエラーが発生しました: E "
-         "100%s-----a.dat実行完了-----\n"},
-        {-1, "", "", "-----a.dat実行開始-----\nエラーが発生しました: -----a.dat実行完了-----\n"},
+        const char *log, *error;
+        std::string block;
+    } cases[] = {
+        {0, "", "", start + end},
+        {0, "クリック\n", "ignored", start + "クリック\n" + end},
+        {1, "", "", start + "キャンセルされました\n" + end},
+        {-1, "クリック\n", "E 100%s", start + "クリック\nエラーが発生しました: E 100%s" + end},
+        {-1, "", "", start + "エラーが発生しました: " + end},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(BuildLogBlock("a.dat", c.runLog, c.result, c.error), c.block) << c.result;
+        EXPECT_EQ(BuildLogBlock("a.dat", c.log, c.result, c.error), c.block) << c.result;
     }
-}
-
-TEST(LogBlock, ConvertsEveryLineFeedOnceLeavingEarlierCarriageReturns) {
+    // Every line feed becomes CR LF once; earlier carriage returns stay.
     EXPECT_EQ(ToCrLf(""), "");
     EXPECT_EQ(ToCrLf("a\nb\n\n"), "a\r\nb\r\n\r\n");
     EXPECT_EQ(ToCrLf("a\r\nb\r"), "a\r\r\nb\r");

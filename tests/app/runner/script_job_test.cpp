@@ -26,28 +26,16 @@ struct JobCase {
 
 TEST(RunJob, PassesRepetitionsAndStops) {
     using enum RunOutcome;
-    const std::vector<std::string> abc = {"a", "b", "c"};
+    const std::vector<std::string> abc = {"a", "b", "c"}, ab = {"a", "b"};
     const JobCase cases[] = {
-        {"all complete once", abc, false, {}, 0, JobEnd::kSucceeded, {"a", "b", "c"}},
+        {"all complete once", abc, false, {}, 0, JobEnd::kSucceeded, abc},
         {"second fails", abc, true, {{"b", kFailed}}, 99, JobEnd::kFailed, {"a", "b"}},
         {"second cancelled", abc, false, {{"b", kCancelled}}, 99, JobEnd::kCancelled, {"a", "b"}},
         {"first not loaded", abc, true, {{"a", kNotLoaded}}, 99, JobEnd::kNotLoaded, {"a"}},
-        {"repeat until the stop key between passes",
-         {"a", "b"},
-         true,
-         {},
-         2,
-         JobEnd::kStopped,
-         {"a", "b", "a", "b", "a", "b"}},
+        {"until the stop key", ab, true, {}, 2, JobEnd::kStopped, {"a", "b", "a", "b", "a", "b"}},
         {"empty list", {}, false, {}, 0, JobEnd::kSucceeded, {}},
         {"empty list repeated ends after one pass", {}, true, {}, 99, JobEnd::kSucceeded, {}},
-        {"single file repeated until it fails",
-         {"a"},
-         true,
-         {},
-         99,
-         JobEnd::kFailed,
-         {"a", "a", "a"}},
+        {"one file repeated until it fails", {"a"}, true, {}, 99, JobEnd::kFailed, {"a", "a", "a"}},
     };
     for (const auto& c : cases) {
         FakeDesktop desktop;

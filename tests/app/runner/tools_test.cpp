@@ -3,6 +3,7 @@
 // --spy's line and the run report.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -31,32 +32,53 @@ TEST(Check, StatusAndLinesOfEachFile) {
     EXPECT_NE(out.str().find("\na.dat:1: error: unknown command 'mov'"), std::string::npos);
 }
 
-// The template is the selection; the area holds it with a margin; the threshold lies between
-// the best score elsewhere and the template's own, and a close runner-up is named.
+// The template is the selection clipped to the screen, whatever its numbers; the area holds it
+// with a margin; the threshold lies between the best score elsewhere and the template's own,
+// and a close runner-up is named. A selection without a pixel on the screen makes nothing, nor
+// does a black one or one whose file exists and is kept.
 TEST(TemplateCapture, SavesTheSelectionAndALineThatFindsItAgain) {
     Scene scene;  // for the working directory
-    cv::Mat screen(1080, 1920, CV_8UC3);
+    cv::Mat screen(300, 400, CV_8UC3);
     cv::RNG(3).fill(screen, cv::RNG::UNIFORM, 0, 256);
-    scene.screen = screen.clone();
-    screen(cv::Rect(600, 340, 31, 20)).copyTo(screen(cv::Rect(1200, 700, 31, 20)));
+    const struct {
+        platform::Rect selection;
+        cv::Rect cut;
+        std::string line;  // without the threshold
+    } cases[] = {
+        {{100, 200, 140, 230}, {100, 200, 40, 30}, "IMG_CLK 5,50,150,190,280"},
+        {{-10, -20, 20, 15}, {0, 0, 20, 15}, "IMG_CLK 5,0,0,70,65"},
+        {{380, 290, 500, 400}, {380, 290, 20, 10}, "IMG_CLK 5,330,240,400,300"},
+        {{INT_MIN, INT_MIN, INT_MAX, INT_MAX}, {0, 0, 400, 300}, "IMG_CLK 5,0,0,400,300"},
+    };
     const auto never = [](const std::string&) { return false; };
-    const auto made = app::MakeTemplate(scene.screen, 5, {100, 200, 140, 230}, never);
-    ASSERT_EQ(made.error, "");
-    EXPECT_EQ(cv::norm(cv::imread(ImagePath("5")), scene.screen(cv::Rect(100, 200, 40, 30)),
-                       cv::NORM_INF),
-              0);
-    EXPECT_EQ(made.line.substr(0, made.line.rfind(',')), "IMG_CLK 5,50,150,190,280");
-    EXPECT_GT(made.threshold, made.runner_up * 100);
-    EXPECT_LT(made.threshold, 100);
-    EXPECT_EQ(made.warning, "");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const auto made = app::MakeTemplate(screen, 5, c.selection, never);
+        ASSERT_EQ(made.error, "");
+        EXPECT_EQ(cv::norm(cv::imread(ImagePath("5")), screen(c.cut), cv::NORM_INF), 0);
+        EXPECT_EQ(made.line.substr(0, made.line.rfind(',')), c.line);
+        EXPECT_GT(made.threshold, made.runner_up * 100);
+        EXPECT_LT(made.threshold, 100);
+        EXPECT_EQ(made.warning, "");
+        std::filesystem::remove(ImagePath("5"));
+    }
+    const platform::Rect nowhere[] = {{100, 200, 100, 230}, {100, 200, 140, 200},
+                                      {140, 230, 100, 200}, {INT_MAX, INT_MAX, INT_MIN, INT_MIN},
+                                      {400, 0, 500, 300},   {0, 300, 400, 400},
+                                      {-100, 0, 0, 300},    {0, -100, 400, 0}};
+    for (const platform::Rect& selection : nowhere) {
+        EXPECT_EQ(app::MakeTemplate(screen, 5, selection, never).error,
+                  "the selection holds no pixel of the screen");
+        EXPECT_FALSE(std::filesystem::exists(ImagePath("5")));
+    }
 
-    const auto twice = app::MakeTemplate(screen, 6, {600, 340, 631, 360}, never);
-    EXPECT_EQ(twice.runner_up_at.x, 1215);
-    EXPECT_EQ(twice.runner_up_at.y, 710);
-    EXPECT_TRUE(twice.warning.starts_with("the template is ambiguous: the place at 1215,710"));
+    screen(cv::Rect(30, 40, 31, 20)).copyTo(screen(cv::Rect(330, 250, 31, 20)));
+    const auto twice = app::MakeTemplate(screen, 6, {30, 40, 61, 60}, never);
+    EXPECT_EQ(twice.runner_up_at, (platform::Point{345, 260}));
+    EXPECT_TRUE(twice.warning.starts_with("the template is ambiguous: the place at 345,260"));
 
-    EXPECT_EQ(app::MakeTemplate(screen, 5, {0, 0, 9, 9}, never).error,
-              ImagePath("5") + " exists and stays as it is");
+    EXPECT_EQ(app::MakeTemplate(screen, 6, {0, 0, 9, 9}, never).error,
+              ImagePath("6") + " exists and stays as it is");
     EXPECT_EQ(
         app::MakeTemplate(cv::Mat(100, 100, CV_8UC3, cv::Scalar::all(0)), 7, {1, 1, 9, 9}, never)
             .error,

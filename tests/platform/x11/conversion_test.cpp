@@ -60,6 +60,14 @@ TEST(X11PixelConversion, EveryTrueColourLayoutGivesBlueGreenRed) {
     // r = 2 of 31, g = 13 of 63, b = 10 of 31, scaled to 255 and rounded.
     expect("16 bits, 5-6-5", 16, LSBFirst, 0xf800, 0x07e0, 0x001f, {0xaa, 0x11, 0xff, 0xff},
            {0x52, 0x35, 0x10, 0xff, 0xff, 0xff});
+    // Layouts without colour masks are refused.
+    std::vector<std::uint8_t> bytes(8);
+    EXPECT_FALSE(CanConvert(Header(bytes, 2, 8, LSBFirst, 0, 0, 0)));  // palette
+    EXPECT_FALSE(CanConvert(Header(bytes, 2, 32, LSBFirst, 0xff0000, 0, 0xff)));
+    EXPECT_FALSE(CanConvert(Header(bytes, 2, 32, LSBFirst, 0xf0f000, 0xff00, 0xff)));
+    XImage xy = Header(bytes, 2, 32, LSBFirst, 0xff0000, 0xff00, 0xff);
+    xy.format = XYPixmap;
+    EXPECT_FALSE(CanConvert(xy));
 }
 
 // The usual layout goes through a vector path in blocks of pixels; rows of every length
@@ -74,22 +82,10 @@ TEST(X11PixelConversion, UsualLayoutRowsOfAnyLengthAreExact) {
         std::vector<std::uint8_t> out(static_cast<std::size_t>(width) * 3 + 16, 0xEE);
         ConvertRow(image, 0, width, out.data());
         int wrong = 0;
-        for (int x = 0; x < width; ++x) {
-            for (int c = 0; c < 3; ++c) wrong += out[3 * x + c] != bytes[4 * x + c];
-        }
+        for (int i = 0; i < 3 * width; ++i) wrong += out[i] != bytes[i / 3 * 4 + i % 3];
         EXPECT_EQ(wrong, 0);
         EXPECT_EQ(std::count(out.begin() + 3 * width, out.end(), 0xEE), 16);
     }
-}
-
-TEST(X11PixelConversion, LayoutsWithoutColourMasksAreRefused) {
-    std::vector<std::uint8_t> bytes(8);
-    EXPECT_FALSE(CanConvert(Header(bytes, 2, 8, LSBFirst, 0, 0, 0)));  // palette
-    EXPECT_FALSE(CanConvert(Header(bytes, 2, 32, LSBFirst, 0xff0000, 0, 0xff)));
-    EXPECT_FALSE(CanConvert(Header(bytes, 2, 32, LSBFirst, 0xf0f000, 0xff00, 0xff)));
-    XImage xy = Header(bytes, 2, 32, LSBFirst, 0xff0000, 0xff00, 0xff);
-    xy.format = XYPixmap;
-    EXPECT_FALSE(CanConvert(xy));
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <functional>
 
 #include "tests/platform/x11/x_testing.h"
+#include "tests/support/fake_desktop.h"
 #include "tests/support/wait_until.h"
 #include "windows/find_window.h"
 
@@ -19,11 +20,7 @@ namespace {
 
 using namespace x11_testing;
 
-struct Found {
-    std::string title;
-    bool minimised;
-    std::optional<platform::Rect> rect;
-};
+using Found = testing_support::FakeWindow;
 
 class X11Windows : public ::testing::Test {
   protected:
@@ -72,10 +69,8 @@ class X11Windows : public ::testing::Test {
 
 TEST_F(X11Windows, TitlesInEveryEncodingAndOuterRectangles) {
     const struct {
-        const char* property;
-        const char* type;
-        std::string bytes;
-        std::string title;
+        const char *property, *type;
+        std::string bytes, title;
     } cases[] = {
         {"_NET_WM_NAME", "UTF8_STRING", "Grüße ✓", "Grüße ✓"},
         {"WM_NAME", "STRING", "Caf\xe9 Latin-1", "Café Latin-1"},
@@ -92,18 +87,14 @@ TEST_F(X11Windows, TitlesInEveryEncodingAndOuterRectangles) {
         EXPECT_FALSE(found[0].minimised);
         // Where the window itself lies, border included: the outer rectangle holds it, with
         // the title bar of the frame above it when a window manager has framed it.
-        int x = 0;
-        int y = 0;
+        int x = 0, y = 0;
         Window child = 0;
         XTranslateCoordinates(d(), window, DefaultRootWindow(d()), -1, -1, &x, &y, &child);
         const platform::Rect r = *found[0].rect;
-        if (Managed()) {
-            EXPECT_TRUE(r.left <= x && r.top < y && r.right >= x + 122 && r.bottom >= y + 92)
-                << c.title;
-        } else {
-            EXPECT_TRUE(r.left == x && r.top == y && r.right == x + 122 && r.bottom == y + 92)
-                << c.title;
-        }
+        EXPECT_TRUE(Managed()
+                        ? r.left <= x && r.top < y && r.right >= x + 122 && r.bottom >= y + 92
+                        : r.left == x && r.top == y && r.right == x + 122 && r.bottom == y + 92)
+            << c.title;
     }
 }
 

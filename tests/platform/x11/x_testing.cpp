@@ -28,12 +28,8 @@ bool Managed() {
     return !display || !std::string_view(display).ends_with(" none");
 }
 
-Connection::Connection() : display_(XOpenDisplay(nullptr)) {
+Connection::Connection() : display_(platform::x11::OpenDisplay(nullptr, nullptr)) {
     if (!display_) ADD_FAILURE() << "no X display; run the test under scripts/lib/with-display";
-}
-
-Connection::~Connection() {
-    if (display_) XCloseDisplay(display_);
 }
 
 std::unique_ptr<platform::x11::X11Desktop> OpenBackend(platform::x11::CaptureMethod capture) {
@@ -80,29 +76,19 @@ void PressKey(Display* display, KeySym sym, bool down) {
     XSync(display, False);
 }
 
-namespace {
-unsigned PointerState(Display* display, platform::Point* at) {
-    Window root = 0;
-    Window child = 0;
-    int wx = 0;
-    int wy = 0;
+unsigned ButtonsDown(Display* display, platform::Point* at) {
+    Window root = 0, child = 0;
+    int x = 0, y = 0, wx = 0, wy = 0;
     unsigned mask = 0;
-    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &at->x, &at->y, &wx, &wy,
-                  &mask);
-    return mask;
+    XQueryPointer(display, DefaultRootWindow(display), &root, &child, &x, &y, &wx, &wy, &mask);
+    if (at) *at = {x, y};
+    return mask & (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
 }
-}  // namespace
 
 platform::Point PointerPosition(Display* display) {
     platform::Point at;
-    PointerState(display, &at);
+    ButtonsDown(display, &at);
     return at;
-}
-
-unsigned ButtonsDown(Display* display) {
-    platform::Point at;
-    return PointerState(display, &at) &
-           (Button1Mask | Button2Mask | Button3Mask | Button4Mask | Button5Mask);
 }
 
 }  // namespace x11_testing

@@ -15,25 +15,22 @@ namespace x11_testing {
 // True when a window manager runs on the display.
 bool Managed();
 
-// The test's own connection to the display, as another client acting as the user.
+// The test's own connection to the display, as another client acting as the user; like the
+// backend's, it outlives a server that goes.
 class Connection {
   public:
     Connection();
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
-    Display* get() const { return display_; }
+    Display* get() const { return display_.get(); }
 
   private:
-    Display* display_;
+    platform::x11::DisplayPtr display_;
 };
 
 // What the process has sent with writev so far: Xlib and XCB send what they have queued with
 // one call before they wait for a reply (and when their buffer is full), so during a call that
 // waits for the server, its round trips and the bytes of its requests.
 struct Sent {
-    long flushes = 0;
-    long bytes = 0;
+    long flushes = 0, bytes = 0;
 };
 Sent SentSoFar();
 
@@ -47,7 +44,8 @@ void ShowPattern(Display* display);
 // Presses or releases the key of keysym through XTest, as the user at the keyboard would.
 void PressKey(Display* display, KeySym sym, bool down);
 platform::Point PointerPosition(Display* display);
-// The mouse buttons down now, as XQueryPointer's Button1Mask...Button5Mask bits.
-unsigned ButtonsDown(Display* display);
+// The mouse buttons down now, as XQueryPointer's Button1Mask...Button5Mask bits; and where the
+// pointer is.
+unsigned ButtonsDown(Display* display, platform::Point* at = nullptr);
 
 }  // namespace x11_testing
