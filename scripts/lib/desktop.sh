@@ -1,13 +1,18 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
-# A private X display and the target window, for scripts/demo and the scripts in bench/.
-# Source common.sh first. Everything started here is stopped when the script exits.
+# A private X display or headless sway and the target window, for scripts/demo, the scripts in
+# bench/ and the test launchers. Source common.sh first. Everything started here is stopped,
+# and every folder made here removed, when the script exits.
 
 DESKTOP_PIDS=()
+DESKTOP_DIRS=()
 stop_desktop() {
     local i
     for ((i = ${#DESKTOP_PIDS[@]} - 1; i >= 0; i--)); do
         kill "${DESKTOP_PIDS[i]}" 2>/dev/null || true
         wait "${DESKTOP_PIDS[i]}" 2>/dev/null || true
+    done
+    for i in "${DESKTOP_DIRS[@]}"; do
+        rm -rf "$i"
     done
 }
 trap stop_desktop EXIT
@@ -63,5 +68,90 @@ start_target() {
         sleep 0.1
     done
     echo "the target window did not appear" >&2
+    return 1
+}
+
+# start_private_sway WIDTHxHEIGHT...: a private headless sway with one output per size, the
+# second and later ones right of the one before, top-aligned. Exports WAYLAND_DISPLAY,
+# XDG_RUNTIME_DIR, SWAYSOCK, and SWAY_PID for whoever wants to end the compositor early; unsets
+# DISPLAY. sway refuses to run as root, so as root it runs as nobody (uid 65534) in a folder
+# that user owns; root clients still connect.
+start_private_sway() {
+    local dir sizes=("$@") i x=0 config expected
+    [ ${#sizes[@]} -gt 0 ] || sizes=(1024x768)
+    dir=$(mktemp -d)
+    DESKTOP_DIRS+=("$dir")
+    mkdir -m 700 "$dir/run"
+    config="$dir/config"
+    {
+        echo "xwayland disable"
+        # No wallpaper client and no bar: the screen is sway's own plain grey, the same at
+        # every frame from the first.
+        echo "swaybg_command -"
+        echo "swaynag_command -"
+        echo "focus_follows_mouse no"
+        echo "default_border none"
+        echo "default_floating_border none"
+        echo "for_window [app_id=\"^ravelkin-wayland-target\$\"] floating enable, border none"
+        for i in "${!sizes[@]}"; do
+            [[ ${sizes[i]} =~ ^[0-9]+x[0-9]+$ ]] || {
+                echo "start_private_sway: bad output size \"${sizes[i]}\"" >&2
+                return 1
+            }
+            echo "output HEADLESS-$((i + 1)) resolution ${sizes[i]} position $x 0"
+            expected+="HEADLESS-$((i + 1)) ${sizes[i]} $x,0"$'\n'
+            x=$((x + ${sizes[i]%x*}))
+        done
+    } >"$config"
+    local as=()
+    if [ "$(id -u)" -eq 0 ]; then
+        chown -R 65534:65534 "$dir"
+        as=(--reuid=65534 --regid=65534 --clear-groups)
+    fi
+    # setpriv execs sway, so $! is sway itself; the parent-death signal ends it even when this
+    # script is killed outright and its EXIT trap cannot run.
+    setpriv --pdeathsig TERM "${as[@]}" env -i HOME="$dir" XDG_RUNTIME_DIR="$dir/run" \
+        WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=${#sizes[@]} WLR_LIBINPUT_NO_DEVICES=1 \
+        WLR_RENDERER=pixman PATH=/usr/bin:/bin sway -c "$config" >"$dir/sway.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    export SWAY_PID=$!
+    local _ socket display outputs=
+    for _ in $(seq 200); do
+        socket=$(compgen -G "$dir/run/sway-ipc.*.sock" | head -1) || true
+        display=$(compgen -G "$dir/run/wayland-[0-9]" | head -1) || true
+        if [ -n "$socket" ] && [ -n "$display" ] &&
+            SWAYSOCK=$socket swaymsg -t get_version >/dev/null 2>&1; then
+            outputs=$(SWAYSOCK=$socket swaymsg -r -t get_outputs 2>/dev/null | jq -r \
+                '.[] | "\(.name) \(.rect.width)x\(.rect.height) \(.rect.x),\(.rect.y)"') || true
+            [ "$outputs"$'\n' = "$expected" ] && break
+        fi
+        kill -0 "$SWAY_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    if [ "$outputs"$'\n' != "$expected" ]; then
+        echo "sway did not start with the outputs ${sizes[*]}; it said:" >&2
+        cat "$dir/sway.log" >&2
+        [ -z "$outputs" ] || echo "its outputs: $outputs" >&2
+        return 1
+    fi
+    export XDG_RUNTIME_DIR="$dir/run"
+    export WAYLAND_DISPLAY=${display##*/}
+    export SWAYSOCK=$socket
+    unset DISPLAY WAYLAND_SOCKET
+}
+
+# start_wayland_target X,Y OUTPUT: ravelkin-wayland-target with its top-left corner at (X, Y)
+# of the sway started by start_private_sway, its output to the file OUTPUT; returns once sway
+# shows it there, drawn, with its process id in TARGET_PID.
+start_wayland_target() {
+    "$ROOT/build/bin/ravelkin-wayland-target" --position "$1" >"$2" &
+    TARGET_PID=$!
+    DESKTOP_PIDS+=("$TARGET_PID")
+    for _ in $(seq 100); do
+        grep -q '^ready' "$2" && return 0
+        kill -0 "$TARGET_PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "the Wayland target window did not appear" >&2
     return 1
 }
