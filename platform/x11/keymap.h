@@ -8,13 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "platform/system/linux/keysyms.h"
+
 namespace platform::x11 {
 
-// The keysym that a virtual-key code produces on Windows with no modifier held (VK_DECIMAL:
-// KP_Decimal, letters: the lower-case letter, VK_OEM_2: slash, as on US and Japanese
-// layouts); NoSymbol for a code we do not translate. With Shift held, the client reads the
-// shifted keysym of the key found for it ('?' on the slash key).
-KeySym KeysymForVirtualKey(std::uint8_t vk);
+using platform::KeysymForVirtualKey;
 
 // The keysyms whose keys make a virtual key count as down. The generic VK_SHIFT, VK_CONTROL
 // and VK_MENU stand for either side, as GetAsyncKeyState has it; unused entries are NoSymbol.

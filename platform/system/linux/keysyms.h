@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// The keysym (X11's and xkbcommon's numbers) that a virtual-key code produces on Windows with
+// no modifier held (VK_DECIMAL: KP_Decimal, letters: the lower-case letter, VK_OEM_2: slash,
+// as on US and Japanese layouts); 0 for a code we do not translate. With Shift held, a
+// client reads the shifted keysym of the key found for it ('?' on the slash key).
+std::uint32_t KeysymForVirtualKey(std::uint8_t vk);
+
+}  // namespace platform
