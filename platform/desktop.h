@@ -46,6 +46,8 @@ class Desktop {
     bool LeftButtonHeld() const { return left_held_; }
 
     virtual Capabilities Can() const { return {}; }
+    // The backend's name, for --version and the messages that depend on it.
+    virtual std::string BackendName() const { return "test"; }
 
     // True while the key (or mouse button: VK_LBUTTON, VK_RBUTTON, VK_MBUTTON) is down at the
     // moment of the call.

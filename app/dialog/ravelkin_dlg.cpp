@@ -212,7 +212,7 @@ void CRavelkinDlg::OnInitDialog(wxInitDialogEvent& event) {
     OnBnClickedReload();
     FindWindow(IDCLOSE_BUTTON)->SetFocus();
     // Once the dialog is on the screen.
-    if (app::WaylandNoticeWanted()) CallAfter([this] { ShowWaylandNotice(); });
+    if (app::WaylandNoticeWanted(m_desktop)) CallAfter([this] { ShowWaylandNotice(); });
 }
 
 void CRavelkinDlg::ShowWaylandNotice() {

@@ -217,13 +217,16 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
         if (const std::string scaling = platform::ScreenPixelsReport(); !scaling.empty()) {
             out << scaling << "\n";
         }
+        std::string why;
+        const std::unique_ptr<platform::Desktop> desktop = open_desktop(why);
+        out << "Backend: " << (desktop ? desktop->BackendName() : "none (" + why + ")") << "\n";
         return ExitStatus::kCompleted;
     }
 
     const trace::ScopedOutput trace_to(line.trace ? stderr : nullptr);
     std::string error;
     std::unique_ptr<platform::Desktop> desktop = open_desktop(error);
-    if (desktop) WarnOfWayland(err);
+    if (desktop) WarnOfWayland(err, *desktop);
     if (line.action == CommandLine::Action::kCheck) {
         // A desktop only adds the screen's size to the checks.
         return CheckScripts(line.files, desktop.get(), out, err);

@@ -15,20 +15,25 @@ std::filesystem::path DismissedMark() {
     return dir.empty() ? dir : dir / "wayland-notice-dismissed";
 }
 
+// Reached through XWayland: a Wayland session driven by the X11 backend.
+bool ThroughXWayland(const platform::Desktop& desktop) {
+    return platform::InWaylandSession() && desktop.BackendName() == "x11";
+}
+
 }  // namespace
 
-void WarnOfWayland(std::ostream& err) {
-    if (!platform::InWaylandSession()) return;
+void WarnOfWayland(std::ostream& err, const platform::Desktop& desktop) {
+    if (!ThroughXWayland(desktop)) return;
     err << "ravelkin: this is a Wayland session. Ravelkin reaches it through XWayland, so it "
            "sees and drives only the windows of X programs: native Wayland windows show black "
            "in screen copies, the window commands do not find them, and keys and clicks do not "
            "reach them. X programs work as usual.\n";
 }
 
-bool WaylandNoticeWanted() {
+bool WaylandNoticeWanted(const platform::Desktop& desktop) {
     std::error_code ec;
     const std::filesystem::path mark = DismissedMark();
-    return platform::InWaylandSession() && !(!mark.empty() && std::filesystem::exists(mark, ec));
+    return ThroughXWayland(desktop) && !(!mark.empty() && std::filesystem::exists(mark, ec));
 }
 
 void DismissWaylandNotice() {

@@ -3,13 +3,16 @@
 
 #include <iosfwd>
 
+#include "platform/desktop.h"
+
 namespace app {
 
-// In a Wayland session Ravelkin sees and drives only X programs, through XWayland. The runner
-// says so on standard error, once; the dialog in a message box at start, until the user asks it
-// not to (remembered in a file of the user's own).
-void WarnOfWayland(std::ostream& err);
-bool WaylandNoticeWanted();
+// In a Wayland session that no native backend serves (a compositor without the wlr
+// protocols), Ravelkin sees and drives only X programs, through XWayland. The runner says so on
+// standard error, once; the dialog in a message box at start, until the user asks it not to
+// (remembered in a file of the user's own).
+void WarnOfWayland(std::ostream& err, const platform::Desktop& desktop);
+bool WaylandNoticeWanted(const platform::Desktop& desktop);
 void DismissWaylandNotice();
 
 inline constexpr char kWaylandNotice[] =

@@ -20,6 +20,7 @@ class Win32Desktop final : public Desktop {
     Win32Desktop();
     ~Win32Desktop() override;
 
+    std::string BackendName() const override { return "win32"; }
     bool IsKeyDown(std::uint8_t vk) override;
     Point PointerPosition() override;
     // Returns early, within a few tens of milliseconds, once a stop has been requested.

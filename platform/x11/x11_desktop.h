@@ -68,6 +68,8 @@ class X11Desktop final : public Desktop {
     // Once the server has gone, every call answers at once as for an empty desktop.
     std::optional<std::string> Lost() const override;
 
+    std::string BackendName() const override { return "x11"; }
+
     // "MIT-SHM" or "XGetImage".
     const char* capture_method() const;
 

@@ -175,7 +175,7 @@ check_statuses() {
 # knows it, which Wine 8 does not.
 check_dpi() {
     ravelkin --version
-    [[ ${out#*$'\n'} =~ ^DPI\ awareness:\ per-monitor(\ v2)?,\ 96\ dpi$ ]] ||
+    [[ $(grep '^DPI' <<<"$out") =~ ^DPI\ awareness:\ per-monitor(\ v2)?,\ 96\ dpi$ ]] ||
         fail "--version says [$out]"
 }
 

@@ -67,7 +67,7 @@ out=$(cd "$dir/examples" && wine ../ravelkin.exe --version 2>&1 | tr -d '\r')
 echo "$out"
 expect "${out%%$'\n'*}" "Ravelkin $version" "the version line"
 # Wine 8 knows no per-monitor v2, Windows 10 does.
-[[ ${out#*$'\n'} =~ ^DPI\ awareness:\ per-monitor(\ v2)?,\ 144\ dpi$ ]] ||
+[[ $(grep '^DPI' <<<"$out") =~ ^DPI\ awareness:\ per-monitor(\ v2)?,\ 144\ dpi$ ]] ||
     fail "ravelkin.exe does not see the display's own DPI"
 
 echo "== the examples with ravelkin.exe --run"

@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace platform {
+
+enum class Backend { kWayland, kX11 };
+
+// The backends to try, in order, for the environment: RAVELKIN_BACKEND ("wayland" or "x11")
+// names the only one; otherwise Wayland first where WAYLAND_DISPLAY is set, even with DISPLAY
+// set too, then X11. Empty, with the reason in error, for an unknown RAVELKIN_BACKEND.
+std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_display,
+                                   std::string& error);
+
+}  // namespace platform
