@@ -3,6 +3,7 @@
 // Wayland backend's tests. wayland-client, xkbcommon and, for its place, sway's IPC.
 //
 //   ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y] [--no-focus]
+//                           [--size WxH | --picture FILE.ppm]
 //   ravelkin-wayland-target --save-logo PATH
 //
 // The window (320x160, title "Ravelkin Target" unless --title says otherwise, app id
@@ -29,6 +30,9 @@
 // compositor put it, unless --position was given (then it fails). sway focuses a new window;
 // with --no-focus the window hands the focus back to the window that had it.
 // It ends on SIGINT or SIGTERM, or when the compositor closes the window.
+//
+// --size makes the window WxH; --picture makes it the size of a binary PPM (P6, 8 bits a
+// channel) and shows that picture, exactly, in place of the logo and the field.
 //
 // --save-logo writes the logo, as it looks before any click, to PATH as a 24-bit BMP file and
 // exits without connecting (status 0 when written, 1 otherwise).
@@ -63,8 +67,11 @@ namespace {
 using namespace target_logo;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kWidth = 320;
-constexpr int kHeight = 160;
+// The window's size: 320x160 unless --size or --picture says otherwise.
+int g_width = 320;
+int g_height = 160;
+// With --picture, the window shows these pixels (XRGB) instead of the logo and the field.
+std::vector<std::uint32_t> g_picture;
 constexpr int kFieldX = 16;
 constexpr int kFieldY = 100;
 constexpr int kFieldWidth = 288;
@@ -288,16 +295,22 @@ struct Target {
 };
 
 void FillRect(std::uint32_t* pixels, int x, int y, int w, int h, Rgb c) {
-    for (int row = y; row < y + h && row < kHeight; ++row) {
-        for (int col = x; col < x + w && col < kWidth; ++col) pixels[row * kWidth + col] = Pixel(c);
+    for (int row = y; row < y + h && row < g_height; ++row) {
+        for (int col = x; col < x + w && col < g_width; ++col)
+            pixels[row * g_width + col] = Pixel(c);
     }
 }
 
 void Target::Paint(std::uint32_t* pixels) const {
-    FillRect(pixels, 0, 0, kWidth, kHeight, {0xC0, 0xC0, 0xC0});
-    for (int y = 0; y < kLogoSize; ++y) {
-        for (int x = 0; x < kLogoSize; ++x) {
-            pixels[(kLogoY + y) * kWidth + kLogoX + x] = Pixel(LogoPixel(x, y, clicks % 2 == 1));
+    if (!g_picture.empty()) {
+        std::copy(g_picture.begin(), g_picture.end(), pixels);
+        return;
+    }
+    FillRect(pixels, 0, 0, g_width, g_height, {0xC0, 0xC0, 0xC0});
+    // A window smaller than the logo shows the part that fits.
+    for (int y = 0; y < kLogoSize && kLogoY + y < g_height; ++y) {
+        for (int x = 0; x < kLogoSize && kLogoX + x < g_width; ++x) {
+            pixels[(kLogoY + y) * g_width + kLogoX + x] = Pixel(LogoPixel(x, y, clicks % 2 == 1));
         }
     }
     FillRect(pixels, kFieldX, kFieldY, kFieldWidth, kFieldHeight, {0, 0, 0});
@@ -327,17 +340,17 @@ const wl_buffer_listener kBufferListener = {
 };
 
 bool Target::CreateBuffers() {
-    const int stride = kWidth * 4;
-    memory_size = static_cast<std::size_t>(stride) * kHeight * 2;
+    const int stride = g_width * 4;
+    memory_size = static_cast<std::size_t>(stride) * g_height * 2;
     Fd fd(memfd_create("ravelkin-wayland-target", MFD_CLOEXEC));
     if (fd.get() < 0 || ftruncate(fd.get(), static_cast<off_t>(memory_size)) != 0) return false;
     memory = mmap(nullptr, memory_size, PROT_READ | PROT_WRITE, MAP_SHARED, fd.get(), 0);
     if (memory == MAP_FAILED) return false;
     wl_shm_pool* pool = wl_shm_create_pool(shm, fd.get(), static_cast<std::int32_t>(memory_size));
     for (int i = 0; i < 2; ++i) {
-        buffers[i].pixels = static_cast<std::uint32_t*>(memory) + i * kWidth * kHeight;
-        buffers[i].buffer = wl_shm_pool_create_buffer(pool, i * stride * kHeight, kWidth, kHeight,
-                                                      stride, WL_SHM_FORMAT_XRGB8888);
+        buffers[i].pixels = static_cast<std::uint32_t*>(memory) + i * g_width * g_height;
+        buffers[i].buffer = wl_shm_pool_create_buffer(pool, i * stride * g_height, g_width,
+                                                      g_height, stride, WL_SHM_FORMAT_XRGB8888);
         wl_buffer_add_listener(buffers[i].buffer, &kBufferListener, &buffers[i]);
     }
     wl_shm_pool_destroy(pool);
@@ -371,7 +384,7 @@ void Target::Draw(bool want_frame) {
     redraw_waiting = frame_waiting = false;
     Paint(free_buffer->pixels);
     wl_surface_attach(surface, free_buffer->buffer, 0, 0);
-    wl_surface_damage_buffer(surface, 0, 0, kWidth, kHeight);
+    wl_surface_damage_buffer(surface, 0, 0, g_width, g_height);
     if (want_frame) {
         if (frame) wl_callback_destroy(frame);
         frame_done = false;
@@ -629,12 +642,34 @@ void Usage() {
     std::fprintf(stderr,
                  "usage: ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y] "
                  "[--no-focus]\n"
+                 "                               [--size WxH | --picture FILE.ppm]\n"
                  "       ravelkin-wayland-target --save-logo PATH\n");
 }
 
 int Fail(const char* what) {
     std::fprintf(stderr, "ravelkin-wayland-target: %s\n", what);
     return 1;
+}
+
+// Reads a binary PPM with 8 bits a channel into g_picture, and takes its size.
+bool LoadPicture(const char* path) {
+    std::FILE* file = std::fopen(path, "rb");
+    if (!file) return false;
+    int width = 0, height = 0, depth = 0;
+    const bool header = std::fscanf(file, "P6 %d %d %d", &width, &height, &depth) == 3 &&
+                        std::fgetc(file) != EOF && width > 0 && height > 0 && width <= 8192 &&
+                        height <= 8192 && depth == 255;
+    std::vector<unsigned char> rgb(header ? static_cast<std::size_t>(width) * height * 3 : 0);
+    const bool read = header && std::fread(rgb.data(), 1, rgb.size(), file) == rgb.size();
+    std::fclose(file);
+    if (!read) return false;
+    g_width = width;
+    g_height = height;
+    g_picture.resize(rgb.size() / 3);
+    for (std::size_t i = 0; i < g_picture.size(); ++i) {
+        g_picture[i] = Pixel({rgb[i * 3], rgb[i * 3 + 1], rgb[i * 3 + 2]});
+    }
+    return true;
 }
 
 }  // namespace
@@ -666,6 +701,15 @@ int main(int argc, char** argv) {
             position_given = true;
         } else if (arg == "--no-focus") {
             take_focus = false;
+        } else if (arg == "--size" && has_value) {
+            char rest = 0;
+            if (std::sscanf(argv[++i], "%dx%d%c", &g_width, &g_height, &rest) != 2 || g_width < 1 ||
+                g_height < 1 || g_width > 8192 || g_height > 8192) {
+                Usage();
+                return 64;
+            }
+        } else if (arg == "--picture" && has_value) {
+            if (!LoadPicture(argv[++i])) return Fail("cannot read the picture (a binary PPM)");
         } else {
             Usage();
             return 64;
@@ -708,8 +752,8 @@ int main(int argc, char** argv) {
     xdg_toplevel_set_title(t.toplevel, title.c_str());
     xdg_toplevel_set_app_id(t.toplevel, app_id.c_str());
     // A fixed size: sway floats such a window whatever its app id.
-    xdg_toplevel_set_min_size(t.toplevel, kWidth, kHeight);
-    xdg_toplevel_set_max_size(t.toplevel, kWidth, kHeight);
+    xdg_toplevel_set_min_size(t.toplevel, g_width, g_height);
+    xdg_toplevel_set_max_size(t.toplevel, g_width, g_height);
     wl_surface_commit(t.surface);
 
     enum class Stage { kMapping, kPlacing, kShowing, kReady } stage = Stage::kMapping;
@@ -742,7 +786,7 @@ int main(int argc, char** argv) {
                 moved = true;
                 continue;
             }
-            if (p->x != x || p->y != y || p->width != kWidth || p->height != kHeight) continue;
+            if (p->x != x || p->y != y || p->width != g_width || p->height != g_height) continue;
             placed = *p;
             if (previous_focus >= 0 && previous_focus != placed.id) {
                 ipc.Request(SwayIpc::kRunCommand,

@@ -119,7 +119,8 @@ bool WaylandDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_
 }
 
 void WaylandDesktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
-    if (!connection_->DispatchPending()) return;
+    // A round trip: the windows shown before the call are all described by then.
+    if (!connection_->Roundtrip()) return;
     std::vector<const Toplevel*> order;
     for (const Toplevel& t : connection_->toplevels()) {
         if (t.described) order.push_back(&t);

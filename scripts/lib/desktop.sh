@@ -82,8 +82,18 @@ start_private_sway() {
     dir=$(mktemp -d)
     DESKTOP_DIRS+=("$dir")
     mkdir -m 700 "$dir/run"
+    # A cursor theme whose every cursor is one clear pixel: headless outputs draw the cursor
+    # into their frames, and screen copies must show only what the windows drew.
+    mkdir -p "$dir/icons/ravelkin-clear/cursors"
+    local le1='\x01\x00\x00\x00' le0='\x00\x00\x00\x00' image='\x02\x00\xfd\xff' size='\x18\x00\x00\x00'
+    printf "Xcur\x10\x00\x00\x00\x00\x00\x01\x00$le1$image$size\x1c\x00\x00\x00\x24\x00\x00\x00$image$size$le1$le1$le1$le0$le0$le0$le0" \
+        >"$dir/icons/ravelkin-clear/cursors/default"
+    for name in left_ptr text xterm hand2 pointer; do
+        ln -s default "$dir/icons/ravelkin-clear/cursors/$name"
+    done
     config="$dir/config"
     {
+        echo "seat * xcursor_theme ravelkin-clear 24"
         echo "xwayland disable"
         # No wallpaper client and no bar: the screen is sway's own plain grey, the same at
         # every frame from the first.
@@ -112,7 +122,8 @@ start_private_sway() {
     # script is killed outright and its EXIT trap cannot run.
     setpriv --pdeathsig TERM "${as[@]}" env -i HOME="$dir" XDG_RUNTIME_DIR="$dir/run" \
         WLR_BACKENDS=headless WLR_HEADLESS_OUTPUTS=${#sizes[@]} WLR_LIBINPUT_NO_DEVICES=1 \
-        WLR_RENDERER=pixman PATH=/usr/bin:/bin sway -c "$config" >"$dir/sway.log" 2>&1 &
+        WLR_RENDERER=pixman XCURSOR_PATH="$dir/icons" XCURSOR_THEME=ravelkin-clear \
+        PATH=/usr/bin:/bin sway -c "$config" >"$dir/sway.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export SWAY_PID=$!
     local _ socket display outputs=
@@ -137,6 +148,7 @@ start_private_sway() {
     export XDG_RUNTIME_DIR="$dir/run"
     export WAYLAND_DISPLAY=${display##*/}
     export SWAYSOCK=$socket
+    export XCURSOR_PATH="$dir/icons" XCURSOR_THEME=ravelkin-clear
     unset DISPLAY WAYLAND_SOCKET
 }
 

@@ -22,80 +22,14 @@
 #include <vector>
 
 #include "examples/target_window/logo.h"
+#include "tests/platform/wayland/sway_testing.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
 
-extern char** environ;
-
 namespace {
 
-std::string ProgramDir() {
-    std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
-}
-
-// A child process whose standard output comes back through a pipe; ended with SIGTERM.
-class Child {
-  public:
-    explicit Child(const std::vector<std::string>& args) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawnp(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        fd_ = out[0];
-        fcntl(fd_, F_SETFL, O_NONBLOCK);
-    }
-    ~Child() {
-        End();
-        if (fd_ >= 0) close(fd_);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    // Everything it has written so far.
-    const std::string& Output() {
-        char buffer[4096];
-        ssize_t n;
-        while (fd_ >= 0 && (n = read(fd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
-        return output_;
-    }
-    bool Said(const std::string& line) {
-        return ("\n" + Output()).find("\n" + line + "\n") != std::string::npos;
-    }
-    // Waits for its end; its exit status, or -1 when a signal ended it.
-    int End(int signal = SIGTERM) {
-        if (pid_ <= 0) return -1;
-        kill(pid_, signal);
-        int status = 0;
-        waitpid(pid_, &status, 0);
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    // Waits for it to end by itself; its output, or nothing when it failed.
-    std::optional<std::string> Finish() {
-        // All of it first: a child blocks on a full pipe until it is read.
-        fcntl(fd_, F_SETFL, 0);
-        Output();
-        int status = -1;
-        while (pid_ > 0 && waitpid(pid_, &status, 0) < 0) {
-        }
-        pid_ = -1;
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) return std::nullopt;
-        return output_;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::string output_;
-};
+using sway_testing::Child;
+using sway_testing::ProgramDir;
 
 struct Target {
     Child process;

@@ -112,7 +112,7 @@ class Win32World {
         GetCursorPos(&at);
         return {at.x, at.y};
     }
-    void OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
+    bool OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
         const bool minimised = shown == testing_support::Shown::kMinimised;
         const DWORD style = minimised ? WS_OVERLAPPEDWINDOW : WS_POPUP;
         const HWND window = CreateWindowExW(
@@ -126,6 +126,7 @@ class Win32World {
         // A new window goes on top of the others, as the user would open it.
         SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
         Pump();
+        return true;
     }
 
   private:

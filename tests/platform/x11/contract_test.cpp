@@ -36,7 +36,7 @@ class X11World {
     }
     bool LeftHeld() const { return ButtonsDown(d()) & Button1Mask; }
     platform::Point Pointer() const { return PointerPosition(d()); }
-    void OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
+    bool OpenWindow(const std::string& title, platform::Rect rect, testing_support::Shown shown) {
         const Window window =
             XCreateSimpleWindow(d(), DefaultRootWindow(d()), rect.left, rect.top,
                                 rect.right - rect.left, rect.bottom - rect.top, 0, 0, 0);
@@ -52,6 +52,7 @@ class X11World {
         }
         XRaiseWindow(d(), window);
         XSync(d(), False);
+        return true;
     }
 
   private:
