@@ -2,7 +2,7 @@
 // Screen capture through the X11 backend against raw XShmGetImage and XGetImage on the same
 // server in the same run, alternating within each iteration, on the display of $DISPLAY. Run
 // it on a private one:
-//   RAVELKIN_TEST_WM=none RAVELKIN_TEST_SCREEN=1920x1080 scripts/lib/with-display
+//   RAVELKIN_TEST_DISPLAY="1920x1080 none" scripts/lib/with-display
 //   build/bin/capture_bench
 
 #include <X11/Xlib.h>

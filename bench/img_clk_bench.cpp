@@ -2,7 +2,7 @@
 // One whole IMG_CLK command (capture a 1920x1080 screen, load the template, match, move,
 // click) through the X11 backend, beside the same work done with raw X and OpenCV calls in
 // the same run, on the display of $DISPLAY with the target window. Run it on a private one:
-//   RAVELKIN_TEST_WM=none RAVELKIN_TEST_SCREEN=1920x1080 scripts/lib/with-display
+//   RAVELKIN_TEST_DISPLAY="1920x1080 none" scripts/lib/with-display
 //   build/bin/img_clk_bench
 #include <benchmark/benchmark.h>
 #include <sys/ipc.h>

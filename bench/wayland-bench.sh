@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# The Wayland backend's benchmarks, each on a private headless 1920x1080 sway of its own:
+#   bench/wayland-bench.sh [BENCHMARK-ARGS...]     e.g. --benchmark_repetitions=3
+# wayland_capture_bench (CopyScreen and wayland_shot against grim), wayland_img_clk_bench
+# (IMG_CLK through the Wayland backend against the X11 backend on a 1920x1080 Xvfb in the
+# same run) and startup_bench (ravelkin --run of one MOV line against wtype, with peak
+# memory). The arguments go to every program. BIN names the folder of the programs,
+# build/bin unless set; build it first (the bench targets are part of the default build).
+source "$(dirname "$0")/../scripts/lib/common.sh"
+
+bin=${BIN:-$ROOT/build/bin}
+for program in wayland_capture_bench wayland_img_clk_bench startup_bench; do
+    [ -x "$bin/$program" ] || { echo "$bin/$program is missing: build it first" >&2; exit 1; }
+done
+export RAVELKIN_TEST_SWAY=1920x1080 RAVELKIN_TEST_DISPLAY="1920x1080 none"
+status=0
+echo "== capture: the Wayland backend against grim"
+"$ROOT/scripts/lib/with-sway" "$bin/wayland_capture_bench" "$@" || status=1
+echo "== IMG_CLK: the Wayland backend on sway against the X11 backend on Xvfb"
+"$ROOT/scripts/lib/with-sway" "$ROOT/scripts/lib/with-display" \
+    "$bin/wayland_img_clk_bench" "$@" || status=1
+echo "== start-up: ravelkin --run against wtype"
+"$ROOT/scripts/lib/with-sway" "$bin/startup_bench" "$@" || status=1
+exit "$status"
