@@ -3,8 +3,10 @@
 # Installs the Debian package into a clean Debian root, as a user installs it, and uses it
 # there: `ravelkin --version`, `man -w ravelkin`, the installed examples/demo.dat against the
 # installed target window, and the dialog, on a private Xvfb display (which runs outside the
-# root: X clients reach it through its abstract socket). Runs lintian on the package. Needs
-# root.
+# root: X clients reach it through its abstract socket); then `ravelkin --version` and a MOV
+# line on a private headless sway, also outside the root (its socket folder is mounted in):
+# the root holds no Wayland package but the client libraries the package depends on. Runs
+# lintian on the package. Needs root.
 #   tests/package/deb.sh PACKAGE.deb
 # The root (scripts/lib/debian-root.sh) is cached; the test runs on a throw-away overlay of
 # it, so the cached root itself never changes.
@@ -22,6 +24,14 @@ echo "== lintian"
 if ! lintian --fail-on error --tag-display-limit 0 "$deb"; then
     fail "lintian reports errors"
 fi
+
+echo "== the dependencies"
+# dpkg-shlibdeps finds the libraries of both backends.
+depends=$(dpkg-deb --field "$deb" Depends)
+for library in libx11-6 libxtst6 libwayland-client0 libxkbcommon0; do
+    [[ ", $depends," == *", $library "* || ", $depends," == *", $library,"* ]] ||
+        fail "the package does not depend on $library: $depends"
+done
 
 echo "== the copyright file"
 # Machine-readable, and naming the licence of the OpenCV linked into ravelkin.
@@ -72,13 +82,26 @@ use_package() {
     xdotool key Escape
     wait "$dialog"
     echo "dialog: $?"
+    # The Wayland backend, on the sway outside the root.
+    mkdir -p "$scratch/root$XDG_RUNTIME_DIR"
+    mount --bind "$XDG_RUNTIME_DIR" "$scratch/root$XDG_RUNTIME_DIR"
+    on_sway() {
+        chroot "$scratch/root" env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+            XDG_RUNTIME_DIR="$XDG_RUNTIME_DIR" WAYLAND_DISPLAY="$WAYLAND_DISPLAY" \
+            SWAYSOCK="$SWAYSOCK" DISPLAY="$DISPLAY" "$@"
+    }
+    echo "wayland $(on_sway ravelkin --version | grep '^Backend:')"
+    echo "forced $(on_sway env RAVELKIN_BACKEND=x11 ravelkin --version | grep '^Backend:')"
+    printf 'MOV 100,200\n' >"$scratch/root/tmp/mov.dat"
+    on_sway ravelkin --run /tmp/mov.dat >"$scratch/mov.out" 2>&1
+    echo "wayland run: $?"
 }
 export -f use_package in_root await
 export deb scratch ROOTFS
 # No window manager: one that takes the keyboard for a moment when a title bar is clicked may
 # swallow keys that follow at once.
-results=$(RAVELKIN_TEST_DISPLAY="1024x768 none" "$scripts/lib/with-display" \
-    unshare --mount bash -c use_package) ||
+results=$(RAVELKIN_TEST_DISPLAY="1024x768 none" "$scripts/lib/with-sway" \
+    "$scripts/lib/with-display" unshare --mount bash -c use_package) ||
     fail "the run in the root failed"
 echo "$results"
 # The results hold the line.
@@ -90,8 +113,12 @@ expect "demo: 0"
 expect 'text hello, ravelkin 1.0\nit works.'
 expect "dialog: shown"
 expect "dialog: 0"
+expect "wayland Backend: wayland (sway)"
+expect "forced Backend: x11"
+expect "wayland run: 0"
 if [ "$failures" -ne 0 ]; then
-    cat "$scratch/demo.out"
+    cat "$scratch/demo.out" "$scratch/mov.out" 2>/dev/null
     exit 1
 fi
-echo "the Debian package: installed, started, its manual found, the demo run, the dialog shown"
+echo "the Debian package: installed, started, its manual found, the demo run, the dialog shown," \
+    "a line run on sway"
