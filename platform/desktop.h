@@ -73,6 +73,19 @@ class Desktop {
     // The outer rectangle in screen pixels; nothing when it cannot be read (the window went).
     virtual std::optional<Rect> WindowRect(WindowHandle window) = 0;
 
+    // Takes this process's own windows off the screen (hide) or puts them back as they were,
+    // where the desktop does it itself because minimising does nothing there (sway). False
+    // where it did not: the caller minimises them through its toolkit instead.
+    virtual bool HideOwnWindows(bool /*hide*/) { return false; }
+    // Starts following the pointer where the desktop cannot otherwise tell where it is, with a
+    // transparent layer over the whole screen that takes the pointer's events, clicks included,
+    // until the desktop closes. Can().pointer_position is true from the pointer's first move
+    // over it. False, with the reason in error, where it cannot.
+    virtual bool TrackPointer(std::string& error) {
+        error = "this desktop cannot follow the pointer";
+        return false;
+    }
+
     // Why the desktop can no longer be driven (its connection has gone), nothing while it
     // can. From then on every call fails safely: no copy, no windows, keys up, input dropped.
     virtual std::optional<std::string> Lost() const { return std::nullopt; }

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/wayland/wayland_desktop.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <chrono>
 #include <climits>
@@ -9,6 +11,8 @@
 
 #include "base/stop_request.h"
 #include "platform/virtual_keys.h"
+#include "platform/wayland/own_windows.h"
+#include "platform/wayland/pointer_tracker.h"
 #include "platform/wayland/stop_binding.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/view_match.h"
@@ -46,7 +50,7 @@ WaylandDesktop::~WaylandDesktop() = default;
 Capabilities WaylandDesktop::Can() const {
     Capabilities can;
     can.window_rects = sway_ != nullptr;
-    can.pointer_position = false;
+    can.pointer_position = tracker_ && tracker_->Position();
     can.key_state = stop_key_ != nullptr;
     return can;
 }
@@ -57,6 +61,31 @@ std::string WaylandDesktop::BackendName() const {
 
 std::optional<std::string> WaylandDesktop::Lost() const {
     return connection_->Lost();
+}
+
+bool WaylandDesktop::HideOwnWindows(bool hide) {
+    if (!sway_ || connection_->Lost()) return false;
+    if (!hider_) hider_ = std::make_unique<ScratchpadHider>(*sway_, getpid());
+    return hide ? hider_->Hide() : hider_->Restore();
+}
+
+bool WaylandDesktop::TrackPointer(std::string& error) {
+    if (tracker_) return true;
+    if (connection_->Lost()) {
+        error = *connection_->Lost();
+        return false;
+    }
+    tracker_ = PointerTracker::Start(*connection_, error);
+    return tracker_ != nullptr;
+}
+
+Point WaylandDesktop::PointerPosition() {
+    if (!tracker_) return pointer_;
+    connection_->DispatchPending();
+    const std::optional<Point> at = tracker_->Position();
+    if (!at) return pointer_;
+    const Rect box = connection_->LayoutBox();
+    return {at->x - box.left, at->y - box.top};
 }
 
 bool WaylandDesktop::IsKeyDown(std::uint8_t vk) {

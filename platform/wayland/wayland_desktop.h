@@ -15,6 +15,8 @@ namespace platform::wayland {
 
 class SwayIpc;
 class StopKeyBinding;
+class ScratchpadHider;
+class PointerTracker;
 struct SwayView;
 
 class WaylandDesktop;
@@ -37,8 +39,9 @@ class WaylandDesktop final : public Desktop {
     Capabilities Can() const override;
     // Keys our own events hold; right CTRL held by the user too, where sway tells it.
     bool IsKeyDown(std::uint8_t vk) override;
-    // Where our own events last put the pointer: no client can read it on Wayland.
-    Point PointerPosition() override { return pointer_; }
+    // Where the pointer is while TrackPointer's layer follows it; otherwise where our own
+    // events last put it: no client can read it on Wayland.
+    Point PointerPosition() override;
     void Pause(std::uint32_t ms) override;
     Size ScreenSize() override;
     bool CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width, std::int32_t height,
@@ -52,6 +55,10 @@ class WaylandDesktop final : public Desktop {
     std::optional<Rect> WindowRect(WindowHandle window) override;
 
     std::optional<std::string> Lost() const override;
+    // Under sway: our windows into the scratchpad and back.
+    bool HideOwnWindows(bool hide) override;
+    // A transparent layer over every output that the pointer's events reach.
+    bool TrackPointer(std::string& error) override;
 
     // Why a copy failed, for the one who asked.
     const std::string& copy_error() const { return copier_.error(); }
@@ -73,6 +80,8 @@ class WaylandDesktop final : public Desktop {
     std::unique_ptr<VirtualInput> input_;
     std::unique_ptr<SwayIpc> sway_;
     std::unique_ptr<StopKeyBinding> stop_key_;
+    std::unique_ptr<ScratchpadHider> hider_;
+    std::unique_ptr<PointerTracker> tracker_;
     Point pointer_;
     // The views sway listed at the start of an enumeration, answered from until it ends.
     std::optional<std::vector<SwayView>> views_;
