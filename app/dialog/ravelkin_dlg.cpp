@@ -312,11 +312,19 @@ void CRavelkinDlg::OnBnClickedClearLog() {
 }
 
 void CRavelkinDlg::Minimise() {
+    // Where minimising does nothing (sway), the desktop takes the window away itself.
+    m_hiddenByDesktop = m_desktop.HideOwnWindows(true);
+    if (m_hiddenByDesktop) {
+        wxSafeYield(nullptr, true);
+        return;
+    }
     Iconize(true);
     WaitUntil([this] { return IsIconized() || !IsShownOnScreen(); });
 }
 
 void CRavelkinDlg::Restore() {
+    if (m_hiddenByDesktop) m_desktop.HideOwnWindows(false);
+    m_hiddenByDesktop = false;
     Iconize(false);
     Show();
     Raise();

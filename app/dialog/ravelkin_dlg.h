@@ -59,4 +59,5 @@ class CRavelkinDlg : public wxDialog {
     wxIconBundle m_hIcon;
     std::vector<std::string> m_scriptNames;
     bool m_initialised = false;
+    bool m_hiddenByDesktop = false;  // Minimise had the desktop hide the window
 };

@@ -236,6 +236,13 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
         return ExitStatus::kNoDesktop;
     }
     if (line.action == CommandLine::Action::kSpy) {
+        std::string why;
+        if (!desktop->Can().pointer_position && desktop->TrackPointer(why)) {
+            err << "ravelkin: the pointer is followed through a transparent layer over the "
+                   "whole screen: until --spy ends, clicks reach no window\n";
+        } else if (!desktop->Can().pointer_position) {
+            err << "ravelkin: cannot follow the pointer: " << why << "\n";
+        }
         Spy(*desktop, out);
         return ExitStatus::kCompleted;
     }
