@@ -77,6 +77,9 @@ class Desktop {
     // where the desktop does it itself because minimising does nothing there (sway). False
     // where it did not: the caller minimises them through its toolkit instead.
     virtual bool HideOwnWindows(bool /*hide*/) { return false; }
+    // Watches the stop key from now until called with false, where watching it changes
+    // something outside the program (sway's key bindings); nothing where it can always be read.
+    virtual void WatchStopKey(bool /*watching*/) {}
     // Starts following the pointer where the desktop cannot otherwise tell where it is, with a
     // transparent layer over the whole screen that takes the pointer's events, clicks included,
     // until the desktop closes. Can().pointer_position is true from the pointer's first move

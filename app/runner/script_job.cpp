@@ -24,6 +24,7 @@ JobEnd EndOf(RunOutcome outcome) {
 
 JobEnd RunJob(const std::vector<std::string>& files, bool repeat, platform::Desktop& desktop,
               const std::function<RunOutcome(const std::string&)>& run_one) {
+    const engine::StopKeyWatch watch(desktop);
     for (bool first_pass = true;; first_pass = false) {
         if (!first_pass && engine::StopWanted(desktop)) return JobEnd::kStopped;
         for (const auto& file : files) {

@@ -48,6 +48,7 @@ std::string SpyLine(platform::Desktop& desktop) {
 
 void Spy(platform::Desktop& desktop, std::ostream& out) {
     std::size_t shown = 0;
+    const engine::StopKeyWatch watch(desktop);
     while (!engine::StopWanted(desktop)) {
         const std::string line = SpyLine(desktop);
         // Spaces cover what a longer line before left.

@@ -21,6 +21,8 @@ std::int64_t SteadyMs() {
 }
 
 constexpr std::uint32_t kSeatHasBoth = WL_SEAT_CAPABILITY_POINTER | WL_SEAT_CAPABILITY_KEYBOARD;
+// How long clients are given to take a seat's new pointer and keyboard.
+constexpr std::int64_t kClientsTakeDevicesMs = 150;
 
 }  // namespace
 
@@ -37,6 +39,7 @@ std::unique_ptr<VirtualInput> VirtualInput::Create(Connection& connection, std::
         error = std::string("cannot hand the keymap to the compositor: ") + std::strerror(errno);
         return nullptr;
     }
+    const std::uint32_t had = connection.seat_capabilities();
     input->pointer_ = zwlr_virtual_pointer_manager_v1_create_virtual_pointer(
         connection.pointer_manager(), connection.seat());
     input->keyboard_ = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(
@@ -50,6 +53,7 @@ std::unique_ptr<VirtualInput> VirtualInput::Create(Connection& connection, std::
         error = *connection.Lost();
         return nullptr;
     }
+    const bool had_both = (had & kSeatHasBoth) == kSeatHasBoth;
     const std::int64_t deadline = SteadyMs() + 2000;
     while ((connection.seat_capabilities() & kSeatHasBoth) != kSeatHasBoth &&
            SteadyMs() < deadline) {
@@ -61,6 +65,15 @@ std::unique_ptr<VirtualInput> VirtualInput::Create(Connection& connection, std::
     if ((connection.seat_capabilities() & kSeatHasBoth) != kSeatHasBoth) {
         error = "the compositor did not give the seat our virtual pointer and keyboard";
         return nullptr;
+    }
+    // On a seat that had no pointer or keyboard (a headless one), each client asks for them
+    // only once told the seat has them; events sent before that reach no client.
+    const std::int64_t settled = SteadyMs() + kClientsTakeDevicesMs;
+    while (!had_both && SteadyMs() < settled) {
+        if (!connection.DispatchFor(static_cast<int>(settled - SteadyMs()))) {
+            error = *connection.Lost();
+            return nullptr;
+        }
     }
     return input;
 }

@@ -29,14 +29,12 @@ OpenResult WaylandDesktop::Open() {
         return result;
     }
     std::unique_ptr<WaylandDesktop> desktop(new WaylandDesktop(std::move(connection)));
-    desktop->input_ = VirtualInput::Create(*desktop->connection_, result.error);
-    if (!desktop->input_) return result;
     // Under sway: the windows' rectangles and the stop key through its IPC. Without it the
     // desktop still works, and says what it cannot tell.
     if (const std::optional<std::string> socket = SwayIpc::SocketFromEnvironment()) {
         std::string ignored;
         desktop->sway_ = SwayIpc::Open(*socket, ignored);
-        if (desktop->sway_) desktop->stop_key_ = StopKeyBinding::Create(*socket, ignored);
+        if (desktop->sway_) desktop->sway_socket_ = *socket;
     }
     result.desktop = std::move(desktop);
     return result;
@@ -51,7 +49,7 @@ Capabilities WaylandDesktop::Can() const {
     Capabilities can;
     can.window_rects = sway_ != nullptr;
     can.pointer_position = tracker_ && tracker_->Position();
-    can.key_state = stop_key_ != nullptr;
+    can.key_state = sway_ != nullptr;
     return can;
 }
 
@@ -60,7 +58,8 @@ std::string WaylandDesktop::BackendName() const {
 }
 
 std::optional<std::string> WaylandDesktop::Lost() const {
-    return connection_->Lost();
+    if (connection_->Lost()) return connection_->Lost();
+    return input_error_;
 }
 
 bool WaylandDesktop::HideOwnWindows(bool hide) {
@@ -75,6 +74,8 @@ bool WaylandDesktop::TrackPointer(std::string& error) {
         error = *connection_->Lost();
         return false;
     }
+    // A seat without a pointer of its own (a headless one) gets ours first.
+    Input();
     tracker_ = PointerTracker::Start(*connection_, error);
     return tracker_ != nullptr;
 }
@@ -242,21 +243,37 @@ std::optional<Rect> WaylandDesktop::WindowRect(WindowHandle window) {
                 view->rect.bottom - box.top};
 }
 
+void WaylandDesktop::WatchStopKey(bool watching) {
+    if (!watching) {
+        stop_key_.reset();
+        return;
+    }
+    if (stop_key_ || sway_socket_.empty() || connection_->Lost()) return;
+    std::string ignored;
+    stop_key_ = StopKeyBinding::Create(sway_socket_, ignored);
+}
+
+VirtualInput* WaylandDesktop::Input() {
+    if (input_ || input_error_ || connection_->Lost()) return input_.get();
+    // Made at the first event and kept to the end: a copy or a check needs no devices.
+    std::string error;
+    input_ = VirtualInput::Create(*connection_, error);
+    if (!input_) input_error_ = "cannot send input: " + error;
+    return input_.get();
+}
+
 void WaylandDesktop::SendPointerMove(Point to) {
-    if (connection_->Lost()) return;
     pointer_ = to;
     const Rect box = connection_->LayoutBox();
-    input_->Move({to.x + box.left, to.y + box.top}, box);
+    if (VirtualInput* input = Input()) input->Move({to.x + box.left, to.y + box.top}, box);
 }
 
 void WaylandDesktop::SendButton(Button button, bool down) {
-    if (connection_->Lost()) return;
-    input_->Press(button, down);
+    if (VirtualInput* input = Input()) input->Press(button, down);
 }
 
 void WaylandDesktop::SendKey(std::uint8_t vk, bool down) {
-    if (connection_->Lost()) return;
-    input_->Key(vk, down);
+    if (VirtualInput* input = Input()) input->Key(vk, down);
 }
 
 }  // namespace platform::wayland

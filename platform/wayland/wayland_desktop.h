@@ -57,6 +57,8 @@ class WaylandDesktop final : public Desktop {
     std::optional<std::string> Lost() const override;
     // Under sway: our windows into the scratchpad and back.
     bool HideOwnWindows(bool hide) override;
+    // Binds right CTRL in sway while watching.
+    void WatchStopKey(bool watching) override;
     // A transparent layer over every output that the pointer's events reach.
     bool TrackPointer(std::string& error) override;
 
@@ -74,12 +76,17 @@ class WaylandDesktop final : public Desktop {
     explicit WaylandDesktop(std::unique_ptr<Connection> connection);
     const Toplevel* Find(WindowHandle window) const;
     const std::vector<SwayView>* Views();
+    // The virtual devices, made at the first event; nullptr where they cannot be had.
+    VirtualInput* Input();
 
     std::unique_ptr<Connection> connection_;
     ScreenCopier copier_;
     std::unique_ptr<VirtualInput> input_;
     std::unique_ptr<SwayIpc> sway_;
+    std::string sway_socket_;
+    // Watched for a job's length only: sway keeps the bound key from every other program.
     std::unique_ptr<StopKeyBinding> stop_key_;
+    std::optional<std::string> input_error_;
     std::unique_ptr<ScratchpadHider> hider_;
     std::unique_ptr<PointerTracker> tracker_;
     Point pointer_;
