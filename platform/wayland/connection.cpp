@@ -134,8 +134,8 @@ std::unique_ptr<Connection> Connection::Open(std::string& error) {
     if (!c->display_) {
         const char* name = std::getenv("WAYLAND_DISPLAY");
         error = std::string("cannot connect to the Wayland compositor '") +
-                (name ? name : "wayland-0") + "': " +
-                (g_last_complaint.empty() ? std::strerror(errno) : g_last_complaint);
+                (name ? name : "wayland-0") +
+                "': " + (g_last_complaint.empty() ? std::strerror(errno) : g_last_complaint);
         return nullptr;
     }
     c->registry_ = wl_display_get_registry(c->display_);
