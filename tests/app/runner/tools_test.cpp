@@ -77,6 +77,22 @@ TEST(TemplateCapture, SavesTheSelectionAndALineThatFindsItAgain) {
     EXPECT_EQ(twice.runner_up_at, (platform::Point{345, 260}));
     EXPECT_TRUE(twice.warning.starts_with("the template is ambiguous: the place at 345,260"));
 
+    // A rival exactly half the selection's width, or height, away is a rival: the selection's
+    // first half repeated twice after it.
+    for (const cv::Point step : {cv::Point(10, 0), cv::Point(0, 8)}) {
+        cv::Mat tiles(120, 160, CV_8UC3);
+        cv::RNG(5).fill(tiles, cv::RNG::UNIFORM, 0, 256);
+        const cv::Size half(step.x ? 10 : 20, step.y ? 8 : 16);
+        for (int i = 1; i <= 2; ++i) {
+            tiles(cv::Rect(cv::Point(50, 40) + step * (i - 1), half))
+                .copyTo(tiles(cv::Rect(cv::Point(50, 40) + step * i, half)));
+        }
+        const auto rival = app::MakeTemplate(tiles, 8, {50, 40, 70, 56}, never);
+        EXPECT_EQ(rival.runner_up_at, (platform::Point{60 + step.x, 48 + step.y}));
+        EXPECT_GT(rival.runner_up, 0.999);
+        std::filesystem::remove(ImagePath("8"));
+    }
+
     EXPECT_EQ(app::MakeTemplate(screen, 6, {0, 0, 9, 9}, never).error,
               ImagePath("6") + " exists and stays as it is");
     EXPECT_EQ(

@@ -8,11 +8,14 @@
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 #include <signal.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <numeric>
+#include <sstream>
 
 #include "platform/virtual_keys.h"
 #include "platform/x11/keymap.h"
@@ -109,11 +112,28 @@ TEST(X11Keymap, ABorrowedKeyCodeIsGivenBack) {
     XSync(d, False);
 }
 
-// A copy still held keeps its pixels while later copies of a changed screen are made.
+// The shared-memory segments this process has, from the kernel's list.
+int OurSegments() {
+    std::ifstream list("/proc/sysvipc/shm");
+    std::string line;
+    int count = 0;
+    std::getline(list, line);  // the heading
+    while (std::getline(list, line)) {
+        std::istringstream fields(line);
+        long key, id, perms, size, creator;
+        fields >> key >> id >> perms >> size >> creator;
+        count += creator == getpid();
+    }
+    return count;
+}
+
+// A copy still held keeps its pixels while later copies of a changed screen are made; no
+// shared-memory segment outlives the desktop.
 TEST(X11Capture, AHeldCopyKeepsItsPixels) {
     using testing_support::Mismatches;
+    const int segments = OurSegments();
     Connection user;
-    const auto desktop = OpenBackend();
+    auto desktop = OpenBackend();
     Display* d = user.get();
     const int width = DisplayWidth(d, 0), height = DisplayHeight(d, 0);
     ShowPattern(d);
@@ -135,6 +155,9 @@ TEST(X11Capture, AHeldCopyKeepsItsPixels) {
         EXPECT_EQ(Mismatches(after, covered), 0);
     }
     EXPECT_EQ(Mismatches(before, testing_support::PatternOrBlack(0, 0, width, height)), 0);
+    before.Reset();
+    desktop.reset();
+    EXPECT_EQ(OurSegments(), segments);
 }
 
 // What the desktop tells of the screen, the pointer, the keys and a window, each call once from
