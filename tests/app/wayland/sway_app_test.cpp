@@ -21,10 +21,9 @@
 #include "platform/virtual_keys.h"
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wayland_desktop.h"
+#include "tests/platform/wayland/sway_testing.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
-
-extern char** environ;
 
 namespace {
 
@@ -34,64 +33,14 @@ using platform::wayland::SwayView;
 using testing_support::WaitUntil;
 
 std::filesystem::path BinDir() {
-    std::error_code ec;
-    return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path();
+    return sway_testing::ProgramDir();
 }
 
-// A program of the build in a folder, its standard output and error read back through a pipe.
-class Child {
-  public:
-    Child(const std::vector<std::string>& args, const std::filesystem::path& dir) {
-        int out[2];
-        if (pipe2(out, O_CLOEXEC) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
-        posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
-        std::vector<char*> argv;
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ) != 0) pid_ = -1;
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        fd_ = out[0];
-        fcntl(fd_, F_SETFL, O_NONBLOCK);
-    }
-    ~Child() {
-        if (pid_ > 0) End(SIGKILL);
-        if (fd_ >= 0) close(fd_);
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    pid_t pid() const { return pid_; }
-    const std::string& Output() {
-        char buffer[4096];
-        ssize_t n;
-        while (fd_ >= 0 && (n = read(fd_, buffer, sizeof buffer)) > 0) output_.append(buffer, n);
-        return output_;
-    }
-    bool Says(const std::string& text) { return Output().find(text) != std::string::npos; }
-    // Sends the signal (none: waits for it to end by itself); its exit status, -1 for a signal.
-    int End(int signal = 0) {
-        if (pid_ <= 0) return -1;
-        if (signal) kill(pid_, signal);
-        int status = 0;
-        // Reads meanwhile: a child blocks on a full pipe.
-        while (waitpid(pid_, &status, WNOHANG) == 0) {
-            Output();
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        Output();
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-
-  private:
-    pid_t pid_ = -1;
-    int fd_ = -1;
-    std::string output_;
+// A program of the build in the test's folder, its errors read with its output.
+struct Child : sway_testing::Child {
+    Child(const std::vector<std::string>& args, const std::filesystem::path& dir)
+        : sway_testing::Child(args, dir.string(), true) {}
+    int End(int signal = 0) { return sway_testing::Child::End(signal); }
 };
 
 std::string Text(const Rect& r) {

@@ -6,7 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 extern char** environ;
 
@@ -17,12 +19,14 @@ std::string ProgramDir() {
     return std::filesystem::read_symlink("/proc/self/exe", ec).parent_path().string();
 }
 
-Child::Child(const std::vector<std::string>& args) {
+Child::Child(const std::vector<std::string>& args, const std::string& dir, bool with_errors) {
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) return;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    if (with_errors) posix_spawn_file_actions_adddup2(&actions, out[1], STDERR_FILENO);
+    if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
     std::vector<char*> argv;
     for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -34,7 +38,7 @@ Child::Child(const std::vector<std::string>& args) {
 }
 
 Child::~Child() {
-    End();
+    End(SIGKILL);
     if (fd_ >= 0) close(fd_);
 }
 
@@ -47,9 +51,14 @@ const std::string& Child::Output() {
 
 int Child::End(int signal) {
     if (pid_ <= 0) return -1;
-    kill(pid_, signal);
+    if (signal) kill(pid_, signal);
     int status = 0;
-    waitpid(pid_, &status, 0);
+    // Reads meanwhile: a child blocks on a full pipe.
+    while (waitpid(pid_, &status, WNOHANG) == 0) {
+        Output();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    Output();
     pid_ = -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
