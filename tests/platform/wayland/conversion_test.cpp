@@ -5,6 +5,8 @@
 #include <wayland-client-protocol.h>
 #include <xkbcommon/xkbcommon.h>
 
+#include <linux/input-event-codes.h>
+
 #include <map>
 #include <set>
 #include <vector>
@@ -106,6 +108,21 @@ TEST(VirtualKeymap, TypesEveryByteOfTheTypingTable) {
         }
     }
     EXPECT_EQ(typed, "abcdefghijklmnopqrstuvwxyz0123456789 -?!,./");
+    // With Shift held (OPE_ON SHIFT), letters and digits give their US shifted characters.
+    xkb_state* shifted = xkb_state_new(client);
+    const platform::wayland::Modifiers shift =
+        keymap->Update(keymap->CodeFor(platform::vk::kShift), true);
+    xkb_state_update_mask(shifted, shift.depressed, 0, 0, 0, 0, 0);
+    std::string capitals;
+    for (std::uint8_t vk : {std::uint8_t{'A'}, std::uint8_t{'M'}, std::uint8_t{'Z'},
+                            std::uint8_t{'1'}, std::uint8_t{'2'}, platform::vk::kOemComma}) {
+        char utf8[8] = {};
+        xkb_state_key_get_utf8(shifted, keymap->CodeFor(vk) + 8, utf8, sizeof utf8);
+        capitals += utf8;
+    }
+    EXPECT_EQ(capitals, "AMZ!@<");
+    keymap->Update(keymap->CodeFor(platform::vk::kShift), false);
+    xkb_state_unref(shifted);
     // Everything let go: no modifier stays down.
     EXPECT_EQ(xkb_state_serialize_mods(state, XKB_STATE_MODS_EFFECTIVE), 0u);
     xkb_state_unref(state);
@@ -123,10 +140,19 @@ TEST(VirtualKeymap, TypesEveryByteOfTheTypingTable) {
         EXPECT_TRUE(fresh || it->second == keysym)
             << "virtual key " << vk << " shares code " << code;
     }
-    for (std::uint8_t named : {platform::vk::kReturn, platform::vk::kRControl, platform::vk::kLWin,
-                               platform::vk::kSnapshot, platform::vk::kSeparator}) {
-        EXPECT_NE(keymap->CodeFor(named), 0u) << int(named);
-    }
+    // Keys sit on the US keyboard's evdev codes, for programs that read the codes themselves.
+    const std::pair<std::uint8_t, std::uint32_t> us_codes[] = {
+        {'A', KEY_A},
+        {'Z', KEY_Z},
+        {'0', KEY_0},
+        {'9', KEY_9},
+        {platform::vk::kReturn, KEY_ENTER},
+        {platform::vk::kRControl, KEY_RIGHTCTRL},
+        {platform::vk::kLWin, KEY_LEFTMETA},
+        {platform::vk::kSnapshot, KEY_SYSRQ},
+        {platform::vk::kSeparator, KEY_KPCOMMA},
+        {platform::vk::kOem2, KEY_SLASH}};
+    for (const auto& [vk, code] : us_codes) EXPECT_EQ(keymap->CodeFor(vk), code) << int(vk);
 }
 
 TEST(BackendChoice, FollowsTheEnvironment) {
