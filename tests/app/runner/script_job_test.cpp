@@ -6,8 +6,10 @@
 #include <vector>
 
 #include "app/runner/script_job.h"
+#include "app/runner/script_run.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
 
 namespace app {
 namespace {
@@ -50,6 +52,27 @@ TEST(RunJob, PassesRepetitionsAndStops) {
         });
         EXPECT_EQ(end, c.end) << c.name;
         EXPECT_EQ(ran, c.ran) << c.name;
+    }
+}
+
+// Nothing our events pressed stays down after a run that fails or is cancelled.
+TEST(RunScriptFile, LetsGoOfWhatTheRunHeld) {
+    testing_support::TempDir dir;
+    const struct {
+        const char* script;
+        int stop_key_from_poll;
+        RunOutcome outcome;
+    } cases[] = {
+        {"OPE_ON CTRL\nDRAG\nOPE_ON ALT\nCHK_WIND no such window\n", 99, RunOutcome::kFailed},
+        {"OPE_ON CTRL\nDRAG\nOPE_ON ALT\nWAIT 10\nWAIT 10\nWAIT 10\n", 2, RunOutcome::kCancelled},
+    };
+    for (const auto& c : cases) {
+        FakeDesktop desktop;
+        desktop.HoldKeyDuringPolls(platform::vk::kRControl, c.stop_key_from_poll);
+        const ScriptRun run = RunScriptFile(dir.Write("held.dat", c.script).string(), desktop, {});
+        EXPECT_EQ(run.outcome, c.outcome) << c.script;
+        EXPECT_TRUE(desktop.HeldKeys().empty()) << c.script;
+        EXPECT_FALSE(desktop.LeftButtonHeld()) << c.script;
     }
 }
 
