@@ -147,15 +147,10 @@ bool ScreenCopier::Copy(Rect area, Bitmap& out) {
     out.Reset();
     const std::int32_t width = area.right - area.left;
     const std::int32_t height = area.bottom - area.top;
-    if (width <= 0 || height <= 0) {
-        error_ = "an empty area cannot be copied";
-        return false;
-    }
     if (!connection_.screencopy()) {
         error_ = "the compositor offers no screen copy";
         return false;
     }
-    connection_.DispatchPending();
     // The outputs the area touches, each with the part of the area on it.
     struct Piece {
         const Output* output;

@@ -16,8 +16,9 @@ class ScreenCopier {
   public:
     explicit ScreenCopier(Connection& connection) : connection_(connection) {}
 
-    // Copies the area, in layout coordinates. False when no copy could be made, with the
-    // reason in error().
+    // Copies the area, in layout coordinates, over the outputs as the connection last read
+    // them; the area is not empty (the desktop checks). False when no copy could be made,
+    // with the reason in error().
     bool Copy(Rect area, Bitmap& out);
     const std::string& error() const { return error_; }
 
