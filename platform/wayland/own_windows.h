@@ -3,25 +3,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <string_view>
 #include <vector>
 
-#include "platform/geometry.h"
+#include "platform/wayland/sway_ipc.h"
 
 namespace platform::wayland {
-
-class SwayIpc;
-
-// A window of one process as sway's tree shows it, with what it takes to put it back.
-struct OwnView {
-    std::int64_t id = 0;
-    bool floating = false;
-    bool in_scratchpad = false;
-    Rect rect{};  // the container's rectangle in layout pixels, title bar included
-};
-
-// The views of process pid in a GET_TREE reply; nothing when the reply is not a tree.
-std::optional<std::vector<OwnView>> ParseOwnViews(std::string_view tree_json, std::int32_t pid);
 
 // Takes the windows of process pid into sway's scratchpad and back where they were: minimising
 // does nothing under sway.
@@ -35,11 +21,11 @@ class ScratchpadHider {
     bool Restore();
 
   private:
-    std::optional<std::vector<OwnView>> Views();
+    std::optional<std::vector<SwayView>> Views();
 
     SwayIpc& ipc_;
     std::int32_t pid_;
-    std::vector<OwnView> hidden_;
+    std::vector<SwayView> hidden_;
 };
 
 }  // namespace platform::wayland

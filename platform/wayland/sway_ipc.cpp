@@ -74,12 +74,12 @@ std::optional<Rect> OuterRect(const json& view, const Box& rect, std::size_t tit
 }
 
 // Adds the views under node to out; false when the tree is malformed.
-bool CollectViews(const json& node, bool hidden, std::size_t title_rows, int depth,
-                  std::vector<SwayView>& out) {
+bool CollectViews(const json& node, bool scratchpad, bool floating, std::size_t title_rows,
+                  int depth, std::vector<SwayView>& out) {
     if (!node.is_object() || depth > kMaxDepth) return false;
     const std::string type = StringOr(node, "type");
     // The scratchpad is a workspace named __i3_scratch; nothing on it is shown.
-    if (type == "workspace" && StringOr(node, "name") == "__i3_scratch") hidden = true;
+    if (type == "workspace" && StringOr(node, "name") == "__i3_scratch") scratchpad = true;
     const bool is_view = (type == "con" || type == "floating_con") && node.contains("pid");
     if (is_view) {
         SwayView view;
@@ -98,8 +98,10 @@ bool CollectViews(const json& node, bool hidden, std::size_t title_rows, int dep
         if (view.app_id.empty() && x11 != node.end() && x11->is_object()) {
             view.app_id = StringOr(*x11, "class");
         }
-        view.visible = !hidden && BoolOr(node, "visible", false);
+        view.visible = !scratchpad && BoolOr(node, "visible", false);
         view.focused = BoolOr(node, "focused", false);
+        view.floating = floating || type == "floating_con";
+        view.in_scratchpad = scratchpad;
         out.push_back(std::move(view));
     }
     const bool stacked = StringOr(node, "layout") == "stacked";
@@ -109,8 +111,10 @@ bool CollectViews(const json& node, bool hidden, std::size_t title_rows, int dep
         if (!it->is_array()) return false;
         const bool tiled = key[0] == 'n';
         const std::size_t rows = tiled && stacked ? it->size() : 1;
+        // Inside a floating container every view floats with it.
+        const bool floats = floating || !tiled;
         for (const json& child : *it) {
-            if (!CollectViews(child, hidden, rows, depth + 1, out)) return false;
+            if (!CollectViews(child, scratchpad, floats, rows, depth + 1, out)) return false;
         }
     }
     return true;
@@ -122,7 +126,7 @@ std::optional<std::vector<SwayView>> ParseSwayViews(std::string_view tree_json) 
     const json tree = json::parse(tree_json, nullptr, false);
     if (tree.is_discarded() || !tree.is_object()) return std::nullopt;
     std::vector<SwayView> views;
-    if (!CollectViews(tree, false, 1, 0, views)) return std::nullopt;
+    if (!CollectViews(tree, false, false, 1, 0, views)) return std::nullopt;
     return views;
 }
 

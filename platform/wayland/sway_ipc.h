@@ -25,6 +25,8 @@ struct SwayView {
     Rect rect{};
     bool visible = false;  // false on a hidden workspace and in the scratchpad
     bool focused = false;
+    bool floating = false;  // also a view inside a floating container
+    bool in_scratchpad = false;
 };
 
 // What a command did: ok only when each command in it succeeded; otherwise error says why.

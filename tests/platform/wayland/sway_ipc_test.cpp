@@ -25,7 +25,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A tiled stack of a native and an XWayland window, a floating one, one in the scratchpad.
+// A tiled stack of a native and an XWayland window, a floating one, a tiled one inside a
+// floating container, one in the scratchpad.
 constexpr const char* kTree = R"({"type":"root","id":1,"nodes":[{"type":"output","nodes":[
  {"type":"workspace","name":"1","nodes":[{"type":"con","id":7,"layout":"stacked","nodes":[
   {"type":"con","id":5,"name":"Tést","app_id":"a","pid":10,"visible":true,"focused":true,
@@ -34,7 +35,9 @@ constexpr const char* kTree = R"({"type":"root","id":1,"nodes":[{"type":"output"
    "visible":false,"rect":{"x":0,"y":50,"width":1024,"height":718},
    "deco_rect":{"x":0,"y":25,"width":1024,"height":25}}]}],
   "floating_nodes":[{"type":"floating_con","id":8,"name":"F","app_id":"f","pid":12,"visible":true,
-   "rect":{"x":160,"y":134,"width":704,"height":502},"deco_rect":{"x":160,"y":109,"width":704,"height":25}}]},
+   "rect":{"x":160,"y":134,"width":704,"height":502},"deco_rect":{"x":160,"y":109,"width":704,"height":25}},
+   {"type":"floating_con","id":2,"nodes":[{"type":"con","id":3,"name":"G","app_id":"g","pid":14,
+    "rect":{"x":1,"y":2,"width":3,"height":4},"deco_rect":{"x":0,"y":0,"width":3,"height":0}}]}]},
  {"type":"workspace","name":"__i3_scratch","floating_nodes":[{"type":"floating_con","id":9,
   "name":"S","app_id":"s","pid":13,"visible":true,"rect":{"x":0,"y":0,"width":10,"height":10},
   "deco_rect":{"x":0,"y":0,"width":0,"height":0}}]}]}]})";
@@ -48,7 +51,8 @@ std::string Describe(const SwayView& v) {
     return std::to_string(v.id) + " " + v.title + " " + v.app_id + " " + std::to_string(v.pid) +
            " " + std::to_string(r.left) + "," + std::to_string(r.top) + "," +
            std::to_string(r.right) + "," + std::to_string(r.bottom) + (v.visible ? " shown" : "") +
-           (v.focused ? " focused" : "");
+           (v.focused ? " focused" : "") + (v.floating ? " floating" : "") +
+           (v.in_scratchpad ? " in scratchpad" : "");
 }
 
 TEST(SwayViews, ReadsEveryViewInTreeOrderWithItsOuterRectangle) {
@@ -58,7 +62,8 @@ TEST(SwayViews, ReadsEveryViewInTreeOrderWithItsOuterRectangle) {
     for (const SwayView& view : *views) got.push_back(Describe(view));
     EXPECT_EQ(got, (std::vector<std::string>{
                        "5 Tést a 10 0,0,1024,768 shown focused", "6 X XTerm 11 0,0,1024,768",
-                       "8 F f 12 160,109,864,636 shown", "9 S s 13 0,0,10,10"}));
+                       "8 F f 12 160,109,864,636 shown floating", "3 G g 14 1,2,4,6 floating",
+                       "9 S s 13 0,0,10,10 floating in scratchpad"}));
 }
 
 TEST(SwayViews, RefusesMalformedTrees) {
