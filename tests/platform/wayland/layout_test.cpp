@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Two outputs side by side (1024x768, then 640x480 right of it, top-aligned): copies are
-// stitched in layout pixels, the layout box is the screen, and the pointer lands on either.
+// stitched in layout pixels, the layout box is the screen, the pointer lands on either; the
+// desktop leaves no file open behind it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +9,7 @@
 
 #include "platform/wayland/wayland_desktop.h"
 #include "tests/platform/wayland/sway_testing.h"
+#include "tests/support/open_files.h"
 #include "tests/support/screen_pattern.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -21,7 +23,7 @@ bool Ready(Child& target) {
         [&] { return ("\n" + target.Output()).find("\nready ") != std::string::npos; });
 }
 
-TEST(TwoOutputs, CopiesAcrossTheSeamAndThePointerReachesTheSecond) {
+void CopyAndPointAcrossTheSeam() {
     platform::wayland::OpenResult opened = platform::wayland::WaylandDesktop::Open();
     ASSERT_TRUE(opened.desktop) << opened.error;
     platform::Desktop& desktop = *opened.desktop;
@@ -68,6 +70,12 @@ TEST(TwoOutputs, CopiesAcrossTheSeamAndThePointerReachesTheSecond) {
         return log.find("pointer-enter 41 17\n") != std::string::npos ||
                log.find("motion 41 17\n") != std::string::npos;
     })) << target.Output();
+}
+
+TEST(TwoOutputs, CopiesAcrossTheSeamAndThePointerReachesTheSecond) {
+    const int files = testing_support::OpenFileCount();
+    CopyAndPointAcrossTheSeam();
+    EXPECT_EQ(testing_support::OpenFileCount(), files);
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "platform/virtual_keys.h"
 #include "platform/x11/keymap.h"
 #include "tests/platform/x11/x_testing.h"
+#include "tests/support/open_files.h"
 #include "tests/support/screen_pattern.h"
 #include "tests/support/wait_until.h"
 
@@ -128,11 +129,12 @@ int OurSegments() {
 }
 
 // A copy still held keeps its pixels while later copies of a changed screen are made; no
-// shared-memory segment outlives the desktop.
+// shared-memory segment or open file outlives the desktop.
 TEST(X11Capture, AHeldCopyKeepsItsPixels) {
     using testing_support::Mismatches;
     const int segments = OurSegments();
     Connection user;
+    const int files = testing_support::OpenFileCount();
     auto desktop = OpenBackend();
     Display* d = user.get();
     const int width = DisplayWidth(d, 0), height = DisplayHeight(d, 0);
@@ -158,6 +160,7 @@ TEST(X11Capture, AHeldCopyKeepsItsPixels) {
     before.Reset();
     desktop.reset();
     EXPECT_EQ(OurSegments(), segments);
+    EXPECT_EQ(testing_support::OpenFileCount(), files);
 }
 
 // What the desktop tells of the screen, the pointer, the keys and a window, each call once from
