@@ -78,6 +78,23 @@ void WaitUntil(const std::function<bool()>& done) {
     wxSafeYield(nullptr, true);
 }
 
+// Gives the keyboard back, when it goes, to the control of the dialog that had it when it came:
+// after menus, minimising and message boxes the toolkit leaves the dialog with no focused control.
+class FocusReturn {
+  public:
+    explicit FocusReturn(wxWindow* dialog) : focused_(wxWindow::FindFocus()) {
+        if (focused_ && !dialog->IsDescendant(focused_)) focused_ = nullptr;
+    }
+    FocusReturn(const FocusReturn&) = delete;
+    FocusReturn& operator=(const FocusReturn&) = delete;
+    ~FocusReturn() {
+        if (focused_) focused_->SetFocus();
+    }
+
+  private:
+    wxWindow* focused_;
+};
+
 }  // namespace
 
 CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
@@ -129,6 +146,7 @@ CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
         menu.Append(IDM_ABOUTBOX, wxString::FromUTF8(kAboutItemText));
 #endif
         for (const auto& [id, label] : tools) menu.Append(id, wxString::FromUTF8(label));
+        const FocusReturn focus(this);  // the items run while the menu is open
         PopupMenu(&menu);
     });
     Bind(
@@ -350,9 +368,7 @@ int CRavelkinDlg::RunScript(const std::string& file_name) {
 }
 
 void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
-    // The control that started the job gets the keyboard back at the end: after minimising
-    // and message boxes the toolkit leaves the dialog with no focused control.
-    wxWindow* focused = FindFocus();
+    const FocusReturn focus(this);  // the control that started the job
     Minimise();
     // A run that does not complete has shown its own message, if any; the job only needs to
     // know that it ended there.
@@ -369,7 +385,6 @@ void CRavelkinDlg::RunJobOf(const std::vector<std::string>& files) {
         // Stopped between two passes: no run has said so yet.
         app::ShowAppMessage(this, std::string(app::kCancelledMessage));
     }
-    if (focused && IsDescendant(focused)) focused->SetFocus();
 }
 
 void CRavelkinDlg::OnBnClickedStart() {
