@@ -460,6 +460,7 @@ check_dialog-outcomes() {
     local bus dialog program how want text keys="Tab Tab Down shift+Tab space"
     bus=$(head -1 "$work/bus")
     mkdir "$work/outcomes"
+    start_target 0,0
     # The stop key cancels before the next line, whichever it is by then.
     printf 'WAIT 2000\n%.0s' 1 2 3 4 5 >"$work/outcomes/a-cancel.dat"
     printf '%s\n' "WAIT 2000" "CHK_WIND No Such Window" >"$work/outcomes/b-fail.dat"
@@ -479,6 +480,7 @@ check_dialog-outcomes() {
     }
     iconic() { [ "$(window_state "$dialog")" = Iconic ]; }
     no_message() { [ -z "$(caption)" ]; }
+    a_window() { [ -n "$(caption)" ]; }
     # The focus starts on "終了" once the toolkit has taken the keyboard focus in.
     sleep 1
     while IFS='|' read -r how want; do
@@ -500,9 +502,44 @@ was cancelled|キャンセルされました
 failed|エラーが発生しました: Can't find Window No Such Window
 completed|成功しました!!
 EOF_CASES
+
+    # A template made from the context menu: the number asked for, the dialog out of the way
+    # while the logo is dragged over, the line shown and put on the clipboard; it clicks.
+    local width height line
+    read -r width height < <(xdotool getwindowgeometry "$dialog" |
+        sed -n 's/^ *Geometry: \([0-9]*\)x\([0-9]*\)$/\1 \2/p')
+    # A spot of the dialog with no control on it: 150,256 of its 254x269 dialog units.
+    windows() { xdotool search --onlyvisible --pid "$program" | wc -l; }
+    local before
+    before=$(windows)
+    menu_up() { [ "$(windows)" -gt "$before" ]; }
+    xdotool mousemove --window "$dialog" $((width * 150 / 254)) $((height * 256 / 269)) click 3
+    await menu_up || fail "no context menu"
+    sleep 0.3
+    xdotool key Down Down Return
+    await a_window || fail "no number asked for the template"
+    sleep 0.5
+    xdotool key ctrl+a type 6
+    xdotool key Return
+    await iconic || fail "the dialog stayed on the screen for the capture"
+    await a_window || fail "no overlay"
+    sleep 0.5
+    xdotool mousemove 16 36 mousedown 1 mousemove 50 70 mousemove 80 100 mouseup 1
+    # The messages before may linger a while on the accessibility bus.
+    captured() { text=$(message_text "$bus") && [[ $text == "IMG_CLK 6,"* ]]; }
+    await captured || fail "no message with the captured line: $text"
+    line=${text%%$'\n'*}
+    expect "$(xclip -o -selection clipboard)" "$line" "the line on the clipboard"
+    expect "$(window_state "$dialog")" Normal "the dialog behind the capture's message"
+    xdotool key Return
+    await no_message || fail "the capture's message stayed"
     xdotool key Escape
     wait "$program"
     expect "$?" 0 "the program's status"
+    printf '%s\n' "$line" >"$work/outcomes/captured.dat"
+    (cd "$work/outcomes" && "$bin/ravelkin" --run captured.dat >/dev/null 2>&1) ||
+        fail "the captured line did not run"
+    await said "click 1" || fail "the captured line did not click the logo"
 }
 
 # A template captured from the screen, given as an area or dragged over the screenshot, and
