@@ -18,14 +18,14 @@ std::uint32_t RowProduct(const std::uint8_t* a, const std::uint8_t* b, int count
 void DirectCorrelator::Setup(const cv::Mat& picture, const cv::Mat& templ, int band_rows) {
     picture_ = &picture;
     templ_ = &templ;
-    placements_ = {picture.cols - templ.cols + 1, picture.rows - templ.rows + 1};
+    across_ = picture.cols - templ.cols + 1;
     band_rows_ = band_rows;
 }
 
 void DirectCorrelator::PrepareWorkers(int count) {
     if (static_cast<int>(sums_.size()) < count) sums_.resize(count);
     for (auto& block : sums_) {
-        block.resize(static_cast<std::size_t>(placements_.width) * band_rows_);
+        block.resize(static_cast<std::size_t>(across_) * band_rows_);
     }
 }
 
@@ -33,7 +33,7 @@ Correlator::Sums DirectCorrelator::Correlate(int worker, int left, int top, cv::
     double* out = sums_[worker].data();
     const int row_values = templ_->cols * 3;
     for (int j = 0; j < size.height; ++j) {
-        double* sums = out + static_cast<std::ptrdiff_t>(j) * placements_.width;
+        double* sums = out + static_cast<std::ptrdiff_t>(j) * across_;
         for (int i = 0; i < size.width; ++i) {
             const int x = (left + i) * 3;
             std::uint64_t sum = 0;
@@ -44,7 +44,7 @@ Correlator::Sums DirectCorrelator::Correlate(int worker, int left, int top, cv::
             sums[i] = static_cast<double>(sum);
         }
     }
-    return {out, placements_.width};
+    return {out, across_};
 }
 
 }  // namespace vision

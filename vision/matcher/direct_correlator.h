@@ -18,14 +18,14 @@ class DirectCorrelator final : public Correlator {
     // Keeps pointers to both pictures; blocks are bands of this many rows of placements.
     void Setup(const cv::Mat& picture, const cv::Mat& templ, int band_rows);
 
-    cv::Size BlockSize() const override { return {placements_.width, band_rows_}; }
+    cv::Size BlockSize() const override { return {across_, band_rows_}; }
     void PrepareWorkers(int count) override;
     Sums Correlate(int worker, int left, int top, cv::Size size) override;
 
   private:
     const cv::Mat* picture_ = nullptr;
     const cv::Mat* templ_ = nullptr;
-    cv::Size placements_;
+    int across_ = 0;  // placements in a row
     int band_rows_ = 1;
     std::vector<std::vector<double>> sums_;  // one block per worker
 };
