@@ -37,14 +37,12 @@ struct Best {
     int x = 0;
     int y = 0;
 
-    bool TakeIfBetter(double s, int at_x, int at_y) {
+    void TakeIfBetter(double s, int at_x, int at_y) {
         if (s > score || (s == score && (at_y < y || (at_y == y && at_x < x)))) {
             score = s;
             x = at_x;
             y = at_y;
-            return true;
         }
-        return false;
     }
 };
 
