@@ -97,8 +97,11 @@ TEST(ConvertToMat, ReadsTheRowsOfABitmapOnlyInsideItsBytes) {
          {std::pair(5, 4), {5, 3}, {0, 4}, {5, 0}, {-5, 4}, {5, -3}}) {
         platform::Bitmap black;
         black.Allocate(width, height, height % 2 == 0);  // bottom-up for even heights
+        const bool empty = width <= 0 || height <= 0;
+        EXPECT_EQ(std::pair(black.width, black.height),
+                  empty ? std::pair(0, 0) : std::pair(width, height));
         cv::Mat picture;
-        ASSERT_EQ(vision::ConvertToMat(&picture, black), width > 0 && height > 0);
+        ASSERT_EQ(vision::ConvertToMat(&picture, black), !empty);
         EXPECT_EQ(picture.empty() ? 0 : cv::countNonZero(picture.reshape(1)), 0);
     }
     platform::Bitmap huge;
