@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Two outputs side by side (1024x768, then 640x480 right of it, top-aligned): copies are
-// stitched in layout pixels, the layout box is the screen, the pointer lands on either; the
-// desktop leaves no file open behind it.
+// Two outputs side by side (1024x768, then 640x480 right of it, top-aligned), the layout box
+// away from the layout's origin: copies are stitched in layout pixels, the layout box is the
+// screen, the pointer lands on either; the desktop leaves no file open behind it.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -23,7 +23,18 @@ bool Ready(Child& target) {
         [&] { return ("\n" + target.Output()).find("\nready ") != std::string::npos; });
 }
 
+// Where the layout box begins: the screen's (0,0).
+constexpr int kBoxLeft = 200, kBoxTop = 100;
+
+std::string InLayout(int x, int y) {
+    return std::to_string(kBoxLeft + x) + "," + std::to_string(kBoxTop + y);
+}
+
 void CopyAndPointAcrossTheSeam() {
+    ASSERT_TRUE(Child({"swaymsg",
+                       "output HEADLESS-1 position 200 100; "
+                       "output HEADLESS-2 position 1224 100"})
+                    .Finish());
     platform::wayland::OpenResult opened = platform::wayland::WaylandDesktop::Open();
     ASSERT_TRUE(opened.desktop) << opened.error;
     platform::Desktop& desktop = *opened.desktop;
@@ -44,8 +55,7 @@ void CopyAndPointAcrossTheSeam() {
         }
     }
     Child picture({sway_testing::ProgramDir() + "/ravelkin-wayland-target", "--picture",
-                   dir.Path("p.ppm"), "--position",
-                   std::to_string(left) + "," + std::to_string(top)});
+                   dir.Path("p.ppm"), "--position", InLayout(left, top)});
     ASSERT_TRUE(Ready(picture)) << picture.Output();
     platform::Bitmap copy;
     ASSERT_TRUE(desktop.CopyScreen(left, top, width, height, copy));
@@ -61,8 +71,8 @@ void CopyAndPointAcrossTheSeam() {
             }),
         0);
 
-    Child target(
-        {sway_testing::ProgramDir() + "/ravelkin-wayland-target", "--position", "1300,200"});
+    Child target({sway_testing::ProgramDir() + "/ravelkin-wayland-target", "--position",
+                  InLayout(1300, 200)});
     ASSERT_TRUE(Ready(target)) << target.Output();
     desktop.MovePointer({1300 + 41, 200 + 17});
     EXPECT_TRUE(testing_support::WaitUntil([&] {
