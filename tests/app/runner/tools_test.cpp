@@ -134,6 +134,7 @@ TEST(Report, ShowsEachLineItsSearchesAndTheFailure) {
                             return std::unique_ptr<platform::Desktop>(std::move(d));
                         },
                         {});
+    EXPECT_EQ(err.str().find("ravelkin: cannot"), std::string::npos) << err.str();
     std::ifstream in("out/index.html");
     const std::string html((std::istreambuf_iterator<char>(in)), {});
     for (const char* part : {"IMG_CLK 1,500,300,900,700,90", "score 100.00",
