@@ -512,13 +512,24 @@ EOF_CASES
     windows() { xdotool search --onlyvisible --pid "$program" | wc -l; }
     local before
     before=$(windows)
-    menu_up() { [ "$(windows)" -gt "$before" ]; }
-    xdotool mousemove --window "$dialog" $((width * 150 / 254)) $((height * 256 / 269)) click 3
-    await menu_up || fail "no context menu"
+    # Clicked again until the menu shows: a busy dialog may miss the first click.
+    open_menu() {
+        xdotool mousemove --window "$dialog" $((width * 150 / 254)) $((height * 256 / 269)) click 3
+        local _
+        for _ in $(seq 20); do [ "$(windows)" -gt "$before" ] && return 0; sleep 0.1; done
+        return 1
+    }
+    await open_menu || fail "no context menu"
     sleep 0.3
     xdotool key Down Down Return
-    await a_window || fail "no number asked for the template"
-    sleep 0.5
+    # The number is typed once its box has the keyboard.
+    asked() {
+        local active
+        active=$(xdotool getactivewindow 2>/dev/null) && [ "$active" != "$dialog" ] &&
+            [ "$(xdotool getwindowname "$active")" = Ravelkin ]
+    }
+    await asked || fail "no number asked for the template"
+    sleep 0.3
     xdotool key ctrl+a type 6
     xdotool key Return
     await iconic || fail "the dialog stayed on the screen for the capture"
