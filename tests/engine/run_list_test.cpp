@@ -35,13 +35,14 @@ TEST(RunList, StopsBeforeALineWhenTheStopKeyIsDown) {
         bool requested;
         int result, waited, polls;  // waited: the sum of the waits that ran
     } cases[] = {
+        // First, so that the cases after it see a request cleared.
+        {"a stop request", {"WAIT 1", "WAIT 2"}, 0, 0, true, 1, 0, 1},
         {"held from the start", three, 0, kOn, false, 1, 0, 1},
         {"pressed before the comment", three, 1, kOn, false, 1, 1, 2},
         {"pressed before the last line", three, 2, kOn, false, 1, 1, 3},
         {"released before the next poll", three, 1, 1, false, 0, 5, 3},
         {"held only after the last poll", three, 3, kOn, false, 0, 5, 3},
         {"no lines, no poll", {}, 0, kOn, false, 0, 0, 0},
-        {"a stop request", {"WAIT 1", "WAIT 2"}, 0, 0, true, 1, 0, 1},
     };
     for (const auto& c : cases) {
         FakeDesktop desktop;
