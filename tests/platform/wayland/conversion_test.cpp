@@ -13,6 +13,7 @@
 
 #include "input/typing_table.h"
 #include "platform/choice/backend_choice.h"
+#include "platform/session.h"
 #include "platform/system/linux/keysyms.h"
 #include "platform/virtual_keys.h"
 #include "platform/wayland/keymap.h"
@@ -187,6 +188,24 @@ TEST(BackendChoice, FollowsTheEnvironment) {
         if (c.error) {
             EXPECT_NE(error.find("wayland or x11"), std::string::npos) << error;
         }
+    }
+}
+
+// A Wayland session is told by WAYLAND_DISPLAY or by the session's type, either alone.
+TEST(BackendChoice, TellsAWaylandSession) {
+    const auto set = [](const char* name, const char* value) {
+        value ? setenv(name, value, 1) : unsetenv(name);
+    };
+    const struct {
+        const char *display, *type;
+        bool wayland;
+    } cases[] = {{nullptr, nullptr, false}, {"", "x11", false},      {"wayland-0", nullptr, true},
+                 {"", "wayland", true},     {nullptr, "tty", false}, {"wayland-1", "x11", true}};
+    for (const auto& c : cases) {
+        set("WAYLAND_DISPLAY", c.display);
+        set("XDG_SESSION_TYPE", c.type);
+        EXPECT_EQ(platform::InWaylandSession(), c.wayland)
+            << (c.display ? c.display : "(unset)") << " " << (c.type ? c.type : "(unset)");
     }
 }
 
