@@ -28,6 +28,10 @@ TEST(WaylandLostCompositor, EveryCallFailsSafely) {
     const char* pid = std::getenv("SWAY_PID");
     ASSERT_TRUE(pid);
     ASSERT_EQ(kill(std::atoi(pid), SIGKILL), 0);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return kill(std::atoi(pid), 0) != 0; }));
+    // The copy that meets the loss fails too, and leaves no picture.
+    EXPECT_FALSE(desktop.CopyScreen(0, 0, 16, 16, copy));
+    EXPECT_EQ(copy.width, 0);
     // Noticed by the first call that talks to the compositor.
     const auto started = std::chrono::steady_clock::now();
     ASSERT_TRUE(testing_support::WaitUntil([&] {
