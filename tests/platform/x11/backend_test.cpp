@@ -96,6 +96,8 @@ TEST(X11Keymap, ABorrowedKeyCodeIsGivenBack) {
     for (const int code : spare) {
         if (code != *kept) XChangeKeyboardMapping(d, code, code == *kept + 1 ? 8 : 1, full, 1);
     }
+    const auto holds_a_key = [](const KeySym* syms, int) { return *syms != NoSymbol; };
+    const std::vector<int> in_use = Codes(d, holds_a_key);
     auto desktop = OpenBackend();
     const int separators = KeysGiving(user.get(), XK_KP_Separator);
     desktop->PressKey(vk::kSeparator, true);
@@ -108,6 +110,7 @@ TEST(X11Keymap, ABorrowedKeyCodeIsGivenBack) {
     desktop->PressKey(vk::kSeparator, false);
     desktop.reset();
     EXPECT_EQ(KeysGiving(user.get(), XK_KP_Separator), separators);
+    EXPECT_EQ(Codes(d, holds_a_key), in_use);  // no key of the user's was borrowed
     KeySym none = NoSymbol;
     for (const int code : spare) XChangeKeyboardMapping(d, code, 1, &none, 1);
     XSync(d, False);
