@@ -25,15 +25,19 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// A tiled stack of a native and an XWayland window, a floating one, a tiled one inside a
-// floating container, one in the scratchpad.
+// A tiled stack of a native and an XWayland window, two side by side, a floating one, a tiled
+// one inside a floating container, one in the scratchpad.
 constexpr const char* kTree = R"({"type":"root","id":1,"nodes":[{"type":"output","nodes":[
  {"type":"workspace","name":"1","nodes":[{"type":"con","id":7,"layout":"stacked","nodes":[
   {"type":"con","id":5,"name":"Tést","app_id":"a","pid":10,"visible":true,"focused":true,
    "rect":{"x":0,"y":50,"width":1024,"height":718},"deco_rect":{"x":0,"y":0,"width":1024,"height":25}},
   {"type":"con","id":6,"name":"X","app_id":null,"window_properties":{"class":"XTerm"},"pid":11,
    "visible":false,"rect":{"x":0,"y":50,"width":1024,"height":718},
-   "deco_rect":{"x":0,"y":25,"width":1024,"height":25}}]}],
+   "deco_rect":{"x":0,"y":25,"width":1024,"height":25}}]},
+  {"type":"con","id":30,"layout":"splith","nodes":[{"type":"con","id":31,"name":"L","pid":15,
+   "rect":{"x":0,"y":420,"width":512,"height":348},"deco_rect":{"x":0,"y":0,"width":512,"height":20}},
+   {"type":"con","id":32,"name":"R","pid":16,"rect":{"x":512,"y":420,"width":512,"height":348},
+   "deco_rect":{"x":0,"y":0,"width":512,"height":20}}]}],
   "floating_nodes":[{"type":"floating_con","id":8,"name":"F","app_id":"f","pid":12,"visible":true,
    "rect":{"x":160,"y":134,"width":704,"height":502},"deco_rect":{"x":160,"y":109,"width":704,"height":25}},
    {"type":"floating_con","id":2,"nodes":[{"type":"con","id":3,"name":"G","app_id":"g","pid":14,
@@ -62,6 +66,7 @@ TEST(SwayViews, ReadsEveryViewInTreeOrderWithItsOuterRectangle) {
     for (const SwayView& view : *views) got.push_back(Describe(view));
     EXPECT_EQ(got, (std::vector<std::string>{
                        "5 Tést a 10 0,0,1024,768 shown focused", "6 X XTerm 11 0,0,1024,768",
+                       "31 L  15 0,400,512,768", "32 R  16 512,400,1024,768",
                        "8 F f 12 160,109,864,636 shown floating", "3 G g 14 1,2,4,6 floating",
                        "9 S s 13 0,0,10,10 floating in scratchpad"}));
 }
