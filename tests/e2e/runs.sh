@@ -505,14 +505,13 @@ EOF_CASES
 
     # A template made from the context menu: the number asked for, the dialog out of the way
     # while the logo is dragged over, the line shown and put on the clipboard; it clicks.
-    local width height line
+    local width height line before
     read -r width height < <(xdotool getwindowgeometry "$dialog" |
         sed -n 's/^ *Geometry: \([0-9]*\)x\([0-9]*\)$/\1 \2/p')
-    # A spot of the dialog with no control on it: 150,256 of its 254x269 dialog units.
     windows() { xdotool search --onlyvisible --pid "$program" | wc -l; }
-    local before
     before=$(windows)
-    # Clicked again until the menu shows: a busy dialog may miss the first click.
+    # Right-clicked on a spot with no control (150,256 of the dialog's 254x269 dialog units),
+    # again until the menu shows: a busy dialog may miss the first click.
     open_menu() {
         xdotool mousemove --window "$dialog" $((width * 150 / 254)) $((height * 256 / 269)) click 3
         local _

@@ -31,10 +31,11 @@ std::string InLayout(int x, int y) {
 }
 
 void CopyAndPointAcrossTheSeam() {
-    ASSERT_TRUE(Child({"swaymsg",
-                       "output HEADLESS-1 position 200 100; "
-                       "output HEADLESS-2 position 1224 100"})
-                    .Finish());
+    const auto place = [](const char* output, int x) {
+        return std::string("output ") + output + " position " + std::to_string(kBoxLeft + x) + " " +
+               std::to_string(kBoxTop) + ";";
+    };
+    ASSERT_TRUE(Child({"swaymsg", place("HEADLESS-1", 0) + place("HEADLESS-2", 1024)}).Finish());
     platform::wayland::OpenResult opened = platform::wayland::WaylandDesktop::Open();
     ASSERT_TRUE(opened.desktop) << opened.error;
     platform::Desktop& desktop = *opened.desktop;

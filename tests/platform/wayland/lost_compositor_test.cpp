@@ -27,8 +27,9 @@ TEST(WaylandLostCompositor, EveryCallFailsSafely) {
 
     const char* pid = std::getenv("SWAY_PID");
     ASSERT_TRUE(pid);
-    ASSERT_EQ(kill(std::atoi(pid), SIGKILL), 0);
-    ASSERT_TRUE(testing_support::WaitUntil([&] { return kill(std::atoi(pid), 0) != 0; }));
+    const pid_t sway = std::atoi(pid);
+    ASSERT_EQ(kill(sway, SIGKILL), 0);
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return kill(sway, 0) != 0; }));
     // The copy that meets the loss fails too, and leaves no picture.
     EXPECT_FALSE(desktop.CopyScreen(0, 0, 16, 16, copy));
     EXPECT_EQ(copy.width, 0);
