@@ -51,6 +51,14 @@ vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
     return search;
 }
 
+vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
+                                const std::string& path, double threshold) {
+    vision::ImageSearch search = vision::FindImage(run.desktop, area, path, run.settings.matcher,
+                                                   threshold, run.settings.observer != nullptr);
+    if (run.settings.observer) run.settings.observer->ImageSearched(area, path, search);
+    return search;
+}
+
 int RunImageCommand(RunContext& run, Command command, const CommandLine& line) {
     if (command == Command::kImg) trace::Printf("画像に移動\n");
     const auto image = ScanImageArgs(line.args);
@@ -63,7 +71,7 @@ int RunImageCommand(RunContext& run, Command command, const CommandLine& line) {
 
     const std::string path = vision::TemplatePath(image->image);
     if (command == Command::kImg) trace::Printf("%sのマッチングを開始\n", path.c_str());
-    const vision::ImageSearch search = SearchImage(run, image->area, path);
+    const vision::ImageSearch search = SearchImage(run, image->area, path, image->threshold);
     run.log += path + LogText(command);
     // A search that could not be made counts as not found.
     const bool found = search.searched() && vision::ScoreAccepted(search.score, image->threshold);

@@ -13,5 +13,9 @@ namespace engine {
 // observer what the search saw.
 vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
                                 const std::string& path);
+// The same for a line with a threshold: the best placement is looked for below the threshold
+// only when an observer will show it.
+vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
+                                const std::string& path, double threshold);
 
 }  // namespace engine

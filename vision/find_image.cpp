@@ -7,6 +7,7 @@
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
+#include <optional>
 #include <string_view>
 #include <vector>
 
@@ -42,8 +43,26 @@ TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out)
                                                                : TemplateLoad::kLoaded;
 }
 
-ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
-                      const std::string& path, const std::shared_ptr<Matcher>& matcher) {
+namespace {
+
+// What the search asks: the best placement, or whether one is above a threshold.
+struct Question {
+    std::optional<double> threshold;
+    bool best_always = true;
+};
+
+Placement Answer(Matcher& matcher, const cv::Mat& picture, const cv::Mat& templ,
+                 const Question& question) {
+    if (!question.threshold) return matcher.BestPlacement(picture, templ);
+    Placement best;
+    if (matcher.FindAbove(picture, templ, *question.threshold, &best)) return best;
+    if (question.best_always) return matcher.BestPlacement(picture, templ);
+    trace::Printf("(nothing above the threshold) ");
+    return {};
+}
+
+ImageSearch Find(platform::Desktop& desktop, const platform::Rect& area, const std::string& path,
+                 const std::shared_ptr<Matcher>& matcher, const Question& question) {
     ImageSearch search;
     // OpenCV reports errors (a corrupt file, no memory) by throwing; they end the search here.
     try {
@@ -68,8 +87,8 @@ ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
         }
 
         trace::Printf("matching..");
-        const Placement best = matcher ? matcher->BestPlacement(search.picture, templ)
-                                       : Matcher().BestPlacement(search.picture, templ);
+        Matcher own;
+        const Placement best = Answer(matcher ? *matcher : own, search.picture, templ, question);
         trace::Printf("end\n");
         trace::Printf("template pos is (%d, %d)\n", best.top_left.x, best.top_left.y);
         // The centre lies inside the area, so it fits 32 bits; the sum is made in 64 anyway.
@@ -86,6 +105,19 @@ ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
         search.failure = SearchFailure::kError;
     }
     return search;
+}
+
+}  // namespace
+
+ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
+                      const std::string& path, const std::shared_ptr<Matcher>& matcher) {
+    return Find(desktop, area, path, matcher, {});
+}
+
+ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
+                      const std::string& path, const std::shared_ptr<Matcher>& matcher,
+                      double threshold, bool best_always) {
+    return Find(desktop, area, path, matcher, {threshold, best_always});
 }
 
 }  // namespace vision

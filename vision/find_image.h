@@ -49,10 +49,11 @@ TemplateLoad LoadTemplate(const std::string& path, cv::Size limit, cv::Mat* out)
 ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
                       const std::string& path, const std::shared_ptr<Matcher>& matcher);
 
-// A search counts as a match when score x 100 is strictly above the threshold (in percent);
-// a score or threshold that is not a number never matches.
-inline bool ScoreAccepted(double score, double threshold) {
-    return score * 100.0 > threshold;
-}
+// The same against a threshold (per cent). When no score x 100 is above it, the best placement
+// is only worth its cost when someone looks at it: with best_always the search then finds it,
+// without it the score is 0 and the placement the area's corner.
+ImageSearch FindImage(platform::Desktop& desktop, const platform::Rect& area,
+                      const std::string& path, const std::shared_ptr<Matcher>& matcher,
+                      double threshold, bool best_always);
 
 }  // namespace vision

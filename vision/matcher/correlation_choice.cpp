@@ -41,6 +41,14 @@ double DirectNanoseconds(cv::Size templ) {
 // Below this much work a helper thread costs more than it saves.
 constexpr double kThreadWorthNanoseconds = 1.5e6;
 
+// Nanoseconds of one thread to bound one placement's score in the first pass of a pruned
+// search, integral image included, from find_image_bench on full-HD screens.
+constexpr double kBoundNanoseconds = 5.0;
+
+// Below this threshold (per cent) a search that finds no near-perfect placement would bound
+// nearly nothing away in its second pass.
+constexpr double kLowestPrunedThreshold = 50;
+
 }  // namespace
 
 CorrelationChoice ChooseCorrelation(cv::Size picture, cv::Size templ, int cores) {
@@ -59,7 +67,7 @@ CorrelationChoice ChooseCorrelation(cv::Size picture, cv::Size templ, int cores)
         const double cost = once + std::ceil(blocks / choice.workers) * per_block;
         if (best_cost < 0 || cost < best_cost) {
             best = choice;
-            best_cost = cost;
+            best.nanoseconds = best_cost = cost;
         }
     };
 
@@ -86,6 +94,23 @@ CorrelationChoice ChooseCorrelation(cv::Size picture, cv::Size templ, int cores)
         if (width >= picture.width) break;
     }
     return best;
+}
+
+PruningChoice ChoosePruning(cv::Size picture, cv::Size templ, double threshold, int cores,
+                            const CorrelationChoice& exhaustive) {
+    PruningChoice choice;
+    if (!(threshold >= kLowestPrunedThreshold)) return choice;
+    const double placements =
+        (picture.width - templ.width + 1.0) * (picture.height - templ.height + 1.0);
+    const double scan = placements * kBoundNanoseconds;
+    choice.workers = cores >= 2 && scan > kThreadWorthNanoseconds ? 2 : 1;
+    // Half the exhaustive search's time goes to the scan and the exact scores at most, so that
+    // a search the bounds cannot prune costs at most half again as much.
+    const double allowed = exhaustive.nanoseconds / 2;
+    const double scan_time = scan / choice.workers;
+    choice.worth = scan_time < allowed;
+    choice.budget = static_cast<std::int64_t>((allowed - scan_time) / DirectNanoseconds(templ));
+    return choice;
 }
 
 }  // namespace vision

@@ -7,7 +7,6 @@
 #include <cmath>
 #include <condition_variable>
 #include <functional>
-#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -17,9 +16,12 @@
 #include <utility>
 #include <vector>
 
+#include "vision/matcher/best_placement.h"
 #include "vision/matcher/direct_correlator.h"
 #include "vision/matcher/fft_correlator.h"
 #include "vision/matcher/normalised_score.h"
+#include "vision/matcher/pruned_search.h"
+#include "vision/matcher/run_workers.h"
 
 namespace vision {
 namespace {
@@ -31,21 +33,6 @@ struct Rows {
     std::vector<double> scores;
 };
 
-// The best score one worker has seen, at the first place row by row among equals.
-struct Best {
-    double score = -std::numeric_limits<double>::infinity();
-    int x = 0;
-    int y = 0;
-
-    void TakeIfBetter(double s, int at_x, int at_y) {
-        if (s > score || (s == score && (at_y < y || (at_y == y && at_x < x)))) {
-            score = s;
-            x = at_x;
-            y = at_y;
-        }
-    }
-};
-
 struct Scoring {
     const WindowEnergy* energy;
     cv::Size templ;
@@ -54,7 +41,7 @@ struct Scoring {
 };
 
 void ScoreBlock(const Scoring& scoring, const Correlator::Sums& sums, cv::Point origin,
-                cv::Size size, Rows& rows, Best& best) {
+                cv::Size size, Rows& rows, BestPlacement& best) {
     const int w = scoring.templ.width;
     double* energies = rows.energies.data();
     for (int j = 0; j < size.height; ++j) {
@@ -109,18 +96,10 @@ class SharedStep {
     std::condition_variable finished_;
 };
 
-// Runs work(0) on this thread and work(1) on a helper when two workers are asked for. The
-// workers share the blocks, so a helper that cannot start leaves them all to this thread.
-void RunWorkers(int workers, const std::function<void(int)>& work) {
-    std::thread helper;
-    if (workers > 1) {
-        try {
-            helper = std::thread(work, 1);
-        } catch (const std::system_error&) {
-        }
-    }
-    work(0);
-    if (helper.joinable()) helper.join();
+// Both pictures BGR, the template not empty and not larger than the picture.
+bool Fit(const cv::Mat& picture, const cv::Mat& templ) {
+    return picture.type() == CV_8UC3 && templ.type() == CV_8UC3 && !templ.empty() &&
+           templ.cols <= picture.cols && templ.rows <= picture.rows;
 }
 
 }  // namespace
@@ -133,6 +112,7 @@ struct FastMatcher::Workspace {
     WindowEnergy energy;
     FftCorrelator fft;
     DirectCorrelator direct;
+    PrunedSearch pruned;
     std::vector<Rows> rows;  // one per worker
 };
 
@@ -148,15 +128,57 @@ bool FastMatcher::Match(const cv::Mat& picture, const cv::Mat& templ, Placement*
 
 bool FastMatcher::Match(const CorrelationChoice& choice, const cv::Mat& picture,
                         const cv::Mat& templ, Placement* best, cv::Mat* scores) {
-    if (picture.type() != CV_8UC3 || templ.type() != CV_8UC3 || templ.empty() ||
-        templ.cols > picture.cols || templ.rows > picture.rows) {
+    if (!Fit(picture, templ)) return false;
+    try {
+        const std::lock_guard<std::mutex> lock(workspace_->mutex);
+        return MatchLocked(choice, picture, templ, best, scores);
+    } catch (const std::system_error&) {
         return false;
     }
+}
+
+bool FastMatcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
+                            Placement* best, bool* found) {
+    if (!Fit(picture, templ)) return false;
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    const CorrelationChoice exhaustive = ChooseCorrelation(picture.size(), templ.size(), cores);
+    try {
+        Workspace& workspace = *workspace_;
+        const std::lock_guard<std::mutex> lock(workspace.mutex);
+        const PruningChoice pruning =
+            ChoosePruning(picture.size(), templ.size(), threshold, cores, exhaustive);
+        if (pruning.worth && PrunedSearch::Fits(templ.size())) {
+            workspace.pruned.Reserve(pruning.workers, picture.size(), templ.size());
+            switch (workspace.pruned.Run(picture, templ, threshold, pruning.workers, pruning.budget,
+                                         best)) {
+                case PrunedSearch::Outcome::kFound:
+                    *found = true;
+                    return true;
+                case PrunedSearch::Outcome::kNotFound:
+                    *found = false;
+                    return true;
+                case PrunedSearch::Outcome::kTooMany:
+                    break;
+            }
+        }
+        Placement all;
+        if (!MatchLocked(exhaustive, picture, templ, &all, nullptr)) return false;
+        *found = ScoreAccepted(all.score, threshold);
+        if (*found) *best = all;
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::system_error&) {
+        return false;
+    }
+}
+
+bool FastMatcher::MatchLocked(const CorrelationChoice& choice, const cv::Mat& picture,
+                              const cv::Mat& templ, Placement* best, cv::Mat* scores) {
     const cv::Size placements(picture.cols - templ.cols + 1, picture.rows - templ.rows + 1);
     const int workers = std::clamp(choice.workers, 1, 2);
     try {
         Workspace& workspace = *workspace_;
-        const std::lock_guard<std::mutex> lock(workspace.mutex);
         Correlator* correlator = nullptr;
         if (choice.method == CorrelationChoice::Method::kFft) {
             if (choice.tile.width < templ.cols || choice.tile.height < templ.rows) return false;
@@ -186,7 +208,7 @@ bool FastMatcher::Match(const CorrelationChoice& choice, const cv::Mat& picture,
         const int across = (placements.width + block.width - 1) / block.width;
         const int blocks = across * ((placements.height + block.height - 1) / block.height);
         std::atomic<int> next{0};
-        std::array<Best, 2> bests;  // one per worker
+        std::array<BestPlacement, 2> bests;  // one per worker
         RunWorkers(workers, [&](int worker) {
             // This thread takes the template first, a helper the energies: they overlap.
             if (worker > 0) energies.Claim();
@@ -204,8 +226,9 @@ bool FastMatcher::Match(const CorrelationChoice& choice, const cv::Mat& picture,
             }
         });
 
-        Best overall = bests[0];
-        for (const Best& other : bests) overall.TakeIfBetter(other.score, other.x, other.y);
+        BestPlacement overall = bests[0];
+        for (const BestPlacement& other : bests)
+            overall.TakeIfBetter(other.score, other.x, other.y);
         best->top_left = {overall.x, overall.y};
         best->score = overall.score;
         if (scores) *scores = map;

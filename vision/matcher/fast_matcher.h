@@ -14,6 +14,12 @@ struct Placement {
     double score = 0;
 };
 
+// A search counts as a match when score x 100 is strictly above the threshold (in percent);
+// a score or threshold that is not a number never matches.
+inline bool ScoreAccepted(double score, double threshold) {
+    return score * 100.0 > threshold;
+}
+
 // TM_CCORR_NORMED of 8-bit BGR templates over 8-bit BGR pictures from exact integer sums. The
 // buffers, plans and working rows stay from one search to the next, so that searches of
 // repeated sizes neither plan again nor allocate; each object has its own, so searches on
@@ -35,7 +41,17 @@ class FastMatcher {
     bool Match(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
                Placement* best, cv::Mat* scores = nullptr);
 
+    // Whether the best placement's score is accepted against threshold, and if so the best
+    // placement, the same as Match gives; without scoring every placement where bounds of the
+    // scores show that most cannot be accepted. When not accepted, best is left as it was. False,
+    // with nothing written, as for Match.
+    bool FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold, Placement* best,
+                   bool* found);
+
   private:
+    bool MatchLocked(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
+                     Placement* best, cv::Mat* scores);
+
     struct Workspace;
     std::unique_ptr<Workspace> workspace_;
 };

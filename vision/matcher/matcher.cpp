@@ -36,4 +36,16 @@ Placement Matcher::BestPlacement(const cv::Mat& picture, const cv::Mat& templ) {
     return best;
 }
 
+bool Matcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
+                        Placement* best) {
+    bool found = false;
+    if (kind_ == MatcherKind::kFast && fast_.FindAbove(picture, templ, threshold, best, &found)) {
+        return found;
+    }
+    const Placement all = BestPlacement(picture, templ);
+    if (!ScoreAccepted(all.score, threshold)) return false;
+    *best = all;
+    return true;
+}
+
 }  // namespace vision

@@ -1,0 +1,435 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "vision/matcher/pruned_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <tuple>
+
+#include "vision/matcher/best_placement.h"
+#include "vision/matcher/direct_correlator.h"
+#include "vision/matcher/normalised_score.h"
+#include "vision/matcher/run_workers.h"
+#include "vision/matcher/vector_clones.h"
+
+namespace vision {
+namespace {
+
+// A bound is compared with the cutoff less this share of it: far more than the rounding of
+// either (about 1e-15), so that no placement that could reach the cutoff is ever dropped.
+constexpr double kMargin = 1e-9;
+
+// The narrowest cell of the finer bound: smaller cells bound more tightly but cost more.
+constexpr int kCellSide = 8;
+
+// The first pass hopes for a score at least this high, as a template cut from the screen it
+// is looked for on has: the bounds then reject nearly every placement. Only when no placement
+// reaches it does a second pass look down to the threshold.
+constexpr double kHopedScore = 0.999;
+
+// Sums of the template's values and of their squares over a part of it.
+struct Part {
+    double values = 0;  // how many: pixels x 3
+    double sum = 0;
+    double squares = 0;
+    double spread = 0;  // values x squares - sum^2: values^2 x the variance
+    double per_value = 0;
+
+    void Add(const Part& other) {
+        values += other.values;
+        sum += other.sum;
+        squares += other.squares;
+    }
+    void Finish() {
+        spread = values * squares - sum * sum;
+        per_value = values > 0 ? 1 / values : 0;
+    }
+};
+
+Part TemplatePart(const cv::Mat& templ, const cv::Rect& area) {
+    std::int64_t sum = 0;
+    std::int64_t squares = 0;
+    for (int y = area.y; y < area.y + area.height; ++y) {
+        const std::uint8_t* v = templ.ptr<std::uint8_t>(y) + area.x * 3;
+        for (int i = 0; i < area.width * 3; ++i) {
+            sum += v[i];
+            squares += v[i] * v[i];
+        }
+    }
+    Part part;
+    part.values = 3.0 * area.area();
+    part.sum = static_cast<double>(sum);
+    part.squares = static_cast<double>(squares);
+    part.Finish();
+    return part;
+}
+
+// The highest correlation the part can have with a window part whose values sum to sum and
+// whose squares sum to energy: with m the means, the correlation is values x mt x mw plus the
+// correlation of the deviations, which Cauchy-Schwarz bounds by the square root of the
+// product of their squares. Every term is a whole number below 2^53, so the spreads are exact.
+inline double PartBound(const Part& part, double sum, double energy) {
+    const double spread = part.values * energy - sum * sum;
+    return (part.sum * sum + std::sqrt(part.spread * spread)) * part.per_value;
+}
+
+// The next row of an integral image of the values of BGR pixels (summed over the channels) and
+// of their squares: next[x] = above[x] + the sums over pixels [0, x) of the row. The integral
+// of a band of rows wraps around 32 bits, which leaves the sums over windows exact as long as
+// they stay below 2^32.
+void ExtendIntegral(const std::uint8_t* in, int cols, const std::uint32_t* sums_above,
+                    const std::uint32_t* squares_above, std::uint32_t* sums,
+                    std::uint32_t* squares) {
+    std::uint32_t sum = 0;
+    std::uint32_t square = 0;
+    sums[0] = squares[0] = 0;
+    for (int x = 0; x < cols; ++x) {
+        const std::uint32_t b = in[3 * x], g = in[3 * x + 1], r = in[3 * x + 2];
+        sum += b + g + r;
+        square += b * b + g * g + r * r;
+        sums[x + 1] = sums_above[x + 1] + sum;
+        squares[x + 1] = squares_above[x + 1] + square;
+    }
+}
+
+// Two rows of a band's integral image, and the sums over the windows between them.
+struct Band {
+    const std::uint32_t* top_sums;
+    const std::uint32_t* top_squares;
+    const std::uint32_t* bottom_sums;
+    const std::uint32_t* bottom_squares;
+
+    // Over columns [x, x + width): exact whole numbers below 2^32, as doubles.
+    double Sum(int x, int width) const {
+        return static_cast<double>(bottom_sums[x + width] - bottom_sums[x] - top_sums[x + width] +
+                                   top_sums[x]);
+    }
+    double Energy(int x, int width) const {
+        return static_cast<double>(bottom_squares[x + width] - bottom_squares[x] -
+                                   top_squares[x + width] + top_squares[x]);
+    }
+};
+
+// Window ratios sum^2 / energy whose whole-window bound reaches a cutoff: those in [low, high].
+struct Ratios {
+    double low = 0;
+    double high = 0;
+};
+
+// Marks the windows of the band, width wide, whose ratio lies in the range; false when none
+// does.
+RAVELKIN_VECTOR_CLONES bool MarkPasses(const Band& band, int count, int width, Ratios range,
+                                       std::uint8_t* passes) {
+    const Band b = band;  // in registers: the stores below might alias it
+    int passed = 0;
+    for (int x = 0; x < count; ++x) {
+        const double sum = b.Sum(x, width);
+        const double energy = b.Energy(x, width);
+        const double square = sum * sum;
+        const bool pass =
+            energy > 0 && square >= range.low * energy && square <= range.high * energy;
+        passes[x] = pass;
+        passed |= pass;
+    }
+    return passed != 0;
+}
+
+}  // namespace
+
+// The template's parts: the whole, a grid of cells, and what the cells leave over at the
+// right and bottom edges.
+struct PrunedSearch::Template {
+    cv::Size size;
+    double norm = 0;  // square root of the energy, as the exhaustive search takes it
+    Part whole;
+    cv::Size cell;
+    cv::Size grid;  // cells across and down
+    std::array<Part, kMostCells> cells;
+    // The cells grouped in two by two quarters, whose bound is cheaper and comes first.
+    std::array<cv::Rect, 4> quarter_cells;  // the cells of each, in cells
+    std::array<Part, 4> quarters;
+    Part rest;
+    bool has_rest = false;
+
+    Template(const cv::Mat& templ) : size(templ.size()) {
+        norm = std::sqrt(static_cast<double>(SquareSum(templ)));
+        whole = TemplatePart(templ, cv::Rect(cv::Point(), size));
+        grid.width = std::clamp(size.width / kCellSide, 1, kMostGrid);
+        grid.height = std::clamp(size.height / kCellSide, 1, kMostGrid);
+        cell = {size.width / grid.width, size.height / grid.height};
+        rest = whole;
+        for (int j = 0; j < grid.height; ++j) {
+            for (int i = 0; i < grid.width; ++i) {
+                const Part c =
+                    TemplatePart(templ, cv::Rect(cv::Point(i * cell.width, j * cell.height), cell));
+                cells[j * grid.width + i] = c;
+                rest.values -= c.values;
+                rest.sum -= c.sum;
+                rest.squares -= c.squares;
+            }
+        }
+        rest.Finish();
+        has_rest = rest.values > 0;
+        const cv::Size half((grid.width + 1) / 2, (grid.height + 1) / 2);
+        quarter_cells = {
+            cv::Rect(0, 0, half.width, half.height),
+            cv::Rect(half.width, 0, grid.width - half.width, half.height),
+            cv::Rect(0, half.height, half.width, grid.height - half.height),
+            cv::Rect(half.width, half.height, grid.width - half.width, grid.height - half.height)};
+        for (int q = 0; q < 4; ++q) {
+            const cv::Rect& r = quarter_cells[q];
+            for (int j = r.y; j < r.y + r.height; ++j) {
+                for (int i = r.x; i < r.x + r.width; ++i)
+                    quarters[q].Add(cells[j * grid.width + i]);
+            }
+            quarters[q].Finish();
+        }
+    }
+
+    // The whole-window bound of a window whose sum over the square root of its energy is r
+    // (from 0 up to sqrt(values), by Cauchy-Schwarz); it is 1 at sum / norm, the template's own.
+    double WholeBound(double r) const {
+        const double rest = std::max(0.0, whole.values - r * r);
+        return (whole.sum * r + std::sqrt(whole.spread * rest)) / (whole.values * norm);
+    }
+
+    // The ratios whose bound reaches the cutoff. The bound is concave, so they form one range;
+    // its ends are found by bisection for a cutoff a millionth lower, far more than rounding
+    // moves them, and then widened.
+    Ratios RatioRange(double cutoff) const {
+        const double target = cutoff * (1 - 1e-6);
+        const double top = std::sqrt(whole.values);
+        const double peak = norm > 0 ? std::min(whole.sum / norm, top) : 0;
+        if (!(WholeBound(peak) >= target)) return {1, 0};  // nothing passes
+        const auto edge = [&](double inside, double outside) {
+            if (WholeBound(outside) >= target) return outside;
+            for (int i = 0; i < 200 && inside != outside; ++i) {
+                const double mid = (inside + outside) / 2;
+                if (mid == inside || mid == outside) break;
+                (WholeBound(mid) >= target ? inside : outside) = mid;
+            }
+            return outside;
+        };
+        const double low = edge(peak, 0) * (1 - 1e-9);
+        const double high = edge(peak, top) * (1 + 1e-9);
+        return {low * low, high >= top ? std::numeric_limits<double>::infinity() : high * high};
+    }
+};
+
+void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
+    capacity_ = std::max<std::size_t>(4096, static_cast<std::size_t>(picture.width) * 8);
+    if (static_cast<int>(workers_.size()) < workers) workers_.resize(workers);
+    const std::size_t width = static_cast<std::size_t>(picture.width) + 1;
+    const std::size_t ring = static_cast<std::size_t>(templ.height) + 1;
+    for (Worker& w : workers_) {
+        w.integral_sums.resize(ring * width);
+        w.integral_squares.resize(ring * width);
+        w.passes.resize(width);
+        // Room for the other workers' candidates too, which join the first one's at the end.
+        w.candidates.reserve(capacity_ * workers);
+    }
+}
+
+void PrunedSearch::RaiseCutoff(double score) {
+    double now = cutoff_.load(std::memory_order_relaxed);
+    while (score > now && !cutoff_.compare_exchange_weak(now, score)) {
+    }
+}
+
+void PrunedSearch::Score(const Template& t, Worker& w, const Candidate& c) {
+    const double sum = static_cast<double>(PlacementSum(*picture_, *templ_, c.x, c.y));
+    const double score = NormalisedScore(sum, c.energy, t.norm);
+    ++w.scored;
+    BestPlacement best{w.best_score, w.best_x, w.best_y};
+    best.TakeIfBetter(score, c.x, c.y);
+    w.best_score = best.score;
+    w.best_x = best.x;
+    w.best_y = best.y;
+    RaiseCutoff(best.score);
+}
+
+// The worker's list is full: scoring its highest bounds raises the cutoff, which then drops
+// the candidates below it. False when too many remain, which happens where many placements
+// score alike (a flat screen, a repeated pattern).
+bool PrunedSearch::Prune(const Template& t, Worker& w) {
+    auto& list = w.candidates;
+    std::make_heap(list.begin(), list.end());
+    for (int i = 0; i < 16 && !list.empty(); ++i) {
+        std::pop_heap(list.begin(), list.end());
+        Score(t, w, list.back());
+        list.pop_back();
+    }
+    const double keep = Cutoff() * (1 - kMargin);
+    std::erase_if(list, [keep](const Candidate& c) { return !(c.bound >= keep); });
+    return list.size() <= capacity_ / 2 && w.scored <= budget_;
+}
+
+void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
+    Worker& w = workers_[worker];
+    const cv::Mat& picture = *picture_;
+    const int width = picture.cols;
+    const int across = width - t.size.width + 1;
+    // The integral image of the band of rows [first, r), for the last h + 1 values of r: the
+    // windows of placement row y lie between its rows y and y + h.
+    const int ring = t.size.height + 1;
+    const auto row = [&](int r) {
+        const std::size_t at = static_cast<std::size_t>(r % ring) * (width + 1);
+        return std::pair<std::uint32_t*, std::uint32_t*>(w.integral_sums.data() + at,
+                                                         w.integral_squares.data() + at);
+    };
+    const auto extend = [&](int r) {  // row r + 1 from row r
+        const auto [sums_above, squares_above] = row(r);
+        const auto [sums, squares] = row(r + 1);
+        ExtendIntegral(picture.ptr<std::uint8_t>(r), width, sums_above, squares_above, sums,
+                       squares);
+    };
+    const auto band = [&](int top, int height) {
+        const auto [top_sums, top_squares] = row(top);
+        const auto [bottom_sums, bottom_squares] = row(top + height);
+        return Band{top_sums, top_squares, bottom_sums, bottom_squares};
+    };
+    {
+        const auto [sums, squares] = row(first);
+        std::fill(sums, sums + width + 1, 0u);
+        std::fill(squares, squares + width + 1, 0u);
+    }
+    for (int r = first; r + 1 < first + t.size.height; ++r) extend(r);
+
+    std::uint8_t* passes = w.passes.data();
+    double ratios_for = -1;
+    Ratios ratios;
+    for (int y = first; y < end && !stop_.load(std::memory_order_relaxed); ++y) {
+        extend(y + t.size.height - 1);
+        // The whole window's bound is a function of sum / sqrt(energy) alone, highest at the
+        // template's own ratio and falling away on both sides: it reaches the cutoff where the
+        // ratio lies in a range, which squared needs neither roots nor divisions. A window
+        // without energy scores 0 and never passes.
+        if (Cutoff() != ratios_for) {
+            ratios_for = Cutoff();
+            ratios = t.RatioRange(ratios_for);
+        }
+        const Band whole = band(y, t.size.height);
+        if (!MarkPasses(whole, across, t.size.width, ratios, passes)) continue;
+        // The cells' bound, only where the whole window's passed.
+        const double cutoff = Cutoff() * (1 - kMargin);
+        std::array<Band, kMostGrid> cell_rows;
+        for (int j = 0; j < t.grid.height; ++j) {
+            cell_rows[j] = band(y + j * t.cell.height, t.cell.height);
+        }
+        std::array<Band, 4> quarter_rows;
+        for (int q = 0; q < 4; ++q) {
+            const cv::Rect& cells = t.quarter_cells[q];
+            quarter_rows[q] = band(y + cells.y * t.cell.height, cells.height * t.cell.height);
+        }
+        for (int x = 0; x < across; ++x) {
+            if (!passes[x]) continue;
+            const double sum = whole.Sum(x, t.size.width);
+            const double energy = whole.Energy(x, t.size.width);
+            // The window's quarters first, and the rest the cells leave.
+            std::array<double, 4> quarter_sum;
+            std::array<double, 4> quarter_energy;
+            double rest_sum = sum;
+            double rest_energy = energy;
+            for (int q = 0; q < 4; ++q) {
+                const int left = x + t.quarter_cells[q].x * t.cell.width;
+                const int across_cells = t.quarter_cells[q].width * t.cell.width;
+                quarter_sum[q] = quarter_rows[q].Sum(left, across_cells);
+                quarter_energy[q] = quarter_rows[q].Energy(left, across_cells);
+                rest_sum -= quarter_sum[q];
+                rest_energy -= quarter_energy[q];
+            }
+            const double rest = t.has_rest ? PartBound(t.rest, rest_sum, rest_energy) : 0;
+            const double needed = cutoff * t.norm * std::sqrt(energy);
+            double quarters = rest;
+            for (int q = 0; q < 4; ++q) {
+                quarters += PartBound(t.quarters[q], quarter_sum[q], quarter_energy[q]);
+            }
+            if (!(quarters >= needed)) continue;
+            // Then every cell.
+            double bound = rest;
+            for (int j = 0; j < t.grid.height; ++j) {
+                const Part* cells = &t.cells[j * t.grid.width];
+                for (int i = 0; i < t.grid.width; ++i) {
+                    const int left = x + i * t.cell.width;
+                    bound += PartBound(cells[i], cell_rows[j].Sum(left, t.cell.width),
+                                       cell_rows[j].Energy(left, t.cell.width));
+                }
+            }
+            if (!(bound >= needed)) continue;
+            bound /= needed / cutoff;
+            if (w.candidates.size() == capacity_ && !Prune(t, w)) {
+                stop_.store(true);
+                return;
+            }
+            w.candidates.push_back({bound, x, y, energy});
+        }
+    }
+}
+
+PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& templ,
+                                        double threshold, int workers, std::int64_t budget,
+                                        Placement* best) {
+    picture_ = &picture;
+    templ_ = &templ;
+    budget_ = budget;
+    workers = std::clamp(workers, 1, static_cast<int>(workers_.size()));
+    for (Worker& w : workers_) {
+        w.candidates.clear();
+        w.scored = 0;
+        w.best_score = -1;
+        w.best_x = w.best_y = 0;
+    }
+    const Template t(templ);
+    const double floor = threshold / 100.0;
+    const double hope = std::max(floor, kHopedScore);
+    if (!Pass(t, hope, workers)) return Outcome::kTooMany;
+    // A pass scores every placement whose score reaches its cutoff: when the best is below it,
+    // so is every score, and a second pass looks below, from the threshold or the best score.
+    const Worker& first = workers_[0];
+    if (!(first.best_score >= hope) && hope > floor) {
+        if (!Pass(t, std::max(floor, first.best_score), workers)) return Outcome::kTooMany;
+    }
+    if (!ScoreAccepted(first.best_score, threshold)) return Outcome::kNotFound;
+    best->top_left = {first.best_x, first.best_y};
+    best->score = first.best_score;
+    return Outcome::kFound;
+}
+
+// Scans every placement against a cutoff, then scores the candidates, highest bound first,
+// until none can reach the best score. False when too many pass their bounds.
+bool PrunedSearch::Pass(const Template& t, double cutoff, int workers) {
+    stop_.store(false);
+    cutoff_.store(cutoff);
+    for (Worker& w : workers_) w.candidates.clear();
+    const int rows = picture_->rows - templ_->rows + 1;
+    RunWorkers(workers,
+               [&](int k) { ScanRows(t, k, rows * k / workers, rows * (k + 1) / workers); });
+    if (stop_.load()) return false;
+
+    Worker& first = workers_[0];
+    auto& list = first.candidates;
+    for (int k = 1; k < workers; ++k) {
+        Worker& other = workers_[k];
+        const double keep = Cutoff() * (1 - kMargin);
+        for (const Candidate& c : other.candidates) {
+            if (c.bound >= keep) list.push_back(c);
+        }
+        BestPlacement merged{first.best_score, first.best_x, first.best_y};
+        merged.TakeIfBetter(other.best_score, other.best_x, other.best_y);
+        first.best_score = merged.score;
+        first.best_x = merged.x;
+        first.best_y = merged.y;
+        first.scored += other.scored;
+        other.scored = 0;
+    }
+    std::make_heap(list.begin(), list.end());
+    while (!list.empty() && list.front().bound >= Cutoff() * (1 - kMargin)) {
+        if (first.scored > budget_) return false;
+        std::pop_heap(list.begin(), list.end());
+        Score(t, first, list.back());
+        list.pop_back();
+    }
+    return true;
+}
+
+}  // namespace vision
