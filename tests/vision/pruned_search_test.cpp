@@ -1,0 +1,168 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+#include "tests/vision/vision_support.h"
+#include "vision/find_image.h"
+#include "vision/matcher/fast_matcher.h"
+
+namespace testing_support {
+namespace {
+
+using vision::Placement;
+
+cv::Mat Screen(const std::string& name) {
+    return cv::imread(std::string(RAVELKIN_SCREENS) + "/" + name + ".png", cv::IMREAD_COLOR);
+}
+
+// The size x size patch of the screen whose values spread the most, or the least, among those
+// on a grid: a button or some text, or a stretch of background.
+cv::Rect Patch(const cv::Mat& screen, cv::Size size, bool busiest) {
+    cv::Rect chosen;
+    double chosen_spread = busiest ? -1 : 1e9;
+    for (int y = 0; y + size.height <= screen.rows; y += size.height) {
+        for (int x = 0; x + size.width <= screen.cols; x += size.width) {
+            cv::Scalar mean, spread;
+            cv::meanStdDev(screen(cv::Rect(cv::Point(x, y), size)), mean, spread);
+            const double s = spread[0] + spread[1] + spread[2];
+            if (busiest ? s > chosen_spread : s < chosen_spread) {
+                chosen = cv::Rect(cv::Point(x, y), size);
+                chosen_spread = s;
+            }
+        }
+    }
+    return chosen;
+}
+
+// A search against a threshold must give the exhaustive search's verdict, and when it finds,
+// the same placement and score to the last bit.
+void ExpectSameAnswer(vision::FastMatcher& matcher, const cv::Mat& screen, const cv::Mat& templ,
+                      const Placement& all, double threshold) {
+    Placement found{{-7, -7}, -7};
+    bool above = false;
+    ASSERT_TRUE(matcher.FindAbove(screen, templ, threshold, &found, &above));
+    EXPECT_EQ(above, vision::ScoreAccepted(all.score, threshold))
+        << all.score << " against " << threshold;
+    if (!above) return;
+    EXPECT_EQ(found.top_left, all.top_left);
+    EXPECT_EQ(found.score, all.score);
+}
+
+// Real screens at full HD and 4K, captured from real programs: templates cut where the screen
+// is busiest (a button, text), flattest (background) and anywhere, of several sizes; the busiest
+// also with noise, with one pixel changed, and as it looks on another screen. Thresholds from 80
+// to 100, and a hair either side of the best score. Flat areas and repeated patterns, where
+// many placements score alike, are among them; the next test has the extremes.
+TEST(PrunedSearch, AnswersAsTheExhaustiveSearchOnRealScreens) {
+    const std::string names[] = {"hd-terminals", "hd-dialogs", "hd-browser", "4k-desktop",
+                                 "4k-browser"};
+    const cv::Size sizes[] = {{48, 48}, {64, 32}, {24, 24}, {96, 40}, {40, 64}};
+    vision::FastMatcher matcher;
+    cv::RNG rng(20);
+    cv::Mat previous;
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        const cv::Mat screen = Screen(names[i]);
+        ASSERT_FALSE(screen.empty()) << names[i];
+        const cv::Size size = sizes[i];
+        const cv::Rect busiest = Patch(screen, size, true);
+        const cv::Point anywhere(rng.uniform(0, screen.cols - size.width),
+                                 rng.uniform(0, screen.rows - size.height));
+        std::vector<cv::Mat> templates = {screen(busiest).clone(),
+                                          screen(Patch(screen, size, false)).clone(),
+                                          screen(cv::Rect(anywhere, size)).clone()};
+        cv::Mat noisy = templates[0].clone(), noise(size, CV_8UC3);
+        rng.fill(noise, cv::RNG::UNIFORM, 0, 12);
+        templates.push_back(noisy += noise);
+        templates.push_back(templates[0].clone());
+        templates.back().at<cv::Vec3b>(size.height / 2, size.width / 3) = {255, 0, 128};
+        if (!previous.empty()) templates.push_back(previous(Patch(previous, size, true)).clone());
+        for (const cv::Mat& templ : templates) {
+            SCOPED_TRACE(names[i] + " " + ::testing::PrintToString(templ.size()));
+            Placement all;
+            ASSERT_TRUE(matcher.Match(screen, templ, &all));
+            const double best = all.score * 100;
+            for (const double threshold :
+                 {80.0, 90.0, 95.0, 99.0, 100.0, best - 1e-4, best, best + 1e-4}) {
+                ExpectSameAnswer(matcher, screen, templ, all, threshold);
+            }
+        }
+        previous = screen;
+    }
+}
+
+// Where many placements score alike: a flat screen (every window of the template's colour
+// scores 1), a row of identical buttons on a real screen (the first one wins), a flat template
+// over a busy screen, black windows and a black template (score 0), and a picture only as large
+// as the template.
+TEST(PrunedSearch, AnswersAsTheExhaustiveSearchWhereScoresTie) {
+    const cv::Mat dialogs = Screen("hd-dialogs");
+    ASSERT_FALSE(dialogs.empty());
+    const cv::Rect button = Patch(dialogs, {40, 24}, true);
+    cv::Mat buttons = dialogs.clone();
+    for (int i = 0; i < 12; ++i) {
+        dialogs(button).copyTo(
+            buttons(cv::Rect(cv::Point(200 + 60 * i, 900 - (i % 3)), button.size())));
+    }
+    const cv::Mat flat(1080, 1920, CV_8UC3, cv::Scalar(200, 180, 160));
+    cv::Mat half_black = dialogs.clone();
+    half_black(cv::Rect(0, 0, 1920, 540)).setTo(cv::Scalar::all(0));
+    const struct {
+        cv::Mat screen, templ;
+    } cases[] = {
+        {flat, flat(cv::Rect(0, 0, 32, 32))},
+        {flat, dialogs(button)},
+        {buttons, dialogs(button)},
+        {dialogs, cv::Mat(24, 24, CV_8UC3, cv::Scalar(200, 180, 160))},
+        {half_black, cv::Mat(16, 16, CV_8UC3, cv::Scalar::all(0))},
+        {half_black, dialogs(button)},
+        {dialogs(button), dialogs(button)},
+    };
+    vision::FastMatcher matcher;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.screen.size()) +
+                     ::testing::PrintToString(c.templ.size()));
+        Placement all;
+        ASSERT_TRUE(matcher.Match(c.screen, c.templ, &all));
+        for (const double threshold : {0.0, 50.0, 80.0, 95.0, 99.9, 100.0}) {
+            ExpectSameAnswer(matcher, c.screen, c.templ, all, threshold);
+        }
+    }
+}
+
+// Through FindImage: a search against a threshold finds what the plain search finds; one that
+// finds nothing gives the best score only when asked for it (a report), and 0 otherwise.
+TEST(FindImage, AgainstAThresholdGivesTheBestScoreOnlyWhenAsked) {
+    Scene scene;
+    const platform::Rect area = {0, 0, 1920, 1080};
+    const auto matcher = std::make_shared<vision::Matcher>();
+    const vision::ImageSearch plain =
+        vision::FindImage(scene.desktop, area, ImagePath("1"), matcher);
+    ASSERT_TRUE(plain.searched());
+    for (const bool best_always : {false, true}) {
+        const vision::ImageSearch found =
+            vision::FindImage(scene.desktop, area, ImagePath("1"), matcher, 95, best_always);
+        EXPECT_EQ(found.centre, plain.centre);
+        EXPECT_EQ(found.score, plain.score);
+    }
+    WriteTemplate(scene.dir, 1, Screen("hd-dialogs")(cv::Rect(790, 395, 48, 48)));
+    const vision::ImageSearch best =
+        vision::FindImage(scene.desktop, area, ImagePath("1"), matcher);
+    const vision::ImageSearch told =
+        vision::FindImage(scene.desktop, area, ImagePath("1"), matcher, 99.9, true);
+    const vision::ImageSearch untold =
+        vision::FindImage(scene.desktop, area, ImagePath("1"), matcher, 99.9, false);
+    ASSERT_TRUE(best.searched() && told.searched() && untold.searched());
+    ASSERT_FALSE(vision::ScoreAccepted(best.score, 99.9));
+    EXPECT_EQ(told.score, best.score);
+    EXPECT_EQ(told.centre, best.centre);
+    EXPECT_EQ(untold.score, 0);
+}
+
+}  // namespace
+}  // namespace testing_support
