@@ -22,6 +22,11 @@ constexpr double kMargin = 1e-9;
 // The narrowest cell of the finer bound: smaller cells bound more tightly but cost more.
 constexpr int kCellSide = 8;
 
+// Candidates a worker keeps before it scores the best of them to raise the cutoff; if half
+// still pass then, the placements score too much alike (a flat screen, fine noise) for bounds
+// to tell apart, and the search is handed on early, before their bounds cost much.
+constexpr std::size_t kCandidates = 1024;
+
 // The first pass hopes for a score at least this high, as a template cut from the screen it
 // is looked for on has: the bounds then reject nearly every placement. Only when no placement
 // reaches it does a second pass look down to the threshold.
@@ -217,7 +222,7 @@ struct PrunedSearch::Template {
 };
 
 void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
-    capacity_ = std::max<std::size_t>(4096, static_cast<std::size_t>(picture.width) * 8);
+    capacity_ = kCandidates;
     if (static_cast<int>(workers_.size()) < workers) workers_.resize(workers);
     const std::size_t width = static_cast<std::size_t>(picture.width) + 1;
     const std::size_t ring = static_cast<std::size_t>(templ.height) + 1;
