@@ -2,6 +2,11 @@
 // Template matching on the recording desktop's screen picture: the fast matcher beside
 // cv::matchTemplate, first with glibc's default heap, then with large blocks kept in the heap
 // as the program keeps them, and whole IMG_CLK commands (capture, load, match, move, click).
+// Then searches against a threshold (90, 95, 99), as image commands make them, beside the
+// exhaustive fast matcher and cv::matchTemplate with cv::minMaxLoc: on generated screens of
+// 1920x1080, 3840x2160 and 7680x2160, on the screens captured from real programs (two 4K ones
+// side by side make the 7680x2160 one), and on the worst cases for the bounds, a flat screen
+// and a row of identical buttons.
 // Each iteration times the contenders once each, in alternating order, so that load from
 // elsewhere on the machine falls on all alike; the counters give the median wall and
 // processor time of each (milliseconds) and the median of the per-iteration ratios of wall
@@ -21,7 +26,9 @@
 #include <memory>
 #include <opencv2/core.hpp>
 #include <opencv2/imgcodecs.hpp>
+#include <opencv2/imgproc.hpp>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/trace.h"
@@ -132,6 +139,84 @@ void ImgClk(benchmark::State& state, Scene& scene, const Area& area, int size) {
                 {[&] { return run(opencv); }, [&] { return run(fast); }});
 }
 
+// A screen and the template looked for on it.
+struct Search {
+    std::string name;
+    cv::Mat screen;
+    cv::Mat templ;
+};
+
+// The busiest 48 x 48 patch of each real screen (a button or text), and of generated screens
+// the 64 x 64 patch at (900, 500).
+std::vector<Search> Searches() {
+    std::vector<Search> searches;
+    for (const auto& [width, height] : {std::pair(1920, 1080), {3840, 2160}, {7680, 2160}}) {
+        cv::Mat screen = testing_support::NaturalPicture(width, height);
+        cv::Mat templ = screen(cv::Rect(900, 500, 64, 64)).clone();
+        searches.push_back(
+            {"random/" + std::to_string(width) + "x" + std::to_string(height), screen, templ});
+    }
+    const auto real = [&](const std::string& name, const cv::Mat& screen) {
+        if (screen.empty()) return;
+        const cv::Mat templ = screen(testing_support::SpreadPatch(screen, {48, 48}, true)).clone();
+        searches.push_back({"real/" + name, screen, templ});
+    };
+    for (const char* name : {"hd-terminals", "hd-dialogs", "hd-browser", "4k-desktop"}) {
+        real(name, testing_support::RealScreen(name));
+    }
+    cv::Mat two;
+    const cv::Mat left = testing_support::RealScreen("4k-desktop");
+    const cv::Mat right = testing_support::RealScreen("4k-browser");
+    real("4k-browser", right);
+    if (!left.empty() && !right.empty()) cv::hconcat(left, right, two);
+    real("two-4k", two);
+    const cv::Mat flat(1080, 1920, CV_8UC3, cv::Scalar(200, 180, 160));
+    searches.push_back({"worst/flat", flat, flat(cv::Rect(0, 0, 48, 48)).clone()});
+    const cv::Mat dialogs = testing_support::RealScreen("hd-dialogs");
+    if (!dialogs.empty()) {
+        cv::Mat buttons = dialogs.clone();
+        const cv::Rect button = testing_support::SpreadPatch(dialogs, {40, 24}, true);
+        for (int i = 0; i < 12; ++i) {
+            dialogs(button).copyTo(buttons(cv::Rect(cv::Point(200 + 60 * i, 900), button.size())));
+        }
+        searches.push_back({"worst/buttons", buttons, dialogs(button).clone()});
+    }
+    return searches;
+}
+
+// One search against a threshold by the fast matcher, which bounds the scores first, beside
+// its exhaustive search and cv::matchTemplate; all three must agree on the verdict.
+void Threshold(benchmark::State& state, const Search& search, double threshold) {
+    if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
+    vision::FastMatcher pruned, exhaustive;
+    bool verdict = false;
+    const auto agrees = [&](double score) {
+        return vision::ScoreAccepted(score, threshold) == verdict;
+    };
+    vision::Placement best;
+    if (!pruned.FindAbove(search.screen, search.templ, threshold, &best, &verdict)) {
+        state.SkipWithError("no search");
+        return;
+    }
+    bench::Race(
+        state, {"pruned", "fast", "opencv"},
+        {[&] {
+             bool found = false;
+             return pruned.FindAbove(search.screen, search.templ, threshold, &best, &found) &&
+                    found == verdict;
+         },
+         [&] {
+             vision::Placement all;
+             return exhaustive.Match(search.screen, search.templ, &all) && agrees(all.score);
+         },
+         [&] {
+             vision::Placement all;
+             vision::OpenCvMatch(search.screen, search.templ, &all);
+             return agrees(all.score);
+         }});
+    state.counters["found"] = verdict;
+}
+
 // Processor time of this thread: the calibration runs on one thread, and time other programs
 // take from the machine does not count.
 double ThreadMilliseconds() {
@@ -216,6 +301,7 @@ int main(int argc, char** argv) {
         argv);
     Scene scene;
     cv::Mat large;
+    std::vector<Search> searches;
     if (calibrate) {
         large = testing_support::NaturalPicture(8300, 2100);
         RegisterCalibration(large);
@@ -240,6 +326,20 @@ int main(int argc, char** argv) {
         each("MatchDefaultHeap", MatchDefaultHeap);
         each("Match", MatchTunedHeap);
         each("ImgClk", ImgClk);
+        searches = Searches();
+        for (const Search& search : searches) {
+            for (const double threshold : {90.0, 95.0, 99.0}) {
+                const std::string name =
+                    "Threshold/" + search.name + "/" + std::to_string(static_cast<int>(threshold));
+                benchmark::RegisterBenchmark(name.c_str(),
+                                             [&search, threshold](benchmark::State& state) {
+                                                 Threshold(state, search, threshold);
+                                             })
+                    ->Iterations(search.screen.total() > 3e6 ? 5 : 11)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime();
+            }
+        }
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

@@ -3,7 +3,6 @@
 
 #include <cmath>
 #include <opencv2/core.hpp>
-#include <opencv2/imgcodecs.hpp>
 #include <string>
 #include <vector>
 
@@ -16,29 +15,6 @@ namespace testing_support {
 namespace {
 
 using vision::Placement;
-
-cv::Mat Screen(const std::string& name) {
-    return cv::imread(std::string(RAVELKIN_SCREENS) + "/" + name + ".png", cv::IMREAD_COLOR);
-}
-
-// The size x size patch of the screen whose values spread the most, or the least, among those
-// on a grid: a button or some text, or a stretch of background.
-cv::Rect Patch(const cv::Mat& screen, cv::Size size, bool busiest) {
-    cv::Rect chosen;
-    double chosen_spread = busiest ? -1 : 1e9;
-    for (int y = 0; y + size.height <= screen.rows; y += size.height) {
-        for (int x = 0; x + size.width <= screen.cols; x += size.width) {
-            cv::Scalar mean, spread;
-            cv::meanStdDev(screen(cv::Rect(cv::Point(x, y), size)), mean, spread);
-            const double s = spread[0] + spread[1] + spread[2];
-            if (busiest ? s > chosen_spread : s < chosen_spread) {
-                chosen = cv::Rect(cv::Point(x, y), size);
-                chosen_spread = s;
-            }
-        }
-    }
-    return chosen;
-}
 
 // A search against a threshold must give the exhaustive search's verdict, and when it finds,
 // the same placement and score to the last bit.
@@ -67,21 +43,22 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchOnRealScreens) {
     cv::RNG rng(20);
     cv::Mat previous;
     for (std::size_t i = 0; i < std::size(names); ++i) {
-        const cv::Mat screen = Screen(names[i]);
+        const cv::Mat screen = RealScreen(names[i]);
         ASSERT_FALSE(screen.empty()) << names[i];
         const cv::Size size = sizes[i];
-        const cv::Rect busiest = Patch(screen, size, true);
+        const cv::Rect busiest = SpreadPatch(screen, size, true);
         const cv::Point anywhere(rng.uniform(0, screen.cols - size.width),
                                  rng.uniform(0, screen.rows - size.height));
         std::vector<cv::Mat> templates = {screen(busiest).clone(),
-                                          screen(Patch(screen, size, false)).clone(),
+                                          screen(SpreadPatch(screen, size, false)).clone(),
                                           screen(cv::Rect(anywhere, size)).clone()};
         cv::Mat noisy = templates[0].clone(), noise(size, CV_8UC3);
         rng.fill(noise, cv::RNG::UNIFORM, 0, 12);
         templates.push_back(noisy += noise);
         templates.push_back(templates[0].clone());
         templates.back().at<cv::Vec3b>(size.height / 2, size.width / 3) = {255, 0, 128};
-        if (!previous.empty()) templates.push_back(previous(Patch(previous, size, true)).clone());
+        if (!previous.empty())
+            templates.push_back(previous(SpreadPatch(previous, size, true)).clone());
         for (const cv::Mat& templ : templates) {
             SCOPED_TRACE(names[i] + " " + ::testing::PrintToString(templ.size()));
             Placement all;
@@ -101,9 +78,9 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchOnRealScreens) {
 // over a busy screen, black windows and a black template (score 0), and a picture only as large
 // as the template.
 TEST(PrunedSearch, AnswersAsTheExhaustiveSearchWhereScoresTie) {
-    const cv::Mat dialogs = Screen("hd-dialogs");
+    const cv::Mat dialogs = RealScreen("hd-dialogs");
     ASSERT_FALSE(dialogs.empty());
-    const cv::Rect button = Patch(dialogs, {40, 24}, true);
+    const cv::Rect button = SpreadPatch(dialogs, {40, 24}, true);
     cv::Mat buttons = dialogs.clone();
     for (int i = 0; i < 12; ++i) {
         dialogs(button).copyTo(
@@ -150,7 +127,7 @@ TEST(FindImage, AgainstAThresholdGivesTheBestScoreOnlyWhenAsked) {
         EXPECT_EQ(found.centre, plain.centre);
         EXPECT_EQ(found.score, plain.score);
     }
-    WriteTemplate(scene.dir, 1, Screen("hd-dialogs")(cv::Rect(790, 395, 48, 48)));
+    WriteTemplate(scene.dir, 1, RealScreen("hd-dialogs")(cv::Rect(790, 395, 48, 48)));
     const vision::ImageSearch best =
         vision::FindImage(scene.desktop, area, ImagePath("1"), matcher);
     const vision::ImageSearch told =

@@ -38,6 +38,30 @@ inline cv::Mat NaturalPicture(int width, int height) {
     return picture + noise;
 }
 
+// The patch of this size whose values spread the most, or the least, among those on a grid of
+// its own size: on a real screen a button or some text, or a stretch of background.
+inline cv::Rect SpreadPatch(const cv::Mat& screen, cv::Size size, bool busiest) {
+    cv::Rect chosen;
+    double chosen_spread = busiest ? -1 : 1e9;
+    for (int y = 0; y + size.height <= screen.rows; y += size.height) {
+        for (int x = 0; x + size.width <= screen.cols; x += size.width) {
+            cv::Scalar mean, spread;
+            cv::meanStdDev(screen(cv::Rect(cv::Point(x, y), size)), mean, spread);
+            const double s = spread[0] + spread[1] + spread[2];
+            if (busiest ? s > chosen_spread : s < chosen_spread) {
+                chosen = cv::Rect(cv::Point(x, y), size);
+                chosen_spread = s;
+            }
+        }
+    }
+    return chosen;
+}
+
+// A screen captured from real programs (tests/vision/screens), as BGR; empty if missing.
+inline cv::Mat RealScreen(const std::string& name) {
+    return cv::imread(std::string(RAVELKIN_SCREENS) + "/" + name + ".png", cv::IMREAD_COLOR);
+}
+
 inline void ShowOnScreen(FakeDesktop& desktop, const cv::Mat& bgr) {
     const cv::Mat continuous = bgr.clone();
     desktop.SetScreen(continuous.cols, continuous.rows,
