@@ -2,9 +2,10 @@
 #include "vision/matcher/pruned_search.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
-#include <tuple>
+#include <utility>
 
 #include "vision/matcher/best_placement.h"
 #include "vision/matcher/direct_correlator.h"
@@ -222,7 +223,6 @@ struct PrunedSearch::Template {
 };
 
 void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
-    capacity_ = kCandidates;
     if (static_cast<int>(workers_.size()) < workers) workers_.resize(workers);
     const std::size_t width = static_cast<std::size_t>(picture.width) + 1;
     const std::size_t ring = static_cast<std::size_t>(templ.height) + 1;
@@ -231,7 +231,7 @@ void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
         w.integral_squares.resize(ring * width);
         w.passes.resize(width);
         // Room for the other workers' candidates too, which join the first one's at the end.
-        w.candidates.reserve(capacity_ * workers);
+        w.candidates.reserve(kCandidates * workers);
     }
 }
 
@@ -266,7 +266,7 @@ bool PrunedSearch::Prune(const Template& t, Worker& w) {
     }
     const double keep = Cutoff() * (1 - kMargin);
     std::erase_if(list, [keep](const Candidate& c) { return !(c.bound >= keep); });
-    return list.size() <= capacity_ / 2 && w.scored <= budget_;
+    return list.size() <= kCandidates / 2 && w.scored <= budget_;
 }
 
 void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
@@ -362,7 +362,7 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
             }
             if (!(bound >= needed)) continue;
             bound /= needed / cutoff;
-            if (w.candidates.size() == capacity_ && !Prune(t, w)) {
+            if (w.candidates.size() == kCandidates && !Prune(t, w)) {
                 stop_.store(true);
                 return;
             }

@@ -83,7 +83,6 @@ class PrunedSearch {
     std::atomic<double> cutoff_{0};  // no placement below it can be the answer
     std::atomic<bool> stop_{false};  // a worker found too many candidates
     std::int64_t budget_ = 0;
-    std::size_t capacity_ = 0;  // candidates a worker keeps before pruning its list
 };
 
 }  // namespace vision
