@@ -9,7 +9,9 @@
 #include "tests/support/temp_dir.h"
 #include "tests/vision/vision_support.h"
 #include "vision/find_image.h"
+#include "vision/matcher/correlation_choice.h"
 #include "vision/matcher/fast_matcher.h"
+#include "vision/matcher/pruned_search.h"
 
 namespace testing_support {
 namespace {
@@ -109,6 +111,64 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchWhereScoresTie) {
         for (const double threshold : {0.0, 50.0, 80.0, 95.0, 99.9, 100.0}) {
             ExpectSameAnswer(matcher, c.screen, c.templ, all, threshold);
         }
+    }
+}
+
+// The work the bounds leave: where the template was cut from the screen, a few dozen exact
+// scores among two million placements; on a flat screen, where every placement ties, the
+// search hands over after scoring a few dozen, before it has bounded many.
+TEST(PrunedSearch, LeavesFewPlacementsToScoreAndGivesUpEarlyWhereAllTie) {
+    const cv::Mat flat(1080, 1920, CV_8UC3, cv::Scalar(200, 180, 160));
+    const struct {
+        cv::Mat screen, templ;
+        vision::PrunedSearch::Outcome outcome;
+    } cases[] = {
+        {RealScreen("hd-dialogs"), {}, vision::PrunedSearch::Outcome::kFound},
+        {RealScreen("hd-browser"), {}, vision::PrunedSearch::Outcome::kFound},
+        {RealScreen("hd-terminals"), {}, vision::PrunedSearch::Outcome::kFound},
+        {flat, flat(cv::Rect(0, 0, 48, 48)), vision::PrunedSearch::Outcome::kTooMany},
+    };
+    vision::PrunedSearch search;
+    for (const auto& c : cases) {
+        const cv::Mat templ =
+            c.templ.empty() ? c.screen(SpreadPatch(c.screen, {48, 48}, true)) : c.templ;
+        for (const int workers : {1, 2}) {
+            search.Reserve(workers, c.screen.size(), templ.size());
+            Placement best;
+            EXPECT_EQ(search.Run(c.screen, templ, 95, workers, 1000000, &best), c.outcome);
+            EXPECT_LT(search.scored(), 100);
+        }
+    }
+}
+
+// Pruning is chosen by the threshold and the work: not for thresholds too low to prune (or
+// not numbers), with both cores only where the scan is long, with a budget of exact scores
+// below the exhaustive search's cost.
+TEST(ChoosePruning, WeighsTheThresholdAndTheWork) {
+    const struct {
+        cv::Size picture;
+        double threshold;
+        int cores;
+        bool worth;
+        int workers;
+    } cases[] = {
+        {{1920, 1080}, 95, 2, true, 2},  {{1920, 1080}, 50, 2, true, 2},
+        {{1920, 1080}, 49, 2, false, 2}, {{1920, 1080}, NAN, 2, false, 1},
+        {{1920, 1080}, 95, 1, true, 1},  {{7680, 2160}, 99, 2, true, 2},
+        {{200, 150}, 95, 2, true, 1},
+    };
+    const cv::Size templ(48, 48);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.picture) + " " + std::to_string(c.threshold));
+        const vision::CorrelationChoice exhaustive =
+            vision::ChooseCorrelation(c.picture, templ, c.cores);
+        const vision::PruningChoice choice =
+            vision::ChoosePruning(c.picture, templ, c.threshold, c.cores, exhaustive);
+        EXPECT_EQ(choice.worth, c.worth);
+        if (!c.worth) continue;
+        EXPECT_EQ(choice.workers, c.workers);
+        EXPECT_GT(choice.budget, 0);
+        EXPECT_LT(choice.budget, (c.picture.width - 47) * (c.picture.height - 47) / 4);
     }
 }
 

@@ -235,6 +235,12 @@ void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
     }
 }
 
+std::int64_t PrunedSearch::scored() const {
+    std::int64_t all = 0;
+    for (const Worker& w : workers_) all += w.scored;
+    return all;
+}
+
 void PrunedSearch::RaiseCutoff(double score) {
     double now = cutoff_.load(std::memory_order_relaxed);
     while (score > now && !cutoff_.compare_exchange_weak(now, score)) {

@@ -44,6 +44,9 @@ class PrunedSearch {
     Outcome Run(const cv::Mat& picture, const cv::Mat& templ, double threshold, int workers,
                 std::int64_t budget, Placement* best);
 
+    // Placements the last run scored exactly: the work the bounds left.
+    std::int64_t scored() const;
+
   private:
     struct Candidate {
         double bound;
