@@ -5,8 +5,8 @@
 // Then searches against a threshold (90, 95, 99), as image commands make them, beside the
 // exhaustive fast matcher and cv::matchTemplate with cv::minMaxLoc: on generated screens of
 // 1920x1080, 3840x2160 and 7680x2160, on the screens captured from real programs (two 4K ones
-// side by side make the 7680x2160 one), and on the worst cases for the bounds, a flat screen
-// and a row of identical buttons.
+// side by side make the 7680x2160 one), and on the worst cases for the bounds: a flat screen,
+// a row of identical buttons, and a template from another screen, which is not there.
 // Each iteration times the contenders once each, in alternating order, so that load from
 // elsewhere on the machine falls on all alike; the counters give the median wall and
 // processor time of each (milliseconds) and the median of the per-iteration ratios of wall
@@ -180,6 +180,12 @@ std::vector<Search> Searches() {
             dialogs(button).copyTo(buttons(cv::Rect(cv::Point(200 + 60 * i, 900), button.size())));
         }
         searches.push_back({"worst/buttons", buttons, dialogs(button).clone()});
+        // A picture that is not there, as a script waiting for it sees the screen.
+        const cv::Mat browser = testing_support::RealScreen("hd-browser");
+        if (!browser.empty()) {
+            const cv::Rect elsewhere = testing_support::SpreadPatch(browser, {48, 48}, true);
+            searches.push_back({"worst/absent", dialogs, browser(elsewhere).clone()});
+        }
     }
     return searches;
 }

@@ -28,6 +28,9 @@ constexpr int kCellSide = 8;
 // to tell apart, and the search is handed on early, before their bounds cost much.
 constexpr std::size_t kCandidates = 1024;
 
+// The most exact scores a search makes before it hands on to the exhaustive one.
+constexpr std::int64_t kMostScores = 2 * kCandidates;
+
 // The first pass hopes for a score at least this high, as a template cut from the screen it
 // is looked for on has: the bounds then reject nearly every placement. Only when no placement
 // reaches it does a second pass look down to the threshold.
@@ -251,6 +254,7 @@ void PrunedSearch::Score(const Template& t, Worker& w, const Candidate& c) {
     const double sum = static_cast<double>(PlacementSum(*picture_, *templ_, c.x, c.y));
     const double score = NormalisedScore(sum, c.energy, t.norm);
     ++w.scored;
+    w.last_score = score;
     BestPlacement best{w.best_score, w.best_x, w.best_y};
     best.TakeIfBetter(score, c.x, c.y);
     w.best_score = best.score;
@@ -259,20 +263,28 @@ void PrunedSearch::Score(const Template& t, Worker& w, const Candidate& c) {
     RaiseCutoff(best.score);
 }
 
-// The worker's list is full: scoring its highest bounds raises the cutoff, which then drops
-// the candidates below it. False when too many remain, which happens where many placements
-// score alike (a flat screen, a repeated pattern).
+// The worker's list is full: its highest bounds are scored, in rounds, until the rest fit in
+// half the list. Each exact score may raise the cutoff, which drops the candidates below it.
+// False when the budget of exact scores runs out (the bounds are loose on this screen: many
+// more would follow), or when a whole round ties with the best score at the cutoff (many
+// placements score alike, as on a flat screen, and only the exhaustive search tells the first
+// of them cheaply).
 bool PrunedSearch::Prune(const Template& t, Worker& w) {
     auto& list = w.candidates;
-    std::make_heap(list.begin(), list.end());
-    for (int i = 0; i < 16 && !list.empty(); ++i) {
-        std::pop_heap(list.begin(), list.end());
-        Score(t, w, list.back());
-        list.pop_back();
+    while (list.size() > kCandidates / 2) {
+        std::make_heap(list.begin(), list.end());
+        bool all_tie = true;
+        for (int i = 0; i < 16 && !list.empty(); ++i) {
+            std::pop_heap(list.begin(), list.end());
+            Score(t, w, list.back());
+            all_tie = all_tie && w.last_score == w.best_score && w.best_score >= Cutoff();
+            list.pop_back();
+        }
+        const double keep = Cutoff() * (1 - kMargin);
+        std::erase_if(list, [keep](const Candidate& c) { return !(c.bound >= keep); });
+        if (all_tie || w.scored > budget_) return false;
     }
-    const double keep = Cutoff() * (1 - kMargin);
-    std::erase_if(list, [keep](const Candidate& c) { return !(c.bound >= keep); });
-    return list.size() <= kCandidates / 2 && w.scored <= budget_;
+    return true;
 }
 
 void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
@@ -382,7 +394,9 @@ PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& t
                                         Placement* best) {
     picture_ = &picture;
     templ_ = &templ;
-    budget_ = budget;
+    // Where bounds leave more than a few lists' worth of exact scores, they are loose on this
+    // screen, and the exhaustive search is the cheaper way on.
+    budget_ = std::min<std::int64_t>(budget, kMostScores);
     workers = std::clamp(workers, 1, static_cast<int>(workers_.size()));
     for (Worker& w : workers_) {
         w.candidates.clear();
@@ -433,9 +447,9 @@ bool PrunedSearch::Pass(const Template& t, double cutoff, int workers) {
         first.scored += other.scored;
         other.scored = 0;
     }
+    // At most two lists of candidates are left: scoring them all costs less than starting over.
     std::make_heap(list.begin(), list.end());
     while (!list.empty() && list.front().bound >= Cutoff() * (1 - kMargin)) {
-        if (first.scored > budget_) return false;
         std::pop_heap(list.begin(), list.end());
         Score(t, first, list.back());
         list.pop_back();

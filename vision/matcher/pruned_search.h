@@ -64,6 +64,7 @@ class PrunedSearch {
         std::vector<std::uint8_t> passes;  // per placement of a row: whether its bound passes
         std::vector<Candidate> candidates;
         std::int64_t scored = 0;
+        double last_score = -1;  // of the last placement scored
         double best_score = -1;
         int best_x = 0;
         int best_y = 0;
