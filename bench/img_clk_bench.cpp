@@ -24,6 +24,7 @@
 #include "base/trace.h"
 #include "bench/race.h"
 #include "engine/event_maker.h"
+#include "platform/allocator_tuning.h"
 #include "platform/x11/x11_desktop.h"
 // X headers last: their macros (COUNT, None, Status) clash with OpenCV's names.
 // clang-format off
@@ -173,6 +174,8 @@ void ImgClk(benchmark::State& state, Bench& bench, const cv::Mat& picture, doubl
 
 int main(int argc, char** argv) {
     trace::SetOutput(nullptr);
+    // As the runner and the dialog do at start-up: captures then reuse their memory.
+    platform::KeepLargeBlocksInHeap();
     Bench bench;
     bench.display = XOpenDisplay(nullptr);
     auto opened = platform::x11::X11Desktop::Open();
