@@ -34,9 +34,9 @@ void ExpectSameAnswer(vision::FastMatcher& matcher, const cv::Mat& screen, const
 
 // Real screens at full HD and 4K, captured from real programs: templates cut where the screen
 // is busiest (a button, text), flattest (background) and anywhere, of several sizes; the busiest
-// also with noise, with one pixel changed, and as it looks on another screen. Thresholds from 80
-// to 100, and a hair either side of the best score. Flat areas and repeated patterns, where
-// many placements score alike, are among them; the next test has the extremes.
+// also with noise, with one pixel changed, as it looks on another screen, and in the corners.
+// Thresholds from 80 to 100, and a hair either side of the best score. Flat areas and repeated
+// patterns, where many placements score alike, are among them; the next test has the extremes.
 TEST(PrunedSearch, AnswersAsTheExhaustiveSearchOnRealScreens) {
     const std::string names[] = {"hd-terminals", "hd-dialogs", "hd-browser", "4k-desktop",
                                  "4k-browser"};
@@ -70,6 +70,17 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchOnRealScreens) {
                  {80.0, 90.0, 95.0, 99.0, 100.0, best - 1e-4, best, best + 1e-4}) {
                 ExpectSameAnswer(matcher, screen, templ, all, threshold);
             }
+        }
+        // The first and last placements of the rows and columns: the busiest patch also at the
+        // top right (the first of two equals), the one with a changed pixel at the bottom right.
+        cv::Mat corners = screen.clone();
+        templates[0].copyTo(corners(cv::Rect(cv::Point(screen.cols - size.width, 0), size)));
+        templates[4].copyTo(corners(
+            cv::Rect(cv::Point(screen.cols - size.width, screen.rows - size.height), size)));
+        for (const cv::Mat& templ : {templates[0], templates[4]}) {
+            Placement all;
+            ASSERT_TRUE(matcher.Match(corners, templ, &all));
+            ExpectSameAnswer(matcher, corners, templ, all, 95);
         }
         previous = screen;
     }
