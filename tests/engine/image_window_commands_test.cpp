@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "engine/event_maker.h"
+#include "engine/run_observer.h"
 #include "tests/vision/vision_support.h"
 #include "windows/find_window.h"
 
@@ -101,6 +102,38 @@ TEST(ImageCommands, FoundNotFoundFailedSearchAndArgumentErrors) {
 // work by title, and the commands that need the window's place say why they cannot act, never
 // moving to a guessed point; beyond the edges the target point is computed in 64 bits and the
 // move then held on the screen; without a screen a move fails, and no click follows it.
+// Records what an observer (a report) is told of image searches.
+struct SearchRecorder : engine::RunObserver {
+    std::vector<double> scores;
+    std::vector<bool> verdicts;
+    void LineStarted(std::size_t, const std::string&) override {}
+    void LineFinished(std::size_t, int, std::string_view, std::string_view) override {}
+    void ImageSearched(const platform::Rect&, const std::string&,
+                       const vision::ImageSearch& search) override {
+        scores.push_back(search.score);
+    }
+    void ImageJudged(double, bool found) override { verdicts.push_back(found); }
+    void WindowSearched(std::string_view, const std::optional<windows::WindowMatch>&) override {}
+};
+
+// A report sees the best score of a search that finds nothing above its threshold, the same as
+// a search without one; and a found one's score.
+TEST(ImageCommands, AReportSeesTheBestScoreBelowTheThreshold) {
+    Scene scene;
+    WriteTemplate(scene.dir, 1, RealScreen("hd-dialogs")(cv::Rect(790, 395, 48, 48)));
+    const vision::ImageSearch best =
+        vision::FindImage(scene.desktop, {0, 0, 1920, 1080}, ImagePath("1"), nullptr);
+    ASSERT_TRUE(best.searched() && best.score > 0.5 && best.score < 0.999);
+    SearchRecorder recorder;
+    engine::RunSettings settings;
+    settings.observer = &recorder;
+    CEvent_Maker engine(scene.desktop, settings);
+    EXPECT_EQ(engine.Execute("IMG 1,0,0,1920,1080,99.9"), 0);
+    EXPECT_EQ(engine.Execute("IMG 1,0,0,1920,1080,0"), 0);
+    EXPECT_EQ(recorder.scores, (std::vector<double>{best.score, best.score}));
+    EXPECT_EQ(recorder.verdicts, (std::vector<bool>{false, true}));
+}
+
 TEST(WindowCommands, LogMessagesResultsAndPointer) {
     FakeDesktop desktops[] = {{}, {}, {}, {}, {0, 0}};
     desktops[0].windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
