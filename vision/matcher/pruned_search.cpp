@@ -255,12 +255,8 @@ void PrunedSearch::Score(const Template& t, Worker& w, const Candidate& c) {
     const double score = NormalisedScore(sum, c.energy, t.norm);
     ++w.scored;
     w.last_score = score;
-    BestPlacement best{w.best_score, w.best_x, w.best_y};
-    best.TakeIfBetter(score, c.x, c.y);
-    w.best_score = best.score;
-    w.best_x = best.x;
-    w.best_y = best.y;
-    RaiseCutoff(best.score);
+    w.best.TakeIfBetter(score, c.x, c.y);
+    RaiseCutoff(w.best.score);
 }
 
 // The worker's list is full: its highest bounds are scored, in rounds, until the rest fit in
@@ -277,7 +273,7 @@ bool PrunedSearch::Prune(const Template& t, Worker& w) {
         for (int i = 0; i < 16 && !list.empty(); ++i) {
             std::pop_heap(list.begin(), list.end());
             Score(t, w, list.back());
-            all_tie = all_tie && w.last_score == w.best_score && w.best_score >= Cutoff();
+            all_tie = all_tie && w.last_score == w.best.score && w.best.score >= Cutoff();
             list.pop_back();
         }
         const double keep = Cutoff() * (1 - kMargin);
@@ -401,8 +397,7 @@ PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& t
     for (Worker& w : workers_) {
         w.candidates.clear();
         w.scored = 0;
-        w.best_score = -1;
-        w.best_x = w.best_y = 0;
+        w.best = {};
     }
     const Template t(templ);
     const double floor = threshold / 100.0;
@@ -411,12 +406,12 @@ PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& t
     // A pass scores every placement whose score reaches its cutoff: when the best is below it,
     // so is every score, and a second pass looks below, from the threshold or the best score.
     const Worker& first = workers_[0];
-    if (!(first.best_score >= hope) && hope > floor) {
-        if (!Pass(t, std::max(floor, first.best_score), workers)) return Outcome::kTooMany;
+    if (!(first.best.score >= hope) && hope > floor) {
+        if (!Pass(t, std::max(floor, first.best.score), workers)) return Outcome::kTooMany;
     }
-    if (!ScoreAccepted(first.best_score, threshold)) return Outcome::kNotFound;
-    best->top_left = {first.best_x, first.best_y};
-    best->score = first.best_score;
+    if (!ScoreAccepted(first.best.score, threshold)) return Outcome::kNotFound;
+    best->top_left = {first.best.x, first.best.y};
+    best->score = first.best.score;
     return Outcome::kFound;
 }
 
@@ -439,11 +434,7 @@ bool PrunedSearch::Pass(const Template& t, double cutoff, int workers) {
         for (const Candidate& c : other.candidates) {
             if (c.bound >= keep) list.push_back(c);
         }
-        BestPlacement merged{first.best_score, first.best_x, first.best_y};
-        merged.TakeIfBetter(other.best_score, other.best_x, other.best_y);
-        first.best_score = merged.score;
-        first.best_x = merged.x;
-        first.best_y = merged.y;
+        first.best.TakeIfBetter(other.best.score, other.best.x, other.best.y);
         first.scored += other.scored;
         other.scored = 0;
     }

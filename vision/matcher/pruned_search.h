@@ -6,6 +6,7 @@
 #include <opencv2/core/mat.hpp>
 #include <vector>
 
+#include "vision/matcher/best_placement.h"
 #include "vision/matcher/fast_matcher.h"
 
 namespace vision {
@@ -65,9 +66,7 @@ class PrunedSearch {
         std::vector<Candidate> candidates;
         std::int64_t scored = 0;
         double last_score = -1;  // of the last placement scored
-        double best_score = -1;
-        int best_x = 0;
-        int best_y = 0;
+        BestPlacement best;      // of the placements this worker scored
     };
     struct Template;
 
