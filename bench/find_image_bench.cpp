@@ -195,21 +195,22 @@ std::vector<Search> Searches() {
 void Threshold(benchmark::State& state, const Search& search, double threshold) {
     if (!g_heap_tuned) g_heap_tuned = platform::KeepLargeBlocksInHeap();
     vision::FastMatcher pruned, exhaustive;
-    bool verdict = false;
-    const auto agrees = [&](double score) {
-        return vision::ScoreAccepted(score, threshold) == verdict;
-    };
+    vision::Verdict first = vision::Verdict::kBelow;
     vision::Placement best;
-    if (!pruned.FindAbove(search.screen, search.templ, threshold, &best, &verdict)) {
+    if (!pruned.FindAbove(search.screen, search.templ, threshold, &best, &first)) {
         state.SkipWithError("no search");
         return;
     }
+    const bool verdict = first == vision::Verdict::kAbove;
+    const auto agrees = [&](double score) {
+        return vision::ScoreAccepted(score, threshold) == verdict;
+    };
     bench::Race(
         state, {"pruned", "fast", "opencv"},
         {[&] {
-             bool found = false;
-             return pruned.FindAbove(search.screen, search.templ, threshold, &best, &found) &&
-                    found == verdict;
+             vision::Verdict again = vision::Verdict::kBelow;
+             return pruned.FindAbove(search.screen, search.templ, threshold, &best, &again) &&
+                    (again == vision::Verdict::kAbove) == verdict;
          },
          [&] {
              vision::Placement all;

@@ -55,7 +55,9 @@ Placement Answer(Matcher& matcher, const cv::Mat& picture, const cv::Mat& templ,
                  const Question& question) {
     if (!question.threshold) return matcher.BestPlacement(picture, templ);
     Placement best;
-    if (matcher.FindAbove(picture, templ, *question.threshold, &best)) return best;
+    if (matcher.FindAbove(picture, templ, *question.threshold, &best) != Verdict::kBelow) {
+        return best;
+    }
     if (question.best_always) return matcher.BestPlacement(picture, templ);
     trace::Printf("(nothing above the threshold) ");
     return {};

@@ -23,11 +23,12 @@ using vision::Placement;
 void ExpectSameAnswer(vision::FastMatcher& matcher, const cv::Mat& screen, const cv::Mat& templ,
                       const Placement& all, double threshold) {
     Placement found{{-7, -7}, -7};
-    bool above = false;
-    ASSERT_TRUE(matcher.FindAbove(screen, templ, threshold, &found, &above));
+    vision::Verdict verdict = vision::Verdict::kBelow;
+    ASSERT_TRUE(matcher.FindAbove(screen, templ, threshold, &found, &verdict));
+    const bool above = verdict == vision::Verdict::kAbove;
     EXPECT_EQ(above, vision::ScoreAccepted(all.score, threshold))
         << all.score << " against " << threshold;
-    if (!above) return;
+    if (verdict == vision::Verdict::kBelow) return;
     EXPECT_EQ(found.top_left, all.top_left);
     EXPECT_EQ(found.score, all.score);
 }

@@ -138,7 +138,7 @@ bool FastMatcher::Match(const CorrelationChoice& choice, const cv::Mat& picture,
 }
 
 bool FastMatcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
-                            Placement* best, bool* found) {
+                            Placement* best, Verdict* verdict) {
     if (!Fit(picture, templ)) return false;
     const int cores = static_cast<int>(std::thread::hardware_concurrency());
     const CorrelationChoice exhaustive = ChooseCorrelation(picture.size(), templ.size(), cores);
@@ -152,19 +152,17 @@ bool FastMatcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double
             switch (workspace.pruned.Run(picture, templ, threshold, pruning.workers, pruning.budget,
                                          best)) {
                 case PrunedSearch::Outcome::kFound:
-                    *found = true;
+                    *verdict = Verdict::kAbove;
                     return true;
                 case PrunedSearch::Outcome::kNotFound:
-                    *found = false;
+                    *verdict = Verdict::kBelow;
                     return true;
                 case PrunedSearch::Outcome::kTooMany:
                     break;
             }
         }
-        Placement all;
-        if (!MatchLocked(exhaustive, picture, templ, &all, nullptr)) return false;
-        *found = ScoreAccepted(all.score, threshold);
-        if (*found) *best = all;
+        if (!MatchLocked(exhaustive, picture, templ, best, nullptr)) return false;
+        *verdict = ScoreAccepted(best->score, threshold) ? Verdict::kAbove : Verdict::kBelowBest;
         return true;
     } catch (const std::bad_alloc&) {
         return false;

@@ -20,6 +20,13 @@ inline bool ScoreAccepted(double score, double threshold) {
     return score * 100.0 > threshold;
 }
 
+// What a search against a threshold tells of the best placement.
+enum class Verdict {
+    kAbove,      // its score is accepted; the best placement is given
+    kBelow,      // no score is accepted; the best placement was not looked for
+    kBelowBest,  // no score is accepted; the best placement is given all the same
+};
+
 // TM_CCORR_NORMED of 8-bit BGR templates over 8-bit BGR pictures from exact integer sums. The
 // buffers, plans and working rows stay from one search to the next, so that searches of
 // repeated sizes neither plan again nor allocate; each object has its own, so searches on
@@ -41,12 +48,12 @@ class FastMatcher {
     bool Match(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,
                Placement* best, cv::Mat* scores = nullptr);
 
-    // Whether the best placement's score is accepted against threshold, and if so the best
-    // placement, the same as Match gives; without scoring every placement where bounds of the
-    // scores show that most cannot be accepted. When not accepted, best is left as it was. False,
-    // with nothing written, as for Match.
+    // Whether the best placement's score is accepted against threshold, and the best placement,
+    // the same as Match gives, when the verdict says so; without scoring every placement where
+    // bounds of the scores show that most cannot be accepted. False, with nothing written, as
+    // for Match.
     bool FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold, Placement* best,
-                   bool* found);
+                   Verdict* verdict);
 
   private:
     bool MatchLocked(const CorrelationChoice& choice, const cv::Mat& picture, const cv::Mat& templ,

@@ -36,16 +36,14 @@ Placement Matcher::BestPlacement(const cv::Mat& picture, const cv::Mat& templ) {
     return best;
 }
 
-bool Matcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
-                        Placement* best) {
-    bool found = false;
-    if (kind_ == MatcherKind::kFast && fast_.FindAbove(picture, templ, threshold, best, &found)) {
-        return found;
+Verdict Matcher::FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
+                           Placement* best) {
+    Verdict verdict = Verdict::kBelow;
+    if (kind_ == MatcherKind::kFast && fast_.FindAbove(picture, templ, threshold, best, &verdict)) {
+        return verdict;
     }
-    const Placement all = BestPlacement(picture, templ);
-    if (!ScoreAccepted(all.score, threshold)) return false;
-    *best = all;
-    return true;
+    *best = BestPlacement(picture, templ);
+    return ScoreAccepted(best->score, threshold) ? Verdict::kAbove : Verdict::kBelowBest;
 }
 
 }  // namespace vision

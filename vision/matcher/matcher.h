@@ -31,10 +31,11 @@ class Matcher {
     // The best placement by this kind. The fast matcher fails only when it cannot get memory or
     // a plan, and the reference then has its turn. OpenCV's exceptions pass through.
     Placement BestPlacement(const cv::Mat& picture, const cv::Mat& templ);
-    // Whether the best placement's score x 100 is above threshold; if so, the best placement
-    // (the same as BestPlacement's) in best, else best is left alone. The fast kind leaves out
-    // the placements that cannot reach the threshold.
-    bool FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold, Placement* best);
+    // Whether the best placement's score x 100 is above threshold, with the best placement (the
+    // same as BestPlacement's) when the verdict says so. The fast kind leaves out the
+    // placements that cannot reach the threshold.
+    Verdict FindAbove(const cv::Mat& picture, const cv::Mat& templ, double threshold,
+                      Placement* best);
 
     // The fast matcher on this object's workspace, whatever the kind.
     FastMatcher& fast() { return fast_; }
