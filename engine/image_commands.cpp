@@ -45,16 +45,11 @@ std::optional<ImageArgs> ScanImageArgs(std::string_view args) {
 }
 
 vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
-                                const std::string& path) {
-    vision::ImageSearch search = vision::FindImage(run.desktop, area, path, run.settings.matcher);
-    if (run.settings.observer) run.settings.observer->ImageSearched(area, path, search);
-    return search;
-}
-
-vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
-                                const std::string& path, double threshold) {
-    vision::ImageSearch search = vision::FindImage(run.desktop, area, path, run.settings.matcher,
-                                                   threshold, run.settings.observer != nullptr);
+                                const std::string& path, std::optional<double> threshold) {
+    vision::ImageSearch search =
+        threshold ? vision::FindImage(run.desktop, area, path, run.settings.matcher, *threshold,
+                                      run.settings.observer != nullptr)
+                  : vision::FindImage(run.desktop, area, path, run.settings.matcher);
     if (run.settings.observer) run.settings.observer->ImageSearched(area, path, search);
     return search;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "engine/run_context.h"
@@ -10,12 +11,10 @@
 namespace engine {
 
 // Finds the template file inside the area with the run's matcher, and tells the run's
-// observer what the search saw.
-vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
-                                const std::string& path);
-// The same for a line with a threshold: the best placement is looked for below the threshold
+// observer what the search saw. With a threshold, the best placement is looked for below it
 // only when an observer will show it.
 vision::ImageSearch SearchImage(RunContext& run, const platform::Rect& area,
-                                const std::string& path, double threshold);
+                                const std::string& path,
+                                std::optional<double> threshold = std::nullopt);
 
 }  // namespace engine
