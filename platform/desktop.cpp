@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "platform/input_watch.h"
+
 namespace platform {
 
 void Desktop::MovePointer(Point to) {
@@ -24,6 +26,11 @@ void Desktop::PressKey(std::uint8_t vk, bool down) {
 void Desktop::ReleaseHeldInput() {
     while (!held_keys_.empty()) PressKey(held_keys_.back(), false);
     if (left_held_) PressButton(Button::kLeft, false);
+}
+
+std::unique_ptr<InputWatch> Desktop::WatchInput(std::string& error) {
+    error = "this desktop does not let a program watch the mouse and keyboard";
+    return nullptr;
 }
 
 }  // namespace platform

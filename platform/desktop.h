@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@
 #include "platform/geometry.h"
 
 namespace platform {
+
+class InputWatch;
 
 using WindowHandle = std::uint64_t;
 
@@ -88,6 +91,10 @@ class Desktop {
         error = "this desktop cannot follow the pointer";
         return false;
     }
+
+    // Starts watching the user's mouse and keyboard, for recording a script. Nothing, with the
+    // reason in error, where this desktop does not let a program see other programs' input.
+    virtual std::unique_ptr<InputWatch> WatchInput(std::string& error);
 
     // Why the desktop can no longer be driven (its connection has gone), nothing while it
     // can. From then on every call fails safely: no copy, no windows, keys up, input dropped.

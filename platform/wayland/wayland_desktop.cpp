@@ -10,6 +10,7 @@
 #include <set>
 
 #include "base/stop_request.h"
+#include "platform/input_watch.h"
 #include "platform/virtual_keys.h"
 #include "platform/wayland/own_windows.h"
 #include "platform/wayland/pointer_tracker.h"
@@ -274,6 +275,16 @@ void WaylandDesktop::SendButton(Button button, bool down) {
 
 void WaylandDesktop::SendKey(std::uint8_t vk, bool down) {
     if (VirtualInput* input = Input()) input->Key(vk, down);
+}
+
+std::unique_ptr<InputWatch> WaylandDesktop::WatchInput(std::string& error) {
+    // Reading /dev/input would see every keystroke of the machine, passwords included, and
+    // needs rights a desktop program should not have: we do not.
+    error =
+        "Wayland lets no program watch the mouse and keyboard of others, so a script cannot be "
+        "recorded here: record in an X11 session, or record X programs on XWayland with "
+        "RAVELKIN_BACKEND=x11";
+    return nullptr;
 }
 
 }  // namespace platform::wayland

@@ -61,6 +61,8 @@ class WaylandDesktop final : public Desktop {
     void WatchStopKey(bool watching) override;
     // A transparent layer over every output that the pointer's events reach.
     bool TrackPointer(std::string& error) override;
+    // Never: no Wayland protocol lets a client watch other clients' input.
+    std::unique_ptr<InputWatch> WatchInput(std::string& error) override;
 
     // Why a copy failed, for the one who asked.
     const std::string& copy_error() const { return copier_.error(); }

@@ -2,6 +2,7 @@
 #include <X11/extensions/XTest.h>
 
 #include "platform/x11/capture.h"
+#include "platform/x11/input_watch.h"
 #include "platform/x11/keymap.h"
 #include "platform/x11/x11_desktop.h"
 
@@ -50,6 +51,14 @@ X11Desktop::~X11Desktop() {
     // Before the connection closes: borrowed key codes get their empty keymap entry back.
     capturer_.reset();
     keymap_.reset();
+}
+
+std::unique_ptr<InputWatch> X11Desktop::WatchInput(std::string& error) {
+    if (Gone()) {
+        error = *Lost();
+        return nullptr;
+    }
+    return WatchX11Input(name_, error);
 }
 
 std::optional<std::string> X11Desktop::Lost() const {

@@ -65,6 +65,9 @@ class X11Desktop final : public Desktop {
     bool IsWindowVisible(WindowHandle window) override;
     std::optional<Rect> WindowRect(WindowHandle window) override;
 
+    // XInput 2 raw events on a connection of their own.
+    std::unique_ptr<InputWatch> WatchInput(std::string& error) override;
+
     // Once the server has gone, every call answers at once as for an empty desktop.
     std::optional<std::string> Lost() const override;
 

@@ -10,7 +10,6 @@ namespace {
 
 // Windows virtual-key codes that only this table needs.
 enum : std::uint8_t {
-    kTab = 0x09,
     kClear = 0x0C,
     kPause = 0x13,
     kCapital = 0x14,
@@ -19,7 +18,6 @@ enum : std::uint8_t {
     kEnd = 0x23,
     kHome = 0x24,
     kInsert = 0x2D,
-    kRWin = 0x5C,
     kApps = 0x5D,
     kNumpad0 = 0x60,
     kMultiply = 0x6A,
@@ -28,11 +26,6 @@ enum : std::uint8_t {
     kF24 = 0x87,
     kNumLock = 0x90,
     kScroll = 0x91,
-    kLShift = 0xA0,
-    kRShift = 0xA1,
-    kLControl = 0xA2,
-    kLMenu = 0xA4,
-    kRMenu = 0xA5,
 };
 
 }  // namespace
@@ -46,7 +39,7 @@ std::uint32_t KeysymForVirtualKey(std::uint8_t code) {
     switch (code) {
         case vk::kBack:
             return XK_BackSpace;
-        case kTab:
+        case vk::kTab:
             return XK_Tab;
         case kClear:
             return XK_Clear;
@@ -90,7 +83,7 @@ std::uint32_t KeysymForVirtualKey(std::uint8_t code) {
             return XK_Delete;
         case vk::kLWin:
             return XK_Super_L;
-        case kRWin:
+        case vk::kRWin:
             return XK_Super_R;
         case kApps:
             return XK_Menu;
@@ -110,17 +103,17 @@ std::uint32_t KeysymForVirtualKey(std::uint8_t code) {
             return XK_Num_Lock;
         case kScroll:
             return XK_Scroll_Lock;
-        case kLShift:
+        case vk::kLShift:
             return XK_Shift_L;
-        case kRShift:
+        case vk::kRShift:
             return XK_Shift_R;
-        case kLControl:
+        case vk::kLControl:
             return XK_Control_L;
         case vk::kRControl:
             return XK_Control_R;
-        case kLMenu:
+        case vk::kLMenu:
             return XK_Alt_L;
-        case kRMenu:
+        case vk::kRMenu:
             return XK_Alt_R;
         case vk::kOemComma:
             return XK_comma;
@@ -129,6 +122,20 @@ std::uint32_t KeysymForVirtualKey(std::uint8_t code) {
         default:
             return 0;
     }
+}
+
+std::uint8_t VirtualKeyForKeysym(std::uint32_t sym) {
+    // Upper-case letters come from the same keys as lower-case ones.
+    if (sym >= XK_A && sym <= XK_Z) sym += XK_a - XK_A;
+    if (sym == XK_ISO_Level3_Shift) return vk::kRMenu;
+    if (sym == XK_Meta_L) return vk::kLMenu;
+    // From the top down, so that a modifier's side comes before the generic code.
+    for (int code = 255; code > 0; --code) {
+        if (KeysymForVirtualKey(static_cast<std::uint8_t>(code)) == sym) {
+            return static_cast<std::uint8_t>(code);
+        }
+    }
+    return 0;
 }
 
 }  // namespace platform

@@ -11,4 +11,8 @@ namespace platform {
 // client reads the shifted keysym of the key found for it ('?' on the slash key).
 std::uint32_t KeysymForVirtualKey(std::uint8_t vk);
 
+// The virtual-key code of a key that gives sym without modifiers, the side of a modifier told
+// apart (Control_R: VK_RCONTROL); 0 for a keysym no code stands for.
+std::uint8_t VirtualKeyForKeysym(std::uint32_t sym);
+
 }  // namespace platform
