@@ -2,19 +2,21 @@
 #include "app/runner/template_capture.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <filesystem>
+#include <fstream>
 #include <opencv2/imgcodecs.hpp>
+#include <vector>
 
 #include "vision/matcher/fast_matcher.h"
 #include "vision/template_path.h"
 
 namespace app {
-namespace {
 
-// One decimal at most: 93 or 98.5.
 std::string Percent(double value) {
     char text[32];
     std::snprintf(text, sizeof text, "%.1f", value);
@@ -23,7 +25,66 @@ std::string Percent(double value) {
     return shown;
 }
 
-}  // namespace
+bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateScore* score) {
+    const cv::Rect chosen(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
+    // Every placement's score on the whole screen; the template's own and its near neighbours
+    // do not count as rivals.
+    vision::Placement best;
+    cv::Mat scores;
+    if (!vision::FastMatch(screen, screen(chosen), &best, &scores)) return false;
+    *score = {};
+    score->own = scores.at<double>(chosen.tl());
+    for (int y = 0; y < scores.rows; ++y) {
+        for (int x = 0; x < scores.cols; ++x) {
+            if (2 * std::abs(x - chosen.x) < chosen.width &&
+                2 * std::abs(y - chosen.y) < chosen.height) {
+                continue;
+            }
+            const double value = scores.at<double>(y, x);
+            if (value > score->runner_up) {
+                score->runner_up = value;
+                score->runner_up_at = {x + chosen.width / 2, y + chosen.height / 2};
+            }
+        }
+    }
+    // Midway, a tenth of a per cent below the template's own score at most, in tenths.
+    const double midway = std::min((score->runner_up + score->own) * 50, score->own * 100 - 0.05);
+    score->threshold = std::floor(midway * 10) / 10;
+    const int margin = std::max(50, std::max(chosen.width, chosen.height) / 2);
+    const cv::Rect area = (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
+                          cv::Rect(0, 0, screen.cols, screen.rows);
+    score->area = {area.x, area.y, area.x + area.width, area.y + area.height};
+    return true;
+}
+
+bool WriteTemplate(const std::string& path, const cv::Mat& templ, std::string* error) {
+    // Encoded in memory and written through a stream whose state tells a short write, so that
+    // a full disk never leaves a truncated picture that looks whole.
+    std::vector<unsigned char> bytes;
+    std::error_code ec;
+    errno = 0;
+    try {
+        std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+        if (!cv::imencode(".bmp", templ, bytes)) throw std::runtime_error("cannot encode it");
+        std::ofstream file(path, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        file.close();
+        if (!file) throw std::runtime_error(errno ? std::strerror(errno) : "short write");
+    } catch (const std::exception& e) {
+        *error = "cannot write " + path + ": " + e.what();
+        std::filesystem::remove(path, ec);
+        return false;
+    }
+    return true;
+}
+
+std::string TemplateLine(std::string_view keyword, std::int32_t number, const platform::Rect& area,
+                         double threshold) {
+    return std::string(keyword) + " " + std::to_string(number) + "," + std::to_string(area.left) +
+           "," + std::to_string(area.top) + "," + std::to_string(area.right) + "," +
+           std::to_string(area.bottom) + "," + Percent(threshold);
+}
 
 TemplateCapture MakeTemplate(const cv::Mat& screen, std::int32_t number,
                              const platform::Rect& selection,
@@ -47,59 +108,31 @@ TemplateCapture MakeTemplate(const cv::Mat& screen, std::int32_t number,
         made.error = made.path + " exists and stays as it is";
         return made;
     }
-    const cv::Mat templ = screen(chosen).clone();
-    try {
-        std::filesystem::create_directories(std::filesystem::path(made.path).parent_path());
-        if (!cv::imwrite(made.path, templ)) throw std::runtime_error("not written");
-    } catch (const std::exception& e) {
-        made.error = "cannot write " + made.path + ": " + e.what();
-        return made;
-    }
+    if (!WriteTemplate(made.path, screen(chosen), &made.error)) return made;
 
-    // Every placement's score on the whole screen; the template's own and its near neighbours
-    // do not count as rivals.
-    vision::Placement best;
-    cv::Mat scores;
-    if (!vision::FastMatch(screen, templ, &best, &scores)) {
+    TemplateScore score;
+    if (!ScoreTemplate(screen,
+                       {chosen.x, chosen.y, chosen.x + chosen.width, chosen.y + chosen.height},
+                       &score)) {
         made.error = "no memory to score the template";
         return made;
     }
-    const double own = scores.at<double>(chosen.tl());
-    if (own <= 0) {
+    if (score.own <= 0) {
         made.error = "the selection is black, and a picture without light matches nowhere";
         std::filesystem::remove(made.path, ec);
         return made;
     }
-    for (int y = 0; y < scores.rows; ++y) {
-        for (int x = 0; x < scores.cols; ++x) {
-            if (2 * std::abs(x - chosen.x) < chosen.width &&
-                2 * std::abs(y - chosen.y) < chosen.height) {
-                continue;
-            }
-            const double score = scores.at<double>(y, x);
-            if (score > made.runner_up) {
-                made.runner_up = score;
-                made.runner_up_at = {x + chosen.width / 2, y + chosen.height / 2};
-            }
-        }
-    }
-    // Midway, a tenth of a per cent below the template's own score at most, in tenths.
-    const double midway = std::min((made.runner_up + own) * 50, own * 100 - 0.05);
-    made.threshold = std::floor(midway * 10) / 10;
+    made.runner_up = score.runner_up;
+    made.runner_up_at = score.runner_up_at;
+    made.threshold = score.threshold;
+    made.area = score.area;
     if (made.runner_up > 0.95) {
         made.warning =
             "the template is ambiguous: the place at " + std::to_string(made.runner_up_at.x) + "," +
             std::to_string(made.runner_up_at.y) + " scores " + Percent(made.runner_up * 100) +
             "; select a larger or more distinctive part of the screen";
     }
-
-    const int margin = std::max(50, std::max(chosen.width, chosen.height) / 2);
-    const cv::Rect area = (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
-                          cv::Rect(0, 0, screen.cols, screen.rows);
-    made.area = {area.x, area.y, area.x + area.width, area.y + area.height};
-    made.line = "IMG_CLK " + std::to_string(number) + "," + std::to_string(made.area.left) + "," +
-                std::to_string(made.area.top) + "," + std::to_string(made.area.right) + "," +
-                std::to_string(made.area.bottom) + "," + Percent(made.threshold);
+    made.line = TemplateLine("IMG_CLK", number, made.area, made.threshold);
     return made;
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <opencv2/core/mat.hpp>
 #include <string>
+#include <string_view>
 
 #include "platform/geometry.h"
 
@@ -21,6 +22,30 @@ struct TemplateCapture {
     std::string line;              // "IMG_CLK N,left,top,right,bottom,threshold"
     std::string warning;           // when the runner-up scores close to the template itself
 };
+
+// How a template cut from a screenshot stands out on it, in the screenshot's pixels.
+struct TemplateScore {
+    double own = 0;                // the template's score at its own place: 1 unless it is black
+    double runner_up = 0;          // the best score at least half a template away, 0 to 1
+    platform::Point runner_up_at;  // the centre of that placement
+    double threshold = 0;          // per cent, in tenths: midway between the two
+    platform::Rect area;           // the cut and a margin around it, clipped to the screenshot
+};
+
+// Scores the cut (inside the screenshot) against every placement on the screenshot; false
+// when there is no memory to do so.
+bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateScore* score);
+
+// Saves the picture as a 24-bit BMP file at path, making its folder when missing. A picture
+// that could not be written whole is removed, with the reason in error.
+bool WriteTemplate(const std::string& path, const cv::Mat& templ, std::string* error);
+
+// One decimal at most: 93 or 98.5.
+std::string Percent(double value);
+
+// "KEYWORD N,left,top,right,bottom,threshold".
+std::string TemplateLine(std::string_view keyword, std::int32_t number, const platform::Rect& area,
+                         double threshold);
 
 // Cuts the selection (screen pixels, clipped to the screen) out of the screenshot and saves
 // it as Images/N.bmp, 24-bit, making Images/ when missing. overwrite is asked, with the path,
