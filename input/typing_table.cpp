@@ -43,4 +43,14 @@ KeyStroke TypingStroke(unsigned char byte, bool type_spaces) {
     }
 }
 
+std::optional<char> ByteTyping(std::string_view text) {
+    if (text.size() != 1) return std::nullopt;
+    const char c = text[0];
+    if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+    if ((c >= '0' && c <= '9') || std::string_view(" -?!,./").find(c) != std::string_view::npos) {
+        return c;
+    }
+    return std::nullopt;
+}
+
 }  // namespace input

@@ -3,6 +3,8 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace input {
 
@@ -21,5 +23,10 @@ struct KeyStroke {
 // Empty for a byte outside the table (lower-case letters, most punctuation, bytes >= 0x80),
 // and for a space when spaces are not typed.
 KeyStroke TypingStroke(unsigned char byte, bool type_spaces);
+
+// The byte that TypingStroke types as the text on both layouts it serves, spaces typed: the
+// capital letter for a lower-case one, which is what its key gives without Shift. Nothing for
+// a text no byte types (capital letters among them).
+std::optional<char> ByteTyping(std::string_view text);
 
 }  // namespace input

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "base/trace.h"
 
@@ -66,6 +67,31 @@ std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::st
     }
     match.rect = *rect;
     return match;
+}
+
+std::string UniqueTitlePiece(std::string_view title, const std::vector<std::string>& others) {
+    std::vector<std::string_view> words;
+    for (std::size_t start = 0; start < title.size();) {
+        const std::size_t end = std::min(title.find(' ', start), title.size());
+        if (end > start) words.push_back(title.substr(start, end - start));
+        start = end + 1;
+    }
+    const auto unique = [&](std::string_view piece) {
+        return std::none_of(others.begin(), others.end(),
+                            [&](const std::string& other) { return TitleContains(other, piece); });
+    };
+    // Fewest words first; of as many words, the longest piece, which reads most like a name.
+    for (std::size_t count = 1; count <= words.size(); ++count) {
+        std::string_view best;
+        for (std::size_t first = 0; first + count <= words.size(); ++first) {
+            const char* begin = words[first].data();
+            const char* end = words[first + count - 1].data() + words[first + count - 1].size();
+            const std::string_view piece(begin, static_cast<std::size_t>(end - begin));
+            if (piece.size() >= 3 && piece.size() > best.size() && unique(piece)) best = piece;
+        }
+        if (!best.empty()) return std::string(best);
+    }
+    return std::string(title);
 }
 
 }  // namespace windows

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/desktop.h"
 #include "platform/geometry.h"
@@ -26,5 +27,10 @@ std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::st
 
 // A window's title as FindWindowByTitle compares it.
 std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window);
+
+// The fewest whole words of title, three bytes at least, that no title among others holds as
+// FindWindowByTitle looks, so that they find this window alone; the whole title when every
+// such piece is in another.
+std::string UniqueTitlePiece(std::string_view title, const std::vector<std::string>& others);
 
 }  // namespace windows
