@@ -8,6 +8,7 @@
 #include <ostream>
 
 #include "app/runner/check.h"
+#include "app/runner/record_script.h"
 #include "app/runner/run_report.h"
 #include "app/runner/script_job.h"
 #include "app/runner/script_run.h"
@@ -30,6 +31,9 @@ const char kUsage[] =
     "       ravelkin --capture N [--area L,T,R,B]\n"
     "                                     save a part of the screen as Images/N.bmp and print\n"
     "                                     the line that finds it\n"
+    "       ravelkin --record FILE [--area L,T,R,B] [--min-wait MS]\n"
+    "                                     record what you do as a script, until the right\n"
+    "                                     CTRL key is pressed\n"
     "       ravelkin --spy                show what is under the pointer until stopped\n"
     "       ravelkin --help | --version\n"
     "\n"
@@ -39,7 +43,10 @@ const char kUsage[] =
     "            matchTemplate; RAVELKIN_MATCHER sets the same for the dialog\n"
     "  --report  write a report of the run with pictures to DIR/index.html\n"
     "  --area    the part of the screen to capture (left,top,right,bottom) instead of\n"
-    "            dragging a rectangle over a screenshot\n"
+    "            dragging a rectangle over a screenshot; with --record, the part pictures\n"
+    "            are cut from\n"
+    "  --min-wait  a pause longer than this (milliseconds, 500 by default) is recorded\n"
+    "            as WAIT\n"
     "\n"
     "Hold the right CTRL key (or send SIGINT) to stop a run before its next line.\n"
     "Exit status: 0 completed, 1 cancelled, 2 a command failed (--check: an error was\n"
@@ -97,6 +104,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
                 return line;
             }
             line.area = area;
+        } else if (arg == "--record") {
+            const auto file = ValueOf(it, args);
+            if (!file) {
+                line.error = "--record needs the script file to write";
+                return line;
+            }
+            line.record = *file;
+            actions.push_back(Action::kRecord);
+        } else if (arg == "--min-wait") {
+            const auto text = ValueOf(it, args);
+            std::int32_t ms = 0;
+            if (!text || engine::ScanNumbers(*text, "%d", {&ms}) != 1 || ms < 0) {
+                line.error = "--min-wait needs a number of milliseconds";
+                return line;
+            }
+            line.min_wait = ms;
         } else if (arg == "--run") {
             actions.push_back(Action::kRun);
         } else if (arg == "--check") {
@@ -125,11 +148,13 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
         return line;
     }
     const bool runs = actions.size() == 1 && actions[0] == Action::kRun;
-    const bool captures = actions.size() == 1 && actions[0] == Action::kCapture;
+    const bool captures =
+        actions.size() == 1 && (actions[0] == Action::kCapture || actions[0] == Action::kRecord);
+    const bool records = actions.size() == 1 && actions[0] == Action::kRecord;
     if (actions.empty()) {
         line.error = "say --run before the script files";
     } else if (actions.size() > 1) {
-        line.error = "--run, --check, --capture and --spy go alone";
+        line.error = "--run, --check, --capture, --record and --spy go alone";
     } else if ((actions[0] == Action::kRun || actions[0] == Action::kCheck) && line.files.empty()) {
         line.error = (runs ? "--run" : "--check") + std::string(" needs at least one script file");
     } else if (actions[0] != Action::kRun && actions[0] != Action::kCheck && !line.files.empty()) {
@@ -137,7 +162,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
     } else if (!runs && (line.repeat || !line.report.empty())) {
         line.error = "--repeat and --report go with --run";
     } else if (!captures && line.area) {
-        line.error = "--area goes with --capture";
+        line.error = "--area goes with --capture or --record";
+    } else if (!records && line.min_wait) {
+        line.error = "--min-wait goes with --record";
     } else {
         line.action = actions[0];
     }
@@ -159,6 +186,37 @@ ExitStatus StatusOf(JobEnd end) {
             return ExitStatus::kFailed;
     }
     return ExitStatus::kFailed;
+}
+
+// Asks on the terminal before a file is replaced; anything but yes keeps it.
+bool AskReplace(const std::string& path, std::ostream& out) {
+    out << path << " exists. Replace it? [y/N] " << std::flush;
+    std::string answer;
+    std::getline(std::cin, answer);
+    return answer == "y" || answer == "Y" || answer == "yes";
+}
+
+// --record FILE: what the user does, until the right CTRL key, as a script.
+ExitStatus Record(const CommandLine& line, platform::Desktop& desktop, std::ostream& out,
+                  std::ostream& err) {
+    RecordSettings settings;
+    settings.area = line.area;
+    if (line.min_wait) settings.min_wait_ms = static_cast<std::uint32_t>(*line.min_wait);
+    const RecordResult recorded = RecordScript(
+        desktop, line.record, settings,
+        [&](const std::string& path) { return AskReplace(path, out); },
+        [&] {
+            out << "Recording into " << line.record
+                << ": work as usual, then press the right CTRL key (or Ctrl+C here) to end.\n"
+                << std::flush;
+        });
+    if (!recorded.written) {
+        err << "ravelkin: " << recorded.error << "\n";
+        return ExitStatus::kFailed;
+    }
+    if (!recorded.error.empty()) err << "ravelkin: " << recorded.error << "\n";
+    out << recorded.summary;
+    return ExitStatus::kCompleted;
 }
 
 // --capture N: a screenshot, the selection on it (the area given, or dragged), the template.
@@ -183,12 +241,8 @@ ExitStatus Capture(const CommandLine& line, platform::Desktop& desktop,
         }
     }
     const TemplateCapture made =
-        MakeTemplate(screen, line.capture, *area, [&](const std::string& path) {
-            out << path << " exists. Replace it? [y/N] " << std::flush;
-            std::string answer;
-            std::getline(std::cin, answer);
-            return answer == "y" || answer == "Y" || answer == "yes";
-        });
+        MakeTemplate(screen, line.capture, *area,
+                     [&](const std::string& path) { return AskReplace(path, out); });
     if (!made.error.empty()) {
         err << "ravelkin: " << made.error << "\n";
         return ExitStatus::kFailed;
@@ -249,6 +303,7 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
     if (line.action == CommandLine::Action::kCapture) {
         return Capture(line, *desktop, select_area, out, err);
     }
+    if (line.action == CommandLine::Action::kRecord) return Record(line, *desktop, out, err);
     if (line.matcher) settings.matcher = std::make_shared<vision::Matcher>(*line.matcher);
     std::optional<RunReport> report;
     if (!line.report.empty()) {

@@ -31,7 +31,15 @@ enum class ExitStatus : int {
 };
 
 struct CommandLine {
-    enum class Action { kRun, kCheck, kCapture, kSpy, kHelp, kVersion } action = Action::kHelp;
+    enum class Action {
+        kRun,
+        kCheck,
+        kCapture,
+        kRecord,
+        kSpy,
+        kHelp,
+        kVersion
+    } action = Action::kHelp;
     std::vector<std::string> files;
     bool repeat = false;
     bool trace = false;
@@ -39,6 +47,8 @@ struct CommandLine {
     std::string report;                          // --report DIR
     std::int32_t capture = 0;                    // --capture N
     std::optional<platform::Rect> area;          // --area L,T,R,B
+    std::string record;                          // --record FILE
+    std::optional<std::int32_t> min_wait;        // --min-wait MS
     std::string error;                           // set when the words are off
 };
 
@@ -52,7 +62,8 @@ using DesktopOpener = std::function<std::unique_ptr<platform::Desktop>(std::stri
 using AreaSelector = std::function<std::optional<platform::Rect>(const cv::Mat& screenshot)>;
 
 // ravelkin --run FILE... [--repeat] [--trace] [--matcher NAME] [--report DIR] |
-// --check FILE... | --capture N [--area L,T,R,B] | --spy | --help | --version. The settings are
+// --check FILE... | --capture N [--area L,T,R,B] |
+// --record FILE [--area L,T,R,B] [--min-wait MS] | --spy | --help | --version. The settings are
 // those the options start from (the environment's).
 ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& out,
                           std::ostream& err, const DesktopOpener& open_desktop,
