@@ -69,12 +69,14 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
 // The words of a command line as the runner understood them.
 std::string Described(const CommandLine& line) {
     if (!line.error.empty()) return "error";
-    const char* actions[] = {"run", "check", "capture", "spy", "help", "version"};
+    const char* actions[] = {"run", "check", "capture", "record", "spy", "help", "version"};
     std::string text = actions[static_cast<int>(line.action)];
     for (const auto& file : line.files) text += " " + file;
     if (line.matcher) text += line.matcher == vision::MatcherKind::kFast ? " fast" : " opencv";
     if (!line.report.empty()) text += " report " + line.report;
     if (line.action == CommandLine::Action::kCapture) text += " " + std::to_string(line.capture);
+    if (!line.record.empty()) text += " " + line.record;
+    if (line.min_wait) text += " wait " + std::to_string(*line.min_wait);
     if (line.area) {
         text +=
             " area " + std::to_string(line.area->left) + "," + std::to_string(line.area->bottom);
@@ -95,6 +97,8 @@ TEST(CommandLine, Options) {
         {{"--run", "a.dat", "--report", "out"}, "run a.dat report out"},
         {{"--check", "a.dat", "b.dat"}, "check a.dat b.dat"},
         {{"--capture", "-3", "--area", "1,2,30,40"}, "capture -3 area 1,40"},
+        {{"--record", "r.dat", "--area", "1,2,3,4", "--min-wait", "0"},
+         "record r.dat wait 0 area 1,4"},
         {{"--spy"}, "spy"},
         {{"--spy", "--help"}, "help"},
         {{"--version"}, "version"},
@@ -109,6 +113,10 @@ TEST(CommandLine, Options) {
         {{"--capture", "3", "--area", "1,2,3"}, "error"},
         {{"--run", "a.dat", "--area", "1,2,3,4"}, "error"},
         {{"--spy", "a.dat"}, "error"},
+        {{"--record"}, "error"},
+        {{"--record", "r.dat", "--min-wait", "-1"}, "error"},
+        {{"--capture", "3", "--min-wait", "9"}, "error"},
+        {{"--record", "r.dat", "--spy"}, "error"},
         {{"--frobnicate"}, "error"},
     };
     for (const auto& c : cases) {
