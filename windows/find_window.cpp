@@ -2,6 +2,7 @@
 #include "windows/find_window.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -76,6 +77,13 @@ std::string UniqueTitlePiece(std::string_view title, const std::vector<std::stri
         if (end > start) words.push_back(title.substr(start, end - start));
         start = end + 1;
     }
+    // A piece begins and ends with a word that says something: not "-" or "|".
+    const auto telling = [](std::string_view word) {
+        return std::any_of(word.begin(), word.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) ||
+                   static_cast<unsigned char>(c) >= 0x80;
+        });
+    };
     const auto unique = [&](std::string_view piece) {
         return std::none_of(others.begin(), others.end(),
                             [&](const std::string& other) { return TitleContains(other, piece); });
@@ -87,7 +95,10 @@ std::string UniqueTitlePiece(std::string_view title, const std::vector<std::stri
             const char* begin = words[first].data();
             const char* end = words[first + count - 1].data() + words[first + count - 1].size();
             const std::string_view piece(begin, static_cast<std::size_t>(end - begin));
-            if (piece.size() >= 3 && piece.size() > best.size() && unique(piece)) best = piece;
+            if (piece.size() >= 3 && piece.size() > best.size() && telling(words[first]) &&
+                telling(words[first + count - 1]) && unique(piece)) {
+                best = piece;
+            }
         }
         if (!best.empty()) return std::string(best);
     }

@@ -28,7 +28,8 @@ std::optional<WindowMatch> FindWindowByTitle(platform::Desktop& desktop, std::st
 // A window's title as FindWindowByTitle compares it.
 std::string MatchedTitle(platform::Desktop& desktop, platform::WindowHandle window);
 
-// The fewest whole words of title, three bytes at least, that no title among others holds as
+// The fewest whole words of title, three bytes at least and beginning and ending with a word
+// of letters or digits, that no title among others holds as
 // FindWindowByTitle looks, so that they find this window alone; the whole title when every
 // such piece is in another.
 std::string UniqueTitlePiece(std::string_view title, const std::vector<std::string>& others);

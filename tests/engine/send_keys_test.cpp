@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <string>
 #include <vector>
 
 #include "engine/event_maker.h"
 #include "input/send_keys.h"
+#include "input/typing_table.h"
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 
@@ -52,6 +54,18 @@ TEST(SendKeysTyping, FollowsTheTypingTableByteByByte) {
                                         : input::TypeText(desktop, c.text, false);
         EXPECT_EQ(typed, static_cast<int>(c.text.size())) << c.text;
         EXPECT_EQ(desktop.events, c.events) << c.text;
+    }
+}
+
+// A recorded text becomes the byte whose keys type it again.
+TEST(SendKeysTyping, ByteTypingGivesBackEachByteOfTheTable) {
+    for (int byte = 1; byte < 256; ++byte) {
+        if (input::TypingStroke(static_cast<unsigned char>(byte), true).count == 0) continue;
+        const std::string typed(1, static_cast<char>(std::tolower(byte)));
+        EXPECT_EQ(input::ByteTyping(typed), static_cast<char>(byte)) << typed;
+    }
+    for (const char* text : {"A", "@", "ab", "", "\t", "\xC3\xA9"}) {
+        EXPECT_FALSE(input::ByteTyping(text)) << text;
     }
 }
 

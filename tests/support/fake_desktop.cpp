@@ -71,4 +71,23 @@ bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t w
     return true;
 }
 
+std::unique_ptr<platform::InputWatch> FakeDesktop::WatchInput(std::string&) {
+    struct Watch : platform::InputWatch {
+        std::vector<platform::WatchedEvent> events;
+        std::size_t next = 0;
+        std::optional<platform::WatchedEvent> Next(std::uint32_t) override {
+            if (next < events.size()) return events[next++];
+            platform::WatchedEvent stop;
+            stop.kind = platform::WatchedEvent::Kind::kKey;
+            stop.down = true;
+            stop.vk = platform::vk::kRControl;
+            return stop;
+        }
+        bool Pending() override { return next < events.size(); }
+    };
+    auto watch = std::make_unique<Watch>();
+    watch->events = watched;
+    return watch;
+}
+
 }  // namespace testing_support

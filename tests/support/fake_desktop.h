@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/desktop.h"
+#include "platform/input_watch.h"
 
 namespace testing_support {
 
@@ -65,6 +66,8 @@ class FakeDesktop : public platform::Desktop {
     platform::Capabilities capabilities;  // what Can answers
     // What Lost answers: set it to lose the desktop.
     std::optional<std::string> lost;
+    // What WatchInput's watch reports, in order, and then a press of the right CTRL key.
+    std::vector<platform::WatchedEvent> watched;
 
     platform::Capabilities Can() const override { return capabilities; }
     bool IsKeyDown(std::uint8_t vk) override;
@@ -90,6 +93,7 @@ class FakeDesktop : public platform::Desktop {
         return Find(w).rect;
     }
     std::optional<std::string> Lost() const override { return lost; }
+    std::unique_ptr<platform::InputWatch> WatchInput(std::string& error) override;
 
   protected:
     void SendPointerMove(platform::Point p) override {

@@ -47,4 +47,25 @@ TEST(FindWindowByTitle, LastMatchWithinTheFirst99BytesWins) {
     EXPECT_TRUE(notes && notes->minimised && notes->rect.left == -32000);
 }
 
+// CHK_WIND of the piece finds the window among the others, and reads as a name.
+TEST(UniqueTitlePiece, FewestTellingWordsNoOtherTitleHolds) {
+    const struct {
+        const char* title;
+        std::vector<std::string> others;
+        const char* piece;
+    } cases[] = {
+        {"Calculator", {"xterm"}, "Calculator"},
+        {"Report.txt - Notes", {"Notes", "Mail"}, "Report.txt"},
+        {"Notes - Editor", {"Mail - Editor", "Notes"}, "Notes - Editor"},
+        {"a | Mail | b", {}, "Mail"},
+        {"ab cd", {}, "ab cd"},
+        {"Same", {"Same"}, "Same"},
+        {"日本語 メモ", {"メモ帳"}, "日本語"},
+        {"", {"x"}, ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(windows::UniqueTitlePiece(c.title, c.others), c.piece) << c.title;
+    }
+}
+
 }  // namespace

@@ -1,0 +1,216 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <opencv2/core.hpp>
+#include <opencv2/imgcodecs.hpp>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/runner/key_lines.h"
+#include "app/runner/record_script.h"
+#include "app/runner/recorder.h"
+#include "platform/virtual_keys.h"
+#include "tests/support/fake_desktop.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+namespace vk = platform::vk;
+using platform::WatchedEvent;
+using testing_support::FakeDesktop;
+using testing_support::ScopedCurrentDir;
+using testing_support::TempDir;
+
+WatchedEvent Key(std::uint8_t code, bool down, std::string text = {}, std::string name = {}) {
+    WatchedEvent e;
+    e.kind = WatchedEvent::Kind::kKey;
+    e.vk = code;
+    e.down = down;
+    e.text = down ? std::move(text) : "";
+    e.name = std::move(name);
+    return e;
+}
+
+// Keys as words: "+ctrl" and "-ctrl" (shift, alt, win alike) hold and let go; RET, BS, UP,
+// DEL and Tab tap those keys; any other word taps a key that types the word.
+std::vector<WatchedEvent> Keys(const std::string& words) {
+    const std::pair<const char*, std::uint8_t> named[] = {
+        {"ctrl", vk::kLControl}, {"shift", vk::kLShift}, {"alt", vk::kLMenu},
+        {"win", vk::kLWin},      {"RET", vk::kReturn},   {"BS", vk::kBack},
+        {"UP", vk::kUp},         {"DEL", vk::kDelete},   {"Tab", vk::kTab}};
+    std::vector<WatchedEvent> events;
+    std::istringstream in(words);
+    for (std::string word; in >> word;) {
+        const bool hold = word.size() > 1 && (word[0] == '+' || word[0] == '-');
+        const std::string name = hold ? word.substr(1) : word;
+        const auto own = static_cast<std::uint8_t>(
+            std::isalnum(static_cast<unsigned char>(name[0])) ? std::toupper(name[0]) : 0xBA);
+        std::uint8_t code = own;
+        for (const auto& [n, c] : named) code = name == n ? c : code;
+        const bool typing = code == own;
+        const std::string text = typing ? (name == "space" ? " " : name) : "";
+        if (!hold || word[0] == '+') events.push_back(Key(code, true, text, name));
+        if (!hold || word[0] == '-') events.push_back(Key(code, false, text, name));
+    }
+    return events;
+}
+
+TEST(KeyLines, TextNamedKeysAndModifiersBecomeLines) {
+    const struct {
+        std::string keys;
+        std::vector<std::string> lines;  // each actual line starts with its expected one
+    } cases[] = {
+        {"h i , space w 1 - ? . / !", {"STR HI, W1-?./!"}},
+        {"a RET b BS", {"STR A", "OPE RET", "STR B", "OPE BS"}},
+        {"x +ctrl c -ctrl v", {"STR X", "OPE_ON CTRL", "STR C", "OPE_OFF CTRL", "STR V"}},
+        {"+ctrl +alt DEL -alt -ctrl",
+         {"OPE_ON CTRL", "OPE_ON ALT", "OPE DEL", "OPE_OFF ALT", "OPE_OFF CTRL"}},
+        {"+win -win +alt -alt", {"OPE WIN", "OPE ALT"}},
+        {"+ctrl s", {"OPE_ON CTRL", "STR S", "OPE_OFF CTRL"}},  // let go of at the end
+        {"+shift A -shift b", {"; not recorded: Shift+A (types \"A\")", "STR B"}},
+        {"+shift UP -shift", {"; not recorded: Shift+UP"}},
+        {"+shift -shift", {"; not recorded: Shift pressed alone"}},
+        {"a Tab é", {"STR A", "; not recorded: Tab", "; not recorded: é"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.keys);
+        std::vector<std::string> lines;
+        app::KeyLines keys(lines);
+        for (const WatchedEvent& e : Keys(c.keys)) keys.Take(e);
+        keys.Finish();
+        ASSERT_EQ(lines.size(), c.lines.size()) << ::testing::PrintToString(lines);
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(lines[i].starts_with(c.lines[i])) << lines[i];
+        }
+        EXPECT_EQ(keys.unrecorded().size(),
+                  std::count_if(c.lines.begin(), c.lines.end(),
+                                [](const std::string& l) { return l[0] == ';'; }));
+    }
+}
+
+WatchedEvent Button(platform::Button b, bool down, int x, int y, std::uint64_t ms) {
+    WatchedEvent e;
+    e.kind = WatchedEvent::Kind::kButton;
+    e.ms = ms;
+    e.at = {x, y};
+    e.button = b;
+    e.down = down;
+    return e;
+}
+
+// A screen of noise, unique everywhere, but for a flat grey square at its bottom right.
+void MakeNoisy(FakeDesktop& desktop) {
+    cv::Mat screen(240, 320, CV_8UC3);
+    cv::RNG(7).fill(screen, cv::RNG::UNIFORM, 0, 256);
+    screen(cv::Rect(220, 140, 100, 100)).setTo(cv::Scalar(90, 90, 90));
+    desktop.SetScreen(320, 240, std::vector<std::uint8_t>(screen.datastart, screen.dataend));
+    desktop.windows = {{"Notes - Editor", false, platform::Rect{0, 0, 160, 240}},
+                       {"Mail - Editor", false, platform::Rect{160, 0, 320, 240}},
+                       {"Notes", false, platform::Rect{0, 0, 320, 240}, false}};
+}
+
+TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
+    const TempDir dir;
+    const ScopedCurrentDir in(dir.path());
+    dir.Write("Images/9.bmp", "taken");
+    FakeDesktop desktop(320, 240);
+    MakeNoisy(desktop);
+    app::Recorder recorder(desktop, {std::nullopt, 500, 8});
+    recorder.CopyScreen();
+    using platform::Button::kLeft, platform::Button::kRight;
+    const WatchedEvent events[] = {
+        Button(kLeft, true, 100, 80, 1000),  Button(kLeft, false, 101, 81, 1050),
+        Button(kLeft, true, 100, 80, 1300),  Button(kLeft, false, 100, 80, 1350),  // double
+        Button(kLeft, true, 100, 80, 3330),  Button(kLeft, false, 100, 80, 3400),
+        Button(kRight, true, 200, 30, 3500), Button(kRight, false, 200, 30, 3600),
+        Button(kLeft, true, 50, 50, 3700),   Button(kLeft, false, 250, 100, 3800),  // drag
+        Button(kLeft, true, 290, 210, 3900), Button(kLeft, false, 290, 210, 3950),  // flat
+        Button(kLeft, true, 2, 200, 4000),   Button(kLeft, false, 2, 200, 4050),    // edge
+    };
+    for (const WatchedEvent& e : events) recorder.Take(e);
+    recorder.Finish();
+    const std::vector<std::string> want = {
+        "CHK_WIND Notes - Editor",
+        "IMG_CLK 8,44,24,157,137,",
+        "CLK",
+        "WAIT 2000",
+        "IMG_CLK 8,44,24,157,137,",
+        "CHK_WIND Mail",
+        "IMG 10,144,0,257,87,",
+        "RCLICK",
+        "CHK_WIND Notes - Editor",
+        "IMG 11,0,0,107,107,",
+        "DRAG",
+        "IMG 12,194,44,307,157,",
+        "DROP",
+        "CHK_WIND Mail",
+        "; not recorded: a picture of 290,210: no picture around it up to 59x59",
+        "MOV 290,210",
+        "CLK",
+        "CHK_WIND Notes - Editor",
+        "; not recorded: a picture of 2,200: too near the edge",
+        "MOV 2,200",
+        "CLK"};
+    const std::vector<std::string>& lines = recorder.lines();
+    ASSERT_EQ(lines.size(), want.size()) << ::testing::PrintToString(lines);
+    for (std::size_t i = 0; i < want.size(); ++i) {
+        EXPECT_TRUE(lines[i].starts_with(want[i])) << lines[i];
+    }
+    EXPECT_EQ(recorder.saved(), (std::vector<std::string>{"Images/8.bmp", "Images/10.bmp",
+                                                          "Images/11.bmp", "Images/12.bmp"}));
+    // The picture of a click is centred on it, and is the screen as it was.
+    const cv::Mat first = cv::imread("Images/8.bmp");
+    ASSERT_EQ(first.size(), cv::Size(13, 13));
+    EXPECT_EQ(app::NextTemplateNumber("Images"), 13);
+}
+
+std::string Read(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+TEST(RecordScript, WritesTheScriptWholeOrNotAtAll) {
+    const TempDir dir;
+    const ScopedCurrentDir in(dir.path());
+    FakeDesktop desktop(320, 240);
+    MakeNoisy(desktop);
+    desktop.watched = Keys("o k");
+    desktop.watched.insert(desktop.watched.begin(),
+                           {Button(platform::Button::kLeft, true, 100, 80, 0),
+                            Button(platform::Button::kLeft, false, 100, 80, 0)});
+    const auto record = [&](const std::string& path, bool replace) {
+        return app::RecordScript(desktop, path, {}, [&](const std::string&) { return replace; });
+    };
+    dir.Write("r.dat", "STR OLD\n");
+    app::RecordResult result = record("r.dat", false);
+    EXPECT_FALSE(result.written);
+    EXPECT_EQ(Read("r.dat"), "STR OLD\n");
+
+    result = record("r.dat", true);
+    EXPECT_TRUE(result.written) << result.error;
+    EXPECT_EQ(result.summary, "r.dat: 3 lines written, 1 templates saved (Images/1.bmp)\n");
+    const std::string script = Read("r.dat");
+    EXPECT_TRUE(script.starts_with("CHK_WIND Notes - Editor\nIMG_CLK 1,44,24,157,137,")) << script;
+    EXPECT_TRUE(script.ends_with("\nSTR OK\n")) << script;
+
+    // A template that cannot be saved, a folder that takes no file: nothing is left behind.
+    std::filesystem::remove_all("Images");
+    dir.Write("Images", "a file, not a folder");
+    result = record("s.dat", true);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(result.error.starts_with("cannot write Images")) << result.error;
+    result = record("none/s.dat", true);
+    EXPECT_FALSE(result.written);
+    EXPECT_TRUE(result.error.starts_with("cannot write none")) << result.error;
+    std::vector<std::string> left;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        left.push_back(entry.path().filename().string());
+    }
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"Images", "r.dat"}));
+}
+
+}  // namespace
