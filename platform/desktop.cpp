@@ -3,8 +3,6 @@
 
 #include <algorithm>
 
-#include "platform/input_watch.h"
-
 namespace platform {
 
 void Desktop::MovePointer(Point to) {

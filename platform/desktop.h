@@ -10,14 +10,11 @@
 
 #include "platform/bitmap.h"
 #include "platform/geometry.h"
+#include "platform/input_watch.h"
 
 namespace platform {
 
-class InputWatch;
-
 using WindowHandle = std::uint64_t;
-
-enum class Button { kLeft, kRight };
 
 // What a desktop can tell besides input and the screen copy. A backend that cannot answer one
 // of these says so here, so that a command can say what this desktop does not do instead of

@@ -5,10 +5,11 @@
 #include <optional>
 #include <string>
 
-#include "platform/desktop.h"
 #include "platform/geometry.h"
 
 namespace platform {
+
+enum class Button { kLeft, kRight };
 
 // One thing the user did with the mouse or keyboard, anywhere on the desktop.
 struct WatchedEvent {

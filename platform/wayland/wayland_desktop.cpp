@@ -10,7 +10,6 @@
 #include <set>
 
 #include "base/stop_request.h"
-#include "platform/input_watch.h"
 #include "platform/virtual_keys.h"
 #include "platform/wayland/own_windows.h"
 #include "platform/wayland/pointer_tracker.h"

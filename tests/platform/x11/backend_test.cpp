@@ -62,6 +62,39 @@ TEST(X11KeysAndButtons, KeysHeldAtTheKeyboardAreSeenOnEitherSide) {
     }
 }
 
+// What another client does reaches a watch in order, placed where it happened, each key with
+// its side and what it types under Shift; the wheel is not a button.
+TEST(X11InputWatch, SeesMovesClicksWheelAndKeysInOrder) {
+    Connection user;
+    const auto desktop = OpenBackend();
+    std::string error;
+    const auto watch = desktop->WatchInput(error);
+    ASSERT_TRUE(watch) << error;
+    Display* d = user.get();
+    XTestFakeMotionEvent(d, -1, 40, 30, CurrentTime);
+    for (const unsigned button : {3u, 4u, 2u}) {
+        XTestFakeButtonEvent(d, button, True, CurrentTime);
+        XTestFakeButtonEvent(d, button, False, CurrentTime);
+    }
+    for (const KeySym sym : {XK_Shift_L, XK_a, XK_1}) PressKey(d, sym, true);
+    for (const KeySym sym : {XK_1, XK_a, XK_Shift_L, XK_Return}) PressKey(d, sym, false);
+    std::vector<std::string> seen;
+    while (const auto e = watch->Next(5000)) {
+        const char* kinds[] = {"move", "button", "wheel", "key"};
+        std::ostringstream line;
+        line << kinds[static_cast<int>(e->kind)] << (e->down ? " down " : " ")
+             << (e->button ? static_cast<int>(*e->button) : -1) << " " << e->at.x << "," << e->at.y
+             << " " << +e->vk << " " << e->text;
+        seen.push_back(line.str());
+        if (e->vk == vk::kReturn) break;
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "move -1 40,30 0 ", "button down 1 40,30 0 ", "button 1 40,30 0 ",
+                        "wheel down -1 40,30 0 ", "button down -1 40,30 0 ", "button -1 40,30 0 ",
+                        "key down -1 0,0 160 ", "key down -1 0,0 65 A", "key down -1 0,0 49 !",
+                        "key -1 0,0 49 ", "key -1 0,0 65 ", "key -1 0,0 160 ", "key -1 0,0 13 "}));
+}
+
 // The key codes whose keysyms, per of them, pass, in the server's keymap now.
 std::vector<int> Codes(Display* d, const std::function<bool(const KeySym*, int per)>& pass) {
     int min = 0, max = 0, per = 0;
