@@ -3,6 +3,7 @@
 #include <chrono>
 
 #include "base/stop_request.h"
+#include "platform/win32/input_watch.h"
 #include "platform/win32/win32_desktop.h"
 
 namespace platform::win32 {
@@ -30,6 +31,10 @@ void Win32Desktop::Pause(std::uint32_t ms) {
         if (left.count() <= 0) return;
         Sleep(std::min<std::uint32_t>(kSliceMs, static_cast<std::uint32_t>(left.count())));
     }
+}
+
+std::unique_ptr<InputWatch> Win32Desktop::WatchInput(std::string& error) {
+    return WatchWin32Input(error);
 }
 
 Size Win32Desktop::ScreenSize() {

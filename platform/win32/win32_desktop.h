@@ -14,7 +14,7 @@ struct Dib;
 
 // The desktop of the Windows session the program runs in: input through mouse_event and
 // keybd_event, screen copies from the desktop window's device context, top-level windows
-// through EnumWindows.
+// through EnumWindows, the user's input watched through low-level hooks.
 class Win32Desktop final : public Desktop {
   public:
     Win32Desktop();
@@ -36,6 +36,8 @@ class Win32Desktop final : public Desktop {
     bool IsWindowMinimised(WindowHandle window) override;
     bool IsWindowVisible(WindowHandle window) override;
     std::optional<Rect> WindowRect(WindowHandle window) override;
+    // Through low-level hooks on a thread of the watch's own (input_watch.h).
+    std::unique_ptr<InputWatch> WatchInput(std::string& error) override;
 
   protected:
     // Sends the absolute position that Windows maps back to the pixel on the primary screen.
