@@ -4,8 +4,11 @@
 
 #include <windows.h>
 
+#include <iterator>
+#include <utility>
 #include <vector>
 
+#include "platform/input_watch.h"
 #include "platform/system/win32/text.h"
 #include "platform/win32/dib.h"
 #include "platform/win32/win32_desktop.h"
@@ -134,6 +137,52 @@ class Win32World {
     std::vector<HWND> windows_;
     std::vector<std::uint8_t> pressed_;
 };
+
+// Our own input comes back from the watch in order: where the pointer went and was clicked,
+// which key (its side for Shift, told or not) and what it typed with the Shift held.
+TEST(Win32InputWatch, ReportsOurInputInOrder) {
+    using K = platform::WatchedEvent::Kind;
+    platform::win32::Win32Desktop desktop;
+    desktop.MovePointer({10, 10});
+    ASSERT_TRUE(testing_support::WaitUntil([&] { return desktop.PointerPosition().x == 10; }));
+    std::string error;
+    const auto watch = desktop.WatchInput(error);
+    ASSERT_TRUE(watch) << error;
+    const struct {
+        K kind;
+        bool down;
+        int vk;
+        std::string text;
+    } want[] = {
+        {K::kMotion, false, 0, ""},      {K::kButton, true, 0, ""}, {K::kButton, false, 0, ""},
+        {K::kKey, true, 'A', "a"},       {K::kKey, false, 'A', ""}, {K::kKey, true, VK_LSHIFT, ""},
+        {K::kKey, true, 'A', "A"},       {K::kKey, false, 'A', ""}, {K::kKey, false, VK_LSHIFT, ""},
+        {K::kKey, true, VK_RSHIFT, ""},  {K::kKey, true, '1', "!"}, {K::kKey, false, '1', ""},
+        {K::kKey, false, VK_RSHIFT, ""}, {K::kKey, true, '1', "1"}, {K::kKey, false, '1', ""}};
+    const platform::Point to{37, 41};
+    desktop.MovePointer(to);
+    desktop.PressButton(platform::Button::kLeft, true);
+    desktop.PressButton(platform::Button::kLeft, false);
+    // The left Shift is pressed as scripts press it, without a side.
+    for (const auto& w : want) {
+        const int vk = w.vk == VK_LSHIFT ? VK_SHIFT : w.vk;
+        if (w.kind == K::kKey) desktop.PressKey(static_cast<std::uint8_t>(vk), w.down);
+    }
+    std::uint64_t ms = 0;
+    for (std::size_t i = 0; i < std::size(want); ++i) {
+        const auto got = watch->Next(5000);
+        ASSERT_TRUE(got) << "no event " << i;
+        EXPECT_EQ(got->kind, want[i].kind) << i;
+        EXPECT_EQ(got->down, want[i].down) << i;
+        EXPECT_EQ(got->vk, want[i].vk) << i;
+        EXPECT_EQ(got->text, want[i].text) << i;
+        EXPECT_EQ(got->at, want[i].kind == K::kKey ? platform::Point{} : to) << i;
+        const bool button = want[i].kind == K::kButton;
+        EXPECT_EQ(got->button, button ? std::optional(platform::Button::kLeft) : std::nullopt) << i;
+        EXPECT_GE(got->ms, std::exchange(ms, got->ms)) << i;
+    }
+    EXPECT_FALSE(watch->Pending());
+}
 
 }  // namespace
 
