@@ -230,10 +230,11 @@ int RunCalculator(int left, int top) {
     window_class.lpszClassName = L"RavelkinCalculator";
     if (!RegisterClassW(&window_class)) return 1;
 
-    // Labels large enough to tell every button apart at a glance.
+    // Large bold labels: a picture around a button's centre is mostly its label, which no other
+    // button shares (Arial, or the face Wine puts in its place).
     const std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font(
-        CreateFontW(-20, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Tahoma"));
+        CreateFontW(-40, 0, 0, 0, FW_BOLD, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                    CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_SWISS, L"Arial"));
     const int columns = 4;
     const int rows = (kKeyCount + columns - 1) / columns;
     const int width = kGap + columns * (kKeyWidth + kGap);
