@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -170,9 +171,10 @@ class Win32InputWatch final : public InputWatch {
     }
 
     // The hooks' times are GetTickCount's, which wraps after 49.7 days: each is taken as the
-    // step from the one before, so the clock goes on past the wrap.
+    // step from the one before, so the clock goes on past the wrap, and never back for an
+    // event stamped earlier than the one before it (injected input may carry any time).
     std::uint64_t Milliseconds(DWORD time) {
-        ms_ += static_cast<std::int32_t>(time - last_time_);
+        ms_ += std::max<std::int32_t>(static_cast<std::int32_t>(time - last_time_), 0);
         last_time_ = time;
         return static_cast<std::uint64_t>(ms_);
     }
