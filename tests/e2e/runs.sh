@@ -6,9 +6,9 @@
 # under Wine when WINE names it. Each check prints what went wrong; the script exits 1 when
 # anything did.
 #   tests/e2e/runs.sh BIN_DIR CHECK...
-# Checks: picture window typing checks statuses capture check, on X and sway stop lost-server
-# report closing no-protocols, on X only dialog dialog-outcomes spy wayland, and under Wine
-# only dpi.
+# Checks: picture window typing checks statuses capture check record, on X and sway stop
+# lost-server report closing no-protocols, on X only dialog dialog-outcomes spy wayland
+# record-typing, and under Wine only dpi.
 set -u
 bin=$(cd "$1" && pwd)
 shift
@@ -219,6 +219,139 @@ check_typing() {
     expect "$status" 0 "status in foot"
     text=${text,,}
     await test -d "$work/term/${text// //}" || fail "foot's shell made $(ls -R "$work/term")"
+}
+
+# Recording, on X: xdotool clicks 12+34= on xcalc while ravelkin records. Run again on the
+# calculator started 40,30 further on, the recorded pictures show 46; the same clicks at the
+# recorded places do not. A full disk or a folder that takes no file leaves nothing behind,
+# and an existing script is kept unless the user says y.
+check_record() {
+    if [ -n "$exe" ]; then
+        check_record_wine
+        return
+    elif [ -n "$sway" ]; then
+        ravelkin --record r.dat
+        expect "$status" 2 "the status of recording on Wayland"
+        [[ $out == *"record in an X11 session"* ]] || fail "the refusal: $out"
+        [ -z "$(ls "$work" | grep '^r\.dat')" ] || fail "recording on Wayland left a file"
+        return
+    fi
+    # The centres of 1 2 + 3 4 = and of the display, from the calculator's corner.
+    local keys=(70,381 113,381 201,381 157,381 70,351 201,411) key recorder
+    start_calculator() {
+        xcalc -geometry "+$1+$2" >/dev/null 2>&1 &
+        pids+=($!)
+        await xdotool search --onlyvisible --name '^Calculator$' >/dev/null || fail "no xcalc"
+        sleep 0.5
+    }
+    stop_calculator() {
+        kill "${pids[-1]}"
+        wait "${pids[-1]}" 2>/dev/null
+        unset 'pids[-1]'
+    }
+    # The calculator at $1,$2 shows $3: its display, clicked, is the primary selection.
+    shows() {
+        xdotool mousemove $(($1 + 160)) $(($2 + 40)) click 1
+        sleep 0.3
+        [ "$(xclip -o -selection primary 2>/dev/null)" = "$3" ]
+    }
+    # ravelkin records into $1 in the background, under the command of the other words; what
+    # it says goes to record.out through a pipe, which no limit on file sizes stops.
+    start_recording() {
+        local file=$1
+        shift
+        : >"$work/record.out"
+        (cd "$work" && exec "$@" "$bin/ravelkin" --record "$file") > >(cat >"$work/record.out") 2>&1 &
+        recorder=$!
+        await grep -q '^Recording' "$work/record.out" || fail "no recording: $(cat "$work/record.out")"
+    }
+    start_calculator 100 100
+    start_recording r.dat
+    for key in "${keys[@]}"; do
+        xdotool mousemove $((100 + ${key%,*})) $((100 + ${key#*,})) click 1
+        sleep 0.7
+    done
+    xdotool keydown Control_R keyup Control_R
+    wait "$recorder"
+    expect "$?" 0 "the status of the recording"
+    grep -qE '^r\.dat: [0-9]+ lines written, 6 templates saved' "$work/record.out" ||
+        fail "the summary: $(cat "$work/record.out")"
+    expect "$(grep -c '^IMG_CLK' "$work/r.dat")" 6 "clicks found by pictures: $(cat "$work/r.dat")"
+    ravelkin --check r.dat
+    expect "$status:$out" "0:" "the check of the recorded script"
+
+    stop_calculator
+    start_calculator 140 130
+    ravelkin --run r.dat
+    expect "$status" 0 "the status of the recorded script"
+    shows 140 130 46 || fail "the recorded script did not give 46: $out"
+    stop_calculator
+    start_calculator 140 130
+    local places=()
+    for key in "${keys[@]}"; do places+=("MOV $((100 + ${key%,*})),$((100 + ${key#*,}))" CLK); done
+    run_script "${places[@]}"
+    ! shows 140 130 46 || fail "the clicks at the recorded places gave 46 as well"
+
+    local kept
+    kept=$(cksum <"$work/r.dat")
+    ravelkin --record r.dat </dev/null
+    expect "$status" 2 "the status when not told to replace"
+    expect "$(cksum <"$work/r.dat")" "$kept" "the script kept"
+    : >"$work/folder"
+    ravelkin --record folder/r.dat
+    expect "$status" 2 "the status of recording into a file's folder"
+    [[ $out == "ravelkin: cannot write folder/r.dat.part"* ]] || fail "the message: $out"
+    # A full disk, as a limit on the size of files: no template or script can be written.
+    local before
+    before=$(ls "$work" "$work/Images")
+    start_recording full.dat bash -c 'ulimit -f 0 && trap "" XFSZ && exec "$@"' limited
+    xdotool mousemove 210 511 click 1
+    sleep 1
+    xdotool keydown Control_R keyup Control_R
+    wait "$recorder"
+    expect "$?" 2 "the status of recording on a full disk"
+    await grep -q "cannot write .*nothing was recorded" "$work/record.out" ||
+        fail "the message on a full disk: $(cat "$work/record.out")"
+    expect "$(ls "$work" "$work/Images")" "$before" "the files after a full disk"
+}
+
+# Recording typing into a terminal, Ctrl+U, BS and Return included: the script types the same
+# command again in a new terminal. SIGINT ends the recording and keeps what it saw.
+check_record-typing() {
+    [ -z "$exe$sway" ] || return 0
+    mkdir "$work/term"
+    start_terminal() {
+        (cd "$work/term" && exec xterm -T shell -geometry 80x10+100+100 -e sh) 2>/dev/null &
+        pids+=($!)
+        active() { [ "$(xdotool getactivewindow getwindowname 2>/dev/null)" = shell ]; }
+        await active || fail "the terminal did not get the focus"
+        sleep 0.5
+    }
+    start_terminal
+    (cd "$work" && exec "$bin/ravelkin" --record typed.dat) >"$work/record.out" 2>&1 &
+    local recorder=$!
+    await grep -q '^Recording' "$work/record.out" || fail "no recording: $(cat "$work/record.out")"
+    xdotool type --delay 40 'echo junk'
+    xdotool key ctrl+u
+    xdotool type --delay 40 'mkdir -p ab/12-3,4.xyz'
+    xdotool key BackSpace Return
+    await test -d "$work/term/ab/12-3,4.xy" || fail "the shell made $(ls -R "$work/term")"
+    kill -INT "$recorder"
+    wait "$recorder"
+    expect "$?" 0 "the status of the recording ended by SIGINT"
+    expect "$(cat "$work/typed.dat")" "STR ECHO JUNK
+OPE_ON CTRL
+STR U
+OPE_OFF CTRL
+STR MKDIR -P AB/12-3,4.XYZ
+OPE BS
+OPE RET" "the recorded script"
+    stop_programs
+    rm -r "$work/term/ab"
+    start_terminal
+    ravelkin --run typed.dat
+    expect "$status" 0 "the status of the recorded typing"
+    await test -d "$work/term/ab/12-3,4.xy" || fail "the script made $(ls -R "$work/term")"
 }
 
 # Each failing check stops the run with its message; a script in Shift-JIS, as written on

@@ -15,6 +15,7 @@
 #include "platform/virtual_keys.h"
 #include "tests/support/fake_desktop.h"
 #include "tests/support/temp_dir.h"
+#include "vision/template_path.h"
 
 namespace {
 
@@ -159,10 +160,11 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
     for (std::size_t i = 0; i < want.size(); ++i) {
         EXPECT_TRUE(lines[i].starts_with(want[i])) << lines[i];
     }
-    EXPECT_EQ(recorder.saved(), (std::vector<std::string>{"Images/8.bmp", "Images/10.bmp",
-                                                          "Images/11.bmp", "Images/12.bmp"}));
+    EXPECT_EQ(recorder.saved(),
+              (std::vector<std::string>{vision::TemplatePath(8), vision::TemplatePath(10),
+                                        vision::TemplatePath(11), vision::TemplatePath(12)}));
     // The picture of a click is centred on it, and is the screen as it was.
-    const cv::Mat first = cv::imread("Images/8.bmp");
+    const cv::Mat first = cv::imread(vision::TemplatePath(8));
     ASSERT_EQ(first.size(), cv::Size(13, 13));
     EXPECT_EQ(app::NextTemplateNumber("Images"), 13);
 }
@@ -191,7 +193,8 @@ TEST(RecordScript, WritesTheScriptWholeOrNotAtAll) {
 
     result = record("r.dat", true);
     EXPECT_TRUE(result.written) << result.error;
-    EXPECT_EQ(result.summary, "r.dat: 3 lines written, 1 templates saved (Images/1.bmp)\n");
+    EXPECT_EQ(result.summary,
+              "r.dat: 3 lines written, 1 templates saved (" + vision::TemplatePath(1) + ")\n");
     const std::string script = Read("r.dat");
     EXPECT_TRUE(script.starts_with("CHK_WIND Notes - Editor\nIMG_CLK 1,44,24,157,137,")) << script;
     EXPECT_TRUE(script.ends_with("\nSTR OK\n")) << script;
