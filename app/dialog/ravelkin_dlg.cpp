@@ -9,6 +9,7 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/numdlg.h>
+#include <wx/textdlg.h>
 #include <wx/richmsgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
@@ -31,6 +32,7 @@
 #include "app/dialog/resource.h"
 #include "app/runner/check.h"
 #include "app/runner/log_block.h"
+#include "app/runner/record_script.h"
 #include "app/runner/script_job.h"
 #include "app/runner/script_run.h"
 #include "app/runner/template_capture.h"
@@ -127,6 +129,7 @@ CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
         }
     });
     const std::pair<int, const char*> tools[] = {{IDM_CAPTURE, kCaptureItemText},
+                                                 {IDM_RECORD, kRecordItemText},
                                                  {IDM_CHECK, kCheckItemText}};
 #ifdef __WXMSW__
     // The About item and the tools at the end of the window's system menu.
@@ -155,6 +158,8 @@ CRavelkinDlg::CRavelkinDlg(std::string current_dir, platform::Desktop& desktop,
         wxEVT_MENU, [this](wxCommandEvent&) { CaptureTemplate(); }, IDM_CAPTURE);
     Bind(
         wxEVT_MENU, [this](wxCommandEvent&) { CheckScripts(); }, IDM_CHECK);
+    Bind(
+        wxEVT_MENU, [this](wxCommandEvent&) { RecordScript(); }, IDM_RECORD);
     Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
         if (event.GetKeyCode() == WXK_F1) {
             ShowAboutBox();
@@ -254,6 +259,9 @@ WXLRESULT CRavelkinDlg::MSWWindowProc(WXUINT message, WXWPARAM w_param, WXLPARAM
             case IDM_CHECK:
                 CheckScripts();
                 return 0;
+            case IDM_RECORD:
+                RecordScript();
+                return 0;
         }
     }
     return wxDialog::MSWWindowProc(message, w_param, l_param);
@@ -305,6 +313,34 @@ void CRavelkinDlg::CheckScripts() {
     app::CheckScripts(files, &m_desktop, findings, unreadable);
     const std::string text = unreadable.str() + findings.str();
     app::ShowAppMessage(this, text.empty() ? std::string(kCheckCleanMessage) : text);
+}
+
+void CRavelkinDlg::RecordScript() {
+    std::string name =
+        wxGetTextFromUser(wxString::FromUTF8(kRecordNamePrompt), GetTitle(), "record.dat", this)
+            .utf8_string();
+    if (name.empty()) return;
+    if (!HasDatExtension(name)) name += ".dat";
+    const FocusReturn focus(this);
+    bool minimised = false;
+    const app::RecordResult recorded = app::RecordScript(
+        m_desktop, name, {},
+        [this](const std::string& path) {
+            return wxMessageBox(wxString::FromUTF8(path + " を置き換えますか?"), GetTitle(),
+                                wxYES_NO | wxNO_DEFAULT, this) == wxYES;
+        },
+        // Out of the way before the screen is first copied.
+        [&] {
+            Minimise();
+            minimised = true;
+        });
+    if (minimised) Restore();
+    OnBnClickedReload();
+    const std::string said = recorded.written ? recorded.summary : "";
+    if (!said.empty()) {
+        LogBox()->ChangeValue(LogBox()->GetValue() + wxString::FromUTF8(app::ToCrLf(said)));
+    }
+    app::ShowAppMessage(this, recorded.error.empty() ? said : recorded.error + "\n" + said);
 }
 
 void CRavelkinDlg::OnBnClickedReload() {

@@ -32,6 +32,7 @@ class CRavelkinDlg : public wxDialog {
     // script (of all of them with "順番に実行" ticked), whose findings a message shows.
     void CaptureTemplate();
     void CheckScripts();
+    void RecordScript();
 
     wxChoice* ScriptList() const;
     wxCheckBox* InOrderBox() const;

@@ -8,6 +8,7 @@ enum ResourceId : int {
     IDM_ABOUTBOX = 0x0010,
     IDM_CAPTURE = 0x0020,
     IDM_CHECK = 0x0030,
+    IDM_RECORD = 0x0040,
     IDD_ABOUTBOX = 100,
     IDD_RAVELKIN_DIALOG = 102,
     IDC_START = 1000,
@@ -26,6 +27,9 @@ enum ResourceId : int {
 inline constexpr char kAboutItemText[] = "バージョン情報 Ravelkin(&A)...";
 inline constexpr char kCaptureItemText[] = "画像の取り込み(&C)...";
 inline constexpr char kCheckItemText[] = "スクリプトのチェック(&K)";
+inline constexpr char kRecordItemText[] = "スクリプトの記録(&R)...";
+inline constexpr char kRecordNamePrompt[] =
+    "記録するスクリプトのファイル名\n(右CTRLキーを押すと記録を終了します)";
 inline constexpr char kCaptureNumberPrompt[] = "画像の番号 (Images/N.bmp)";
 inline constexpr char kCheckCleanMessage[] = "問題は見つかりませんでした";
 inline constexpr char kSuccessMessage[] = "成功しました!!";

@@ -72,9 +72,9 @@ RecordResult RecordScript(platform::Desktop& desktop, const std::string& path,
 
     settings.first_number =
         NextTemplateNumber(fs::path(vision::TemplatePath(1)).parent_path().string());
+    if (started) started();
     Recorder recorder(desktop, settings);
     recorder.CopyScreen();
-    if (started) started();
     auto last_copy = Clock::now();
     auto last_event = last_copy;
     bool settled = true;  // no click or key since the last copy

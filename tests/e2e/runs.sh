@@ -719,13 +719,37 @@ EOF_CASES
     expect "$(window_state "$dialog")" Normal "the dialog behind the capture's message"
     xdotool key Return
     await no_message || fail "the capture's message stayed"
+
+    # A script recorded from the context menu: its name asked for, the dialog out of the way
+    # while the logo is clicked, until the right CTRL key; the summary shown, the script listed.
+    await open_menu || fail "no context menu for recording"
+    sleep 0.3
+    xdotool key Down Down Down Return
+    await asked || fail "no name asked for the recording"
+    sleep 0.3
+    xdotool key ctrl+a type rec
+    xdotool key Return
+    await iconic || fail "the dialog stayed on the screen while recording"
+    sleep 0.5
+    xdotool mousemove 48 68 click 1
+    sleep 0.5
+    xdotool keydown Control_R keyup Control_R
+    recorded() { text=$(message_text "$bus") && [[ $text == "rec.dat: 2 lines written, 1 "* ]]; }
+    await recorded || fail "no message with the recording's summary: $text"
+    xdotool key Return
+    await no_message || fail "the recording's message stayed"
     xdotool key Escape
     wait "$program"
     expect "$?" 0 "the program's status"
+    local from
     printf '%s\n' "$line" >"$work/outcomes/captured.dat"
-    (cd "$work/outcomes" && "$bin/ravelkin" --run captured.dat >/dev/null 2>&1) ||
-        fail "the captured line did not run"
-    await said "click 1" || fail "the captured line did not click the logo"
+    for script in captured rec; do
+        from=$(wc -l <"$work/target.out")
+        (cd "$work/outcomes" && "$bin/ravelkin" --run "$script.dat" >/dev/null 2>&1) ||
+            fail "$script.dat did not run"
+        clicked() { target_said "$from" | grep -q '^click'; }
+        await clicked || fail "$script.dat did not click the logo"
+    done
 }
 
 # A template captured from the screen, given as an area or dragged over the screenshot, and
