@@ -50,11 +50,16 @@ bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateSco
     // Midway, a tenth of a per cent below the template's own score at most, in tenths.
     const double midway = std::min((score->runner_up + score->own) * 50, score->own * 100 - 0.05);
     score->threshold = std::floor(midway * 10) / 10;
+    score->area = SearchArea(cut, screen.cols, screen.rows);
+    return true;
+}
+
+platform::Rect SearchArea(const platform::Rect& cut, int width, int height) {
+    const cv::Rect chosen(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
     const int margin = std::max(50, std::max(chosen.width, chosen.height) / 2);
     const cv::Rect area = (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
-                          cv::Rect(0, 0, screen.cols, screen.rows);
-    score->area = {area.x, area.y, area.x + area.width, area.y + area.height};
-    return true;
+                          cv::Rect(0, 0, width, height);
+    return {area.x, area.y, area.x + area.width, area.y + area.height};
 }
 
 bool WriteTemplate(const std::string& path, const cv::Mat& templ, std::string* error) {

@@ -32,6 +32,10 @@ struct TemplateScore {
     platform::Rect area;           // the cut and a margin around it, clipped to the screenshot
 };
 
+// The area a line searches for a cut: the cut and a margin of half its longer side, 50 pixels
+// at least, clipped to a screenshot of width x height.
+platform::Rect SearchArea(const platform::Rect& cut, int width, int height);
+
 // Scores the cut (inside the screenshot) against every placement on the screenshot; false
 // when there is no memory to do so.
 bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateScore* score);
