@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -40,6 +43,26 @@ class InputWatch {
     virtual bool Pending() = 0;
     // Why the watch ended (the desktop went); nothing while it watches.
     virtual std::optional<std::string> Lost() const { return std::nullopt; }
+};
+
+// A watch whose events a thread of the backend's queues as they happen, for the recorder to
+// take in order on its own thread.
+class QueuedInputWatch : public InputWatch {
+  public:
+    std::optional<WatchedEvent> Next(std::uint32_t timeout_ms) override;
+    bool Pending() override;
+    std::optional<std::string> Lost() const override;
+
+  protected:
+    void Push(WatchedEvent event);
+    // The watch has ended, for the reason given: Next answers at once from then on.
+    void End(std::string why);
+
+  private:
+    mutable std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<WatchedEvent> queue_;
+    std::optional<std::string> lost_;
 };
 
 }  // namespace platform

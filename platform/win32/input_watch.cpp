@@ -5,9 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
-#include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <mutex>
 #include <string_view>
 #include <system_error>
@@ -75,7 +73,7 @@ class Win32InputWatch;
 // and get no pointer of their own.
 thread_local Win32InputWatch* t_watch = nullptr;
 
-class Win32InputWatch final : public InputWatch {
+class Win32InputWatch final : public QueuedInputWatch {
   public:
     Win32InputWatch() = default;
     ~Win32InputWatch() override {
@@ -96,26 +94,12 @@ class Win32InputWatch final : public InputWatch {
             return false;
         }
         std::unique_lock lock(mutex_);
-        arrived_.wait(lock, [this] { return state_ != State::kStarting; });
+        started_.wait(lock, [this] { return state_ != State::kStarting; });
         if (state_ == State::kWatching) return true;
         error = start_error_;
         lock.unlock();
         thread_.join();
         return false;
-    }
-
-    std::optional<WatchedEvent> Next(std::uint32_t timeout_ms) override {
-        std::unique_lock lock(mutex_);
-        arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                          [this] { return !queue_.empty(); });
-        if (queue_.empty()) return std::nullopt;
-        WatchedEvent event = std::move(queue_.front());
-        queue_.pop_front();
-        return event;
-    }
-    bool Pending() override {
-        std::lock_guard lock(mutex_);
-        return !queue_.empty();
     }
 
   private:
@@ -140,7 +124,7 @@ class Win32InputWatch final : public InputWatch {
                     std::string("Windows refused the low-level ") + (mouse ? "keyboard" : "mouse") +
                     " hook that watching the input needs (error " + std::to_string(refusal) + ")";
                 state_ = State::kFailed;
-                arrived_.notify_all();
+                started_.notify_all();
                 return;
             }
             thread_id_ = GetCurrentThreadId();
@@ -151,7 +135,7 @@ class Win32InputWatch final : public InputWatch {
             ms_ = last_time_;
             looping_ = true;
             state_ = State::kWatching;
-            arrived_.notify_all();
+            started_.notify_all();
         }
         while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
         looping_ = false;
@@ -233,12 +217,6 @@ class Win32InputWatch final : public InputWatch {
         Push(std::move(event));
     }
 
-    void Push(WatchedEvent event) {
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(event));
-        arrived_.notify_all();
-    }
-
     // Only the thread reads and writes these once it watches.
     Point last_at_{-1, -1};
     bool shift_[2] = {false, false};
@@ -246,8 +224,7 @@ class Win32InputWatch final : public InputWatch {
     std::int64_t ms_ = 0;
 
     std::mutex mutex_;
-    std::condition_variable arrived_;  // an event queued, or the thread started or failed
-    std::deque<WatchedEvent> queue_;
+    std::condition_variable started_;  // the thread started or failed
     State state_ = State::kStarting;
     std::string start_error_;
     DWORD thread_id_ = 0;

@@ -8,10 +8,7 @@
 #include <unistd.h>
 #include <xkbcommon/xkbcommon.h>
 
-#include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <cerrno>
 #include <thread>
 
 #include "platform/system/linux/keysyms.h"
@@ -31,7 +28,7 @@ std::string PrintableText(KeySym sym) {
     return text;
 }
 
-class X11InputWatch final : public InputWatch {
+class X11InputWatch final : public QueuedInputWatch {
   public:
     X11InputWatch(DisplayPtr display, int opcode, int wake)
         : display_(std::move(display)), opcode_(opcode), wake_(wake) {
@@ -42,24 +39,6 @@ class X11InputWatch final : public InputWatch {
         (void)!write(wake_, &one, sizeof one);
         thread_.join();
         close(wake_);
-    }
-
-    std::optional<WatchedEvent> Next(std::uint32_t timeout_ms) override {
-        std::unique_lock lock(mutex_);
-        arrived_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                          [this] { return !queue_.empty() || lost_; });
-        if (queue_.empty()) return std::nullopt;
-        WatchedEvent event = std::move(queue_.front());
-        queue_.pop_front();
-        return event;
-    }
-    bool Pending() override {
-        std::lock_guard lock(mutex_);
-        return !queue_.empty();
-    }
-    std::optional<std::string> Lost() const override {
-        std::lock_guard lock(mutex_);
-        return lost_;
     }
 
   private:
@@ -80,9 +59,7 @@ class X11InputWatch final : public InputWatch {
                 XFreeEventData(d, cookie);
             }
             if (CheckConnection(d)) {
-                std::lock_guard lock(mutex_);
-                lost_ = "the X server has gone";
-                arrived_.notify_all();
+                End("the X server has gone");
                 return;
             }
             if (poll(fds, 2, -1) < 0 && errno != EINTR) return;
@@ -146,9 +123,7 @@ class X11InputWatch final : public InputWatch {
                 return;
         }
         if (event.kind != WatchedEvent::Kind::kKey) last_at_ = event.at;
-        std::lock_guard lock(mutex_);
-        queue_.push_back(std::move(event));
-        arrived_.notify_all();
+        Push(std::move(event));
     }
 
     DisplayPtr display_;
@@ -156,10 +131,6 @@ class X11InputWatch final : public InputWatch {
     int wake_;  // an eventfd: written once to end the thread
     Point last_at_{-1, -1};
     bool shift_[2] = {false, false};
-    mutable std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<WatchedEvent> queue_;
-    std::optional<std::string> lost_;
     std::thread thread_;  // last member: started once everything it uses is there
 };
 
