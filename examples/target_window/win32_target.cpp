@@ -216,19 +216,24 @@ LRESULT CALLBACK CalculatorProc(HWND window, UINT message, WPARAM w, LPARAM l) {
     }
 }
 
+// A class of plain windows on the dialog colour with an arrow pointer.
+bool RegisterWindowClass(HINSTANCE instance, WNDPROC procedure, const wchar_t* name) {
+    WNDCLASSW window_class{};
+    window_class.lpfnWndProc = procedure;
+    window_class.hInstance = instance;
+    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    window_class.lpszClassName = name;
+    return RegisterClassW(&window_class) != 0;
+}
+
 struct FontDeleter {
     void operator()(HFONT font) const { DeleteObject(font); }
 };
 
 int RunCalculator(int left, int top) {
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = CalculatorProc;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window_class.lpszClassName = L"RavelkinCalculator";
-    if (!RegisterClassW(&window_class)) return 1;
+    if (!RegisterWindowClass(instance, CalculatorProc, L"RavelkinCalculator")) return 1;
 
     // Large bold labels: a picture around a button's centre is mostly its label, which no other
     // button shares (Arial, or the face Wine puts in its place).
@@ -313,13 +318,7 @@ int main(int argc, char** argv) {
     if (wide_args) LocalFree(wide_args);
 
     const HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW window_class{};
-    window_class.lpfnWndProc = WindowProc;
-    window_class.hInstance = instance;
-    window_class.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    window_class.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-    window_class.lpszClassName = L"RavelkinTarget";
-    if (!RegisterClassW(&window_class)) return 1;
+    if (!RegisterWindowClass(instance, WindowProc, L"RavelkinTarget")) return 1;
 
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
     RECT frame{0, 0, kClientWidth, kClientHeight};
