@@ -53,10 +53,6 @@ std::string Named(const platform::WatchedEvent& key) {
 
 }  // namespace
 
-bool KeyLines::IsModifier(std::uint8_t vk) {
-    return ModifierOf(vk) >= 0;
-}
-
 void KeyLines::Flush() {
     if (text_.empty()) return;
     lines_.push_back("STR " + text_);

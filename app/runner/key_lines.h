@@ -17,8 +17,6 @@ class KeyLines {
     explicit KeyLines(std::vector<std::string>& lines) : lines_(lines) {}
 
     void Take(const platform::WatchedEvent& key);
-    // Shift, Ctrl, Alt or Win, either side: a key that writes nothing when it goes down.
-    static bool IsModifier(std::uint8_t vk);
     // Writes the text typed so far, before a line of something else.
     void Flush();
     // Before a click: flushes, and holds the modifiers held now (OPE_ON) around it.

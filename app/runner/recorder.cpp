@@ -72,13 +72,6 @@ std::vector<std::string> Recorder::unrecorded() const {
     return all;
 }
 
-void Recorder::Action(std::uint64_t ms) {
-    if (last_action_ms_ && ms > *last_action_ms_ + settings_.min_wait_ms) {
-        keys_.Flush();
-        lines_.push_back("WAIT " + std::to_string((ms - *last_action_ms_ + 50) / 100 * 100));
-    }
-}
-
 void Recorder::Take(const WatchedEvent& event) {
     if (event.kind == WatchedEvent::Kind::kMotion) return;
     if (event.kind == WatchedEvent::Kind::kWheel) {
@@ -90,11 +83,23 @@ void Recorder::Take(const WatchedEvent& event) {
         return;
     }
     wheel_noted_ = false;
-    // A pause ends where a line is written: not at a modifier, which may never write one.
-    if (event.down && !(event.kind == WatchedEvent::Kind::kKey && KeyLines::IsModifier(event.vk))) {
-        Action(event.ms);
+    // A pause before a press goes where the next line does: for a modifier, that is at a later
+    // event, or nowhere (the right CTRL that ends the recording comes after it).
+    if (event.down && last_action_ms_ && event.ms > *last_action_ms_ + settings_.min_wait_ms) {
+        keys_.Flush();
+        if (!pause_) pause_ = Pause{lines_.size(), 0};
+        pause_->ms += event.ms - *last_action_ms_;
     }
     last_action_ms_ = event.ms;
+    Handle(event);
+    if (pause_ && lines_.size() > pause_->at) {
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(pause_->at),
+                      "WAIT " + std::to_string((pause_->ms + 50) / 100 * 100));
+        pause_.reset();
+    }
+}
+
+void Recorder::Handle(const WatchedEvent& event) {
     if (event.kind == WatchedEvent::Kind::kKey) {
         keys_.Take(event);
     } else if (!event.button) {
@@ -126,7 +131,7 @@ void Recorder::Release(const WatchedEvent& release) {
         if (last_click_ && Near(last_click_->at, at) &&
             press.event.ms <= last_click_->ms + kDoubleClickMs) {
             lines_.push_back("CLK");
-            last_click_.reset();
+            last_click_ = press.event;  // a third click is one more
             return;
         }
         CheckWindow(at, press.before);

@@ -62,7 +62,8 @@ class Recorder {
         Snapshot before;
     };
 
-    void Action(std::uint64_t ms);
+    // Everything but the pause before the event.
+    void Handle(const platform::WatchedEvent& event);
     void Release(const platform::WatchedEvent& release);
     // The line that puts the pointer at the point, found by a picture cut from the snapshot
     // (keyword IMG_CLK or IMG), or MOV with a comment; false when a picture was not saved.
@@ -75,6 +76,12 @@ class Recorder {
     Snapshot now_;
     std::optional<Press> press_;
     std::optional<std::uint64_t> last_action_ms_;
+    // A pause not yet written: where its WAIT goes, and how long it was.
+    struct Pause {
+        std::size_t at;
+        std::uint64_t ms;
+    };
+    std::optional<Pause> pause_;
     std::optional<platform::WatchedEvent> last_click_;
     std::optional<platform::WindowHandle> window_;
     bool wheel_noted_ = false;

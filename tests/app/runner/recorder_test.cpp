@@ -25,9 +25,11 @@ using testing_support::FakeDesktop;
 using testing_support::ScopedCurrentDir;
 using testing_support::TempDir;
 
-WatchedEvent Key(std::uint8_t code, bool down, std::string text = {}, std::string name = {}) {
+WatchedEvent Key(std::uint8_t code, bool down, std::string text = {}, std::string name = {},
+                 std::uint64_t ms = 0) {
     WatchedEvent e;
     e.kind = WatchedEvent::Kind::kKey;
+    e.ms = ms;
     e.vk = code;
     e.down = down;
     e.text = down ? std::move(text) : "";
@@ -36,7 +38,7 @@ WatchedEvent Key(std::uint8_t code, bool down, std::string text = {}, std::strin
 }
 
 // Keys as words: "+ctrl" and "-ctrl" (shift, alt, win alike) hold and let go; RET, BS, UP,
-// DEL and Tab tap those keys; any other word taps a key that types the word.
+// DEL and Tab tap those keys; CLICK is a click; any other word taps a key that types it.
 std::vector<WatchedEvent> Keys(const std::string& words) {
     const std::pair<const char*, std::uint8_t> named[] = {
         {"ctrl", vk::kLControl}, {"shift", vk::kLShift}, {"alt", vk::kLMenu},
@@ -45,6 +47,10 @@ std::vector<WatchedEvent> Keys(const std::string& words) {
     std::vector<WatchedEvent> events;
     std::istringstream in(words);
     for (std::string word; in >> word;) {
+        if (word == "CLICK") {
+            events.emplace_back().kind = WatchedEvent::Kind::kButton;
+            continue;
+        }
         const bool hold = word.size() > 1 && (word[0] == '+' || word[0] == '-');
         const std::string name = hold ? word.substr(1) : word;
         const auto own = static_cast<std::uint8_t>(
@@ -75,12 +81,17 @@ TEST(KeyLines, TextNamedKeysAndModifiersBecomeLines) {
         {"+shift UP -shift", {"; not recorded: Shift+UP"}},
         {"+shift -shift", {"; not recorded: Shift pressed alone"}},
         {"a Tab é", {"STR A", "; not recorded: Tab", "; not recorded: é"}},
+        {"+shift CLICK -shift", {}},  // Shift with a click is the recorder's to note
+        {"a +alt CLICK b -alt", {"STR A", "OPE_ON ALT", "STR B", "OPE_OFF ALT"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.keys);
         std::vector<std::string> lines;
         app::KeyLines keys(lines);
-        for (const WatchedEvent& e : Keys(c.keys)) keys.Take(e);
+        for (const WatchedEvent& e : Keys(c.keys)) {
+            if (e.kind == WatchedEvent::Kind::kKey) keys.Take(e);
+            if (e.kind == WatchedEvent::Kind::kButton) keys.BeforeAction();
+        }
         keys.Finish();
         ASSERT_EQ(lines.size(), c.lines.size()) << ::testing::PrintToString(lines);
         for (std::size_t i = 0; i < lines.size(); ++i) {
@@ -99,6 +110,13 @@ WatchedEvent Button(platform::Button b, bool down, int x, int y, std::uint64_t m
     e.at = {x, y};
     e.button = b;
     e.down = down;
+    return e;
+}
+
+WatchedEvent Wheel(std::uint64_t ms) {
+    WatchedEvent e;
+    e.kind = WatchedEvent::Kind::kWheel;
+    e.ms = ms;
     return e;
 }
 
@@ -123,13 +141,28 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
     recorder.CopyScreen();
     using platform::Button::kLeft, platform::Button::kRight;
     const WatchedEvent events[] = {
-        Button(kLeft, true, 100, 80, 1000),  Button(kLeft, false, 101, 81, 1050),
-        Button(kLeft, true, 100, 80, 1300),  Button(kLeft, false, 100, 80, 1350),  // double
-        Button(kLeft, true, 100, 80, 3330),  Button(kLeft, false, 100, 80, 3400),
-        Button(kRight, true, 200, 30, 3500), Button(kRight, false, 200, 30, 3600),
-        Button(kLeft, true, 50, 50, 3700),   Button(kLeft, false, 250, 100, 3800),  // drag
-        Button(kLeft, true, 290, 210, 3900), Button(kLeft, false, 290, 210, 3950),  // flat
-        Button(kLeft, true, 2, 200, 4000),   Button(kLeft, false, 2, 200, 4050),    // edge
+        Button(kLeft, true, 100, 80, 1000),
+        Button(kLeft, false, 101, 81, 1050),
+        Button(kLeft, true, 100, 80, 1300),
+        Button(kLeft, false, 100, 80, 1350),  // double
+        Button(kLeft, true, 100, 80, 1500),
+        Button(kLeft, false, 100, 80, 1530),  // triple
+        Button(kLeft, true, 100, 80, 3330),
+        Button(kLeft, false, 100, 80, 3400),
+        Button(kRight, true, 200, 30, 3500),
+        Button(kRight, false, 200, 30, 3600),
+        Button(kLeft, true, 50, 50, 3700),
+        Button(kLeft, false, 250, 100, 3800),  // drag
+        Button(kLeft, true, 290, 210, 3900),
+        Button(kLeft, false, 290, 210, 3950),  // flat
+        Button(kLeft, true, 2, 200, 4000),
+        Button(kLeft, false, 2, 200, 4050),  // edge
+        Wheel(4100),
+        Wheel(4110),
+        Key(vk::kLControl, true, "", "", 6200),
+        Key('V', true, "v", "v", 6300),
+        Key(vk::kLControl, false, "", "", 6400),
+        Wheel(6500),
     };
     for (const WatchedEvent& e : events) recorder.Take(e);
     recorder.Finish();
@@ -137,7 +170,8 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
         "CHK_WIND Notes - Editor",
         "IMG_CLK 8,44,24,157,137,",
         "CLK",
-        "WAIT 2000",
+        "CLK",
+        "WAIT 1800",
         "IMG_CLK 8,44,24,157,137,",
         "CHK_WIND Mail",
         "IMG 10,144,0,257,87,",
@@ -154,7 +188,13 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
         "CHK_WIND Notes - Editor",
         "; not recorded: a picture of 2,200: too near the edge",
         "MOV 2,200",
-        "CLK"};
+        "CLK",
+        "; not recorded: the wheel turned at 0,0",
+        "WAIT 2200",
+        "OPE_ON CTRL",
+        "STR V",
+        "OPE_OFF CTRL",
+        "; not recorded: the wheel turned"};
     const std::vector<std::string>& lines = recorder.lines();
     ASSERT_EQ(lines.size(), want.size()) << ::testing::PrintToString(lines);
     for (std::size_t i = 0; i < want.size(); ++i) {
@@ -167,6 +207,22 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
     const cv::Mat first = cv::imread(vision::TemplatePath(8));
     ASSERT_EQ(first.size(), cv::Size(13, 13));
     EXPECT_EQ(app::NextTemplateNumber("Images"), 13);
+
+    // Pictures cut from a part of the screen are placed on the whole screen.
+    app::Recorder part(desktop, {platform::Rect{100, 50, 320, 240}, 500, 20});
+    part.CopyScreen();
+    for (const WatchedEvent& e :
+         {Button(kLeft, true, 150, 100, 0), Button(kLeft, false, 150, 100, 0),
+          Button(kLeft, true, 50, 20, 0), Button(kLeft, false, 50, 20, 0)}) {
+        part.Take(e);
+    }
+    const std::vector<std::string> placed = {
+        "CHK_WIND Notes - Editor", "IMG_CLK 20,100,50,207,157,",
+        "; not recorded: a picture of 50,20: outside the part", "MOV 50,20", "CLK"};
+    ASSERT_EQ(part.lines().size(), placed.size()) << ::testing::PrintToString(part.lines());
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        EXPECT_TRUE(part.lines()[i].starts_with(placed[i])) << part.lines()[i];
+    }
 }
 
 std::string Read(const std::string& path) {
