@@ -175,8 +175,9 @@ bool KWinDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t w
 }
 
 void KWinDesktop::ForEachWindow(const std::function<bool(WindowHandle)>& visit) {
-    // A round trip: the windows shown before the call are all described by then.
-    if (!connection_->Roundtrip()) return;
+    // Two round trips: the first brings the windows shown before the call, the second what
+    // KWin says of each once asked.
+    if (!connection_->Roundtrip() || !connection_->Roundtrip()) return;
     std::vector<WindowHandle> ids;
     for (const PlasmaWindow* w : windows_->TopFirst()) ids.push_back(w->id);
     for (WindowHandle id : ids) {
