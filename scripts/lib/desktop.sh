@@ -202,6 +202,10 @@ start_private_kwin() {
     done
     # No animations: a window is at its place, drawn in full, once shown.
     printf '%s\n' "[KDE]" "AnimationDurationFactor=0" >"$dir/home/.config/kdeglobals"
+    # The pointer where it is sent: KWin pushes it back a pixel from the screen's corners (a
+    # move to 0,0 ends at 1,1), and the overview effects act on a pointer left in a corner.
+    printf '%s\n' "[Plugins]" "overviewEnabled=false" "windowviewEnabled=false" "[Windows]" \
+        "ElectricBorderPushbackPixels=0" >"$dir/home/.config/kwinrc"
     local env=(env -i HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run"
         XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
         XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
