@@ -26,8 +26,10 @@
 //
 // A Wayland client cannot place itself: once shown, the window asks sway ($SWAYSOCK) to float
 // it without border at X,Y of the layout (--position, default 100,100) and says "ready" only
-// when sway reports it there. Without $SWAYSOCK it says "ready" once drawn, wherever the
-// compositor put it, unless --position was given (then it fails). sway focuses a new window;
+// when sway reports it there. Under KWin (built with plasma-wayland-protocols) it asks for
+// X,Y through plasma-shell before it is shown, and says "ready" once drawn. Otherwise it says
+// "ready" once drawn, wherever the compositor put it, unless --position was given (then it
+// fails). sway focuses a new window;
 // with --no-focus the window hands the focus back to the window that had it.
 // It ends on SIGINT or SIGTERM, or when the compositor closes the window.
 //
@@ -61,6 +63,9 @@
 
 #include "examples/target_window/logo.h"
 #include "protocol/xdg-shell-client.h"
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+#include "protocol/plasma-shell-client.h"
+#endif
 
 namespace {
 
@@ -250,6 +255,10 @@ struct Target {
     wl_pointer* pointer = nullptr;
     wl_keyboard* keyboard = nullptr;
     wl_callback* frame = nullptr;
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+    org_kde_plasma_shell* plasma_shell = nullptr;
+    org_kde_plasma_surface* plasma_surface = nullptr;
+#endif
 
     void* memory = MAP_FAILED;
     std::size_t memory_size = 0;
@@ -275,6 +284,10 @@ struct Target {
             if (b.buffer) wl_buffer_destroy(b.buffer);
         }
         if (memory != MAP_FAILED) munmap(memory, memory_size);
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+        if (plasma_surface) org_kde_plasma_surface_destroy(plasma_surface);
+        if (plasma_shell) org_kde_plasma_shell_destroy(plasma_shell);
+#endif
         if (toplevel) xdg_toplevel_destroy(toplevel);
         if (xdg_surface_) xdg_surface_destroy(xdg_surface_);
         if (surface) wl_surface_destroy(surface);
@@ -618,6 +631,12 @@ const wl_registry_listener kRegistryListener = {
                 t->wm_base = static_cast<xdg_wm_base*>(bind(&xdg_wm_base_interface, 2));
                 xdg_wm_base_add_listener(t->wm_base, &kWmBaseListener, t);
             }
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+            if (i == org_kde_plasma_shell_interface.name && !t->plasma_shell) {
+                t->plasma_shell =
+                    static_cast<org_kde_plasma_shell*>(bind(&org_kde_plasma_shell_interface, 1));
+            }
+#endif
         },
     .global_remove = [](void*, wl_registry*, std::uint32_t) {},
 };
@@ -718,9 +737,6 @@ int main(int argc, char** argv) {
 
     const char* sway_socket = std::getenv("SWAYSOCK");
     SwayIpc ipc(sway_socket && *sway_socket ? sway_socket : nullptr);
-    if (position_given && !ipc.connected()) {
-        return Fail("cannot place the window: no sway IPC at $SWAYSOCK");
-    }
 
     Target t;
     t.display = wl_display_connect(nullptr);
@@ -736,6 +752,13 @@ int main(int argc, char** argv) {
         return Fail("the compositor lacks wl_compositor, wl_shm or xdg_wm_base");
     }
     if (!t.CreateBuffers()) return Fail("cannot make the shared-memory buffers");
+    bool placeable = ipc.connected();
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+    placeable = placeable || t.plasma_shell;
+#endif
+    if (position_given && !placeable) {
+        return Fail("cannot place the window: no sway IPC at $SWAYSOCK, and no plasma-shell");
+    }
 
     long previous_focus = -1;
     if (ipc.connected() && !take_focus) {
@@ -754,6 +777,12 @@ int main(int argc, char** argv) {
     // A fixed size: sway floats such a window whatever its app id.
     xdg_toplevel_set_min_size(t.toplevel, g_width, g_height);
     xdg_toplevel_set_max_size(t.toplevel, g_width, g_height);
+#ifdef RAVELKIN_TARGET_PLASMA_SHELL
+    if (!ipc.connected() && t.plasma_shell) {
+        t.plasma_surface = org_kde_plasma_shell_get_surface(t.plasma_shell, t.surface);
+        org_kde_plasma_surface_set_position(t.plasma_surface, x, y);
+    }
+#endif
     wl_surface_commit(t.surface);
 
     enum class Stage { kMapping, kPlacing, kShowing, kReady } stage = Stage::kMapping;

@@ -10,11 +10,14 @@ std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_displ
     if (forced && *forced) {
         const std::string_view name(forced);
         if (name == "wayland") return {Backend::kWayland};
+        if (name == "kwin") return {Backend::kKWin};
         if (name == "x11") return {Backend::kX11};
-        error = "RAVELKIN_BACKEND is '" + std::string(name) + "'; it may be wayland or x11";
+        error = "RAVELKIN_BACKEND is '" + std::string(name) + "'; it may be wayland, kwin or x11";
         return {};
     }
-    if (wayland_display && *wayland_display) return {Backend::kWayland, Backend::kX11};
+    if (wayland_display && *wayland_display) {
+        return {Backend::kWayland, Backend::kKWin, Backend::kX11};
+    }
     return {Backend::kX11};
 }
 

@@ -6,11 +6,13 @@
 
 namespace platform {
 
-enum class Backend { kWayland, kX11 };
+// kWayland: the wlroots compositors; kKWin: KDE Plasma's compositor.
+enum class Backend { kWayland, kKWin, kX11 };
 
-// The backends to try, in order, for the environment: RAVELKIN_BACKEND ("wayland" or "x11")
-// names the only one; otherwise Wayland first where WAYLAND_DISPLAY is set, even with DISPLAY
-// set too, then X11. Empty, with the reason in error, for an unknown RAVELKIN_BACKEND.
+// The backends to try, in order, for the environment: RAVELKIN_BACKEND ("wayland", "kwin" or
+// "x11") names the only one; otherwise the Wayland ones first where WAYLAND_DISPLAY is set,
+// even with DISPLAY set too, then X11. Empty, with the reason in error, for an unknown
+// RAVELKIN_BACKEND.
 std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_display,
                                    std::string& error);
 

@@ -8,6 +8,9 @@
 #ifdef RAVELKIN_HAVE_WAYLAND
 #include "platform/wayland/wayland_desktop.h"
 #endif
+#ifdef RAVELKIN_HAVE_KWIN
+#include "platform/wayland/kwin/kwin_desktop.h"
+#endif
 
 namespace platform {
 
@@ -26,6 +29,15 @@ std::unique_ptr<Desktop> OpenNativeDesktop(std::string& error) {
             why = "this program was built without its Wayland backend";
 #endif
             tried += (tried.empty() ? "" : "; ") + std::string("Wayland: ") + why;
+        } else if (backend == Backend::kKWin) {
+#ifdef RAVELKIN_HAVE_KWIN
+            wayland::kwin::OpenResult opened = wayland::kwin::KWinDesktop::Open();
+            if (opened.desktop) return std::move(opened.desktop);
+            why = opened.error;
+#else
+            why = "this program was built without its KWin backend";
+#endif
+            tried += (tried.empty() ? "" : "; ") + std::string("KWin: ") + why;
         } else {
             x11::OpenResult opened = x11::X11Desktop::Open();
             if (opened.desktop) return std::move(opened.desktop);

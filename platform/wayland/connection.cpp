@@ -126,8 +126,9 @@ static void KeepComplaint(const char* format, va_list args) {
 const wl_registry_listener Connection::kRegistryListener = {Connection::OnGlobal,
                                                             Connection::OnGlobalRemove};
 
-std::unique_ptr<Connection> Connection::Open(std::string& error) {
+std::unique_ptr<Connection> Connection::Open(std::string& error, GlobalHook more) {
     std::unique_ptr<Connection> c(new Connection());
+    c->more_ = std::move(more);
     wl_log_set_handler_client(KeepComplaint);
     g_last_complaint.clear();
     c->display_ = wl_display_connect(nullptr);
@@ -203,6 +204,8 @@ void Connection::OnGlobal(void* data, wl_registry* registry, std::uint32_t name,
         c->toplevel_manager_ = Bind<zwlr_foreign_toplevel_manager_v1>(
             registry, name, &zwlr_foreign_toplevel_manager_v1_interface, version, 3);
         zwlr_foreign_toplevel_manager_v1_add_listener(c->toplevel_manager_, &kListener, c);
+    } else if (c->more_) {
+        c->more_(registry, name, interface, version);
     }
 }
 

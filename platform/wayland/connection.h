@@ -4,6 +4,7 @@
 #include <wayland-client.h>
 
 #include <cstdint>
+#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
@@ -60,7 +61,12 @@ class Connection {
   public:
     // Connects to the compositor WAYLAND_DISPLAY names and learns its globals, outputs and
     // windows; nullptr with the reason in error when no compositor answers.
-    static std::unique_ptr<Connection> Open(std::string& error);
+    // Another backend's own globals: called for each global this class does not bind, while
+    // Open learns them.
+    using GlobalHook = std::function<void(wl_registry* registry, std::uint32_t name,
+                                          const char* interface, std::uint32_t version)>;
+
+    static std::unique_ptr<Connection> Open(std::string& error, GlobalHook more = {});
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
@@ -103,6 +109,7 @@ class Connection {
     static void OnGlobalRemove(void* data, wl_registry* registry, std::uint32_t name);
     friend struct ToplevelEvents;
 
+    GlobalHook more_;
     wl_display* display_ = nullptr;
     wl_registry* registry_ = nullptr;
     wl_shm* shm_ = nullptr;

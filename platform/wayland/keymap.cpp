@@ -12,9 +12,7 @@
 #include "platform/virtual_keys.h"
 
 namespace platform::wayland {
-namespace {
 
-// The US keyboard's evdev codes of the virtual keys that have one; other keys get spare codes.
 std::uint32_t UsKeyFor(std::uint8_t vk) {
     static constexpr std::array<std::uint8_t, 26> kLetters = {
         KEY_A, KEY_B, KEY_C, KEY_D, KEY_E, KEY_F, KEY_G, KEY_H, KEY_I, KEY_J, KEY_K, KEY_L, KEY_M,
@@ -73,6 +71,8 @@ std::uint32_t UsKeyFor(std::uint8_t vk) {
     const auto found = kOthers.find(vk);
     return found == kOthers.end() ? 0 : found->second;
 }
+
+namespace {
 
 // The character Shift gives on the US keyboard, for the keys that type one.
 std::uint32_t ShiftedKeysym(std::uint8_t vk) {

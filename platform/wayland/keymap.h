@@ -48,6 +48,10 @@ class VirtualKeymap {
     xkb_state* state_ = nullptr;
 };
 
+// The US keyboard's evdev code of a virtual key; 0 for keys it does not have (our keymap gives
+// those spare codes).
+std::uint32_t UsKeyFor(std::uint8_t vk);
+
 // The keymap's source, before xkbcommon reads it; codes gets each virtual key's evdev code.
 std::string KeymapSource(std::uint32_t (&codes)[256]);
 

@@ -167,3 +167,85 @@ start_wayland_target() {
     echo "the Wayland target window did not appear" >&2
     return 1
 }
+
+# start_private_kwin WIDTHxHEIGHT PROGRAM...: a private headless KWin on a private session bus,
+# one virtual output of that size, that grants each PROGRAM (a path) the fake input, the
+# window list and screenshots, as the desktop file of an installed program does. Exports
+# WAYLAND_DISPLAY, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, and KWIN_PID for whoever wants
+# to end the compositor early; unsets DISPLAY.
+start_private_kwin() {
+    local dir size=$1 program n=0 address _
+    shift
+    [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
+        echo "start_private_kwin: bad output size \"$size\"" >&2
+        return 1
+    }
+    dir=$(mktemp -d)
+    DESKTOP_DIRS+=("$dir")
+    mkdir -m 700 "$dir/run"
+    mkdir -p "$dir/home/.config" "$dir/home/.local/share/applications" "$dir/home/.cache" "$dir/bin"
+    # Debian's kwin_wayland carries a file capability that a container may refuse at exec; a
+    # copy has none. KWin finds its own files by its name, so the copy keeps it.
+    cp /usr/bin/kwin_wayland "$dir/bin/kwin_wayland"
+    # KWin matches a client to a desktop file by the full path of its executable.
+    for program in "$@"; do
+        program=$(realpath "$(command -v "$program")") || {
+            echo "start_private_kwin: no program \"$program\"" >&2
+            return 1
+        }
+        n=$((n + 1))
+        printf '%s\n' "[Desktop Entry]" "Type=Application" "Name=Ravelkin test $n" \
+            "Exec=$program" "NoDisplay=true" \
+            "X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management" \
+            "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2" \
+            >"$dir/home/.local/share/applications/ravelkin-test-$n.desktop"
+    done
+    # No animations: a window is at its place, drawn in full, once shown.
+    printf '%s\n' "[KDE]" "AnimationDurationFactor=0" >"$dir/home/.config/kdeglobals"
+    # The pointer where it is sent: KWin pushes it back a pixel from the screen's corners (a
+    # move to 0,0 ends at 1,1), and the overview effects act on a pointer left in a corner.
+    printf '%s\n' "[Plugins]" "overviewEnabled=false" "windowviewEnabled=false" "[Windows]" \
+        "ElectricBorderPushbackPixels=0" >"$dir/home/.config/kwinrc"
+    local env=(env -i HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run"
+        XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
+        XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
+    "${env[@]}" kbuildsycoca5 --noincremental >"$dir/kbuildsycoca.log" 2>&1 || {
+        cat "$dir/kbuildsycoca.log" >&2
+        return 1
+    }
+    # The bus in the private folder, removed with it.
+    address="unix:path=$dir/run/bus"
+    setpriv --pdeathsig TERM "${env[@]}" dbus-daemon --session --nofork --nopidfile \
+        --address="$address" >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    for _ in $(seq 100); do
+        [ -S "$dir/run/bus" ] && break
+        sleep 0.05
+    done
+    [ -S "$dir/run/bus" ] || {
+        echo "the private session bus did not start" >&2
+        return 1
+    }
+    env+=(DBUS_SESSION_BUS_ADDRESS="$address")
+    setpriv --pdeathsig TERM "${env[@]}" "$dir/bin/kwin_wayland" --virtual --no-lockscreen \
+        --socket wayland-0 --width "${size%x*}" --height "${size#*x}" \
+        >"$dir/kwin.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    export KWIN_PID=$!
+    # Ready once its socket is there and its screenshots answer on the bus.
+    for _ in $(seq 200); do
+        if [ -S "$dir/run/wayland-0" ] && "${env[@]}" dbus-send --session --print-reply \
+            --dest=org.kde.KWin /org/kde/KWin/ScreenShot2 org.freedesktop.DBus.Properties.Get \
+            string:org.kde.KWin.ScreenShot2 string:Version >/dev/null 2>&1; then
+            export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
+            export DBUS_SESSION_BUS_ADDRESS=$address
+            unset DISPLAY WAYLAND_SOCKET
+            return 0
+        fi
+        kill -0 "$KWIN_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "KWin did not start; it said:" >&2
+    cat "$dir/kwin.log" >&2
+    return 1
+}

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The desktop contract over the Wayland backend on a 640x480 headless sway: the screen is a
-// window of the test pattern at 0,0 that logs the pointer and keys it receives, which is how
-// the world sees where the pointer is and which keys are down.
+// The desktop contract over a Wayland backend on a 640x480 headless compositor (sway, or KWin
+// where RAVELKIN_KWIN_CONTRACT is defined): the screen is a window of the test pattern at 0,0
+// that logs the pointer and keys it receives, which is how the world sees where the pointer
+// is and which keys are down.
 #include "tests/support/desktop_contract.h"
 
 #include <fstream>
@@ -10,6 +11,9 @@
 
 #include "platform/wayland/sway_ipc.h"
 #include "platform/wayland/wayland_desktop.h"
+#ifdef RAVELKIN_KWIN_CONTRACT
+#include "platform/wayland/kwin/kwin_desktop.h"
+#endif
 #include "tests/platform/wayland/sway_testing.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -23,7 +27,7 @@ std::unique_ptr<Child> StartTarget(std::vector<std::string> args) {
     args.insert(args.begin(), sway_testing::ProgramDir() + "/ravelkin-wayland-target");
     auto target = std::make_unique<Child>(args);
     EXPECT_TRUE(testing_support::WaitUntil([&] {
-        return ("\n" + target->Output()).find("\nready ") != std::string::npos;
+        return ("\n" + target->Output()).find("\nready") != std::string::npos;
     })) << "the target did not come up: "
         << target->Output();
     return target;
@@ -38,6 +42,46 @@ std::string LastSaid(const std::string& log, const std::string& key) {
     return log.substr(from, log.find('\n', from) - from);
 }
 
+// What differs between the compositors: the backend, and how the user holds the stop key.
+struct Sway {
+    static std::unique_ptr<platform::Desktop> Open() {
+        platform::wayland::OpenResult opened = platform::wayland::WaylandDesktop::Open();
+        EXPECT_TRUE(opened.desktop) << opened.error;
+        return std::move(opened.desktop);
+    }
+    // The user holds right CTRL with a keyboard of their own; sway tells the binding's
+    // subscribers, the backend among them.
+    static std::unique_ptr<Child> HoldStopKey() {
+        std::string error;
+        auto events = platform::wayland::SwayIpc::Open(
+            *platform::wayland::SwayIpc::SocketFromEnvironment(), error);
+        EXPECT_TRUE(events && events->Subscribe(R"(["binding"])")) << error;
+        if (!events) return nullptr;
+        auto holder = std::make_unique<Child>(
+            std::vector<std::string>{"wtype", "-P", "Control_R", "-s", "20000"});
+        EXPECT_TRUE(testing_support::WaitUntil([&] {
+            const auto got = events->TakeEvents();
+            return got && !got->empty();
+        })) << "sway reported no binding";
+        return holder;
+    }
+};
+
+#ifdef RAVELKIN_KWIN_CONTRACT
+struct KWin {
+    static std::unique_ptr<platform::Desktop> Open() {
+        platform::wayland::kwin::OpenResult opened = platform::wayland::kwin::KWinDesktop::Open();
+        EXPECT_TRUE(opened.desktop) << opened.error;
+        return std::move(opened.desktop);
+    }
+    static std::unique_ptr<Child> HoldStopKey() {
+        ADD_FAILURE() << "KWin tells no client the keys the user holds";
+        return nullptr;
+    }
+};
+#endif
+
+template <class Compositor>
 class WaylandWorld {
   public:
     WaylandWorld() {
@@ -53,9 +97,8 @@ class WaylandWorld {
         }
         ppm.close();
         screen_ = StartTarget({"--picture", picture, "--position", "0,0", "--title", "pattern"});
-        platform::wayland::OpenResult opened = platform::wayland::WaylandDesktop::Open();
-        EXPECT_TRUE(opened.desktop) << opened.error;
-        desktop_ = std::move(opened.desktop);
+        desktop_ = Compositor::Open();
+        if (!desktop_) return;
         desktop_->WatchStopKey(true);  // as for a job
         // The pointer at a known place first, seen there by the pattern: where sway starts it
         // is its own choice, and a move to where it already is reports nothing.
@@ -73,20 +116,10 @@ class WaylandWorld {
 
     platform::Desktop& desktop() { return *desktop_; }
     void ShowPattern() {}
-    // The user holds the key with a keyboard of their own, until the world ends; sway tells the
-    // binding's subscribers, the backend among them.
+    // The user holds the key until the world ends.
     void UserHolds(std::uint8_t vk) {
         ASSERT_EQ(vk, platform::vk::kRControl);
-        std::string error;
-        auto events = platform::wayland::SwayIpc::Open(
-            *platform::wayland::SwayIpc::SocketFromEnvironment(), error);
-        ASSERT_TRUE(events && events->Subscribe(R"(["binding"])")) << error;
-        holder_ = std::make_unique<Child>(
-            std::vector<std::string>{"wtype", "-P", "Control_R", "-s", "20000"});
-        EXPECT_TRUE(testing_support::WaitUntil([&] {
-            const auto got = events->TakeEvents();
-            return got && !got->empty();
-        })) << "sway reported no binding";
+        holder_ = Compositor::HoldStopKey();
     }
     bool KeyHeld(std::uint8_t vk) {
         const char* name = vk == platform::vk::kControl ? "Control_L"
@@ -142,7 +175,7 @@ class WaylandWorld {
 
     testing_support::TempDir dir_;
     std::unique_ptr<Child> screen_;
-    std::unique_ptr<platform::wayland::WaylandDesktop> desktop_;
+    std::unique_ptr<platform::Desktop> desktop_;
     std::vector<std::unique_ptr<Child>> windows_;
     std::unique_ptr<Child> holder_;
     std::size_t seen_reports_ = 0;
@@ -151,5 +184,9 @@ class WaylandWorld {
 }  // namespace
 
 namespace testing_support {
-INSTANTIATE_TYPED_TEST_SUITE_P(Sway, DesktopContract, WaylandWorld);
+#ifdef RAVELKIN_KWIN_CONTRACT
+INSTANTIATE_TYPED_TEST_SUITE_P(KWin, DesktopContract, WaylandWorld<KWin>);
+#else
+INSTANTIATE_TYPED_TEST_SUITE_P(Sway, DesktopContract, WaylandWorld<Sway>);
+#endif
 }  // namespace testing_support

@@ -172,8 +172,9 @@ TEST(BackendChoice, FollowsTheEnvironment) {
     } cases[] = {
         {nullptr, nullptr, {Backend::kX11}, false},
         {nullptr, "", {Backend::kX11}, false},
-        {nullptr, "wayland-1", {Backend::kWayland, Backend::kX11}, false},
-        {"", "wayland-1", {Backend::kWayland, Backend::kX11}, false},
+        {nullptr, "wayland-1", {Backend::kWayland, Backend::kKWin, Backend::kX11}, false},
+        {"", "wayland-1", {Backend::kWayland, Backend::kKWin, Backend::kX11}, false},
+        {"kwin", nullptr, {Backend::kKWin}, false},
         {"x11", "wayland-1", {Backend::kX11}, false},
         {"wayland", nullptr, {Backend::kWayland}, false},
         {"Wayland", "wayland-1", {}, true},
@@ -186,7 +187,7 @@ TEST(BackendChoice, FollowsTheEnvironment) {
             << (c.wayland_display ? c.wayland_display : "(unset)");
         EXPECT_EQ(!error.empty(), c.error) << error;
         if (c.error) {
-            EXPECT_NE(error.find("wayland or x11"), std::string::npos) << error;
+            EXPECT_NE(error.find("wayland, kwin or x11"), std::string::npos) << error;
         }
     }
 }
