@@ -9,10 +9,10 @@
 #include <wx/menu.h>
 #include <wx/msgdlg.h>
 #include <wx/numdlg.h>
-#include <wx/textdlg.h>
 #include <wx/richmsgdlg.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
+#include <wx/textdlg.h>
 #include <wx/utils.h>
 #ifdef __WXMSW__
 #include <wx/msw/wrapwin.h>

@@ -411,7 +411,7 @@ check_statuses() {
         [[ $out == "ravelkin: $other_name: "* ]] || fail "its message: $out"
         RAVELKIN_BACKEND=bogus ravelkin --run ok.dat
         expect "$status" 69 "an unknown backend"
-        expect "$out" "ravelkin: RAVELKIN_BACKEND is 'bogus'; it may be wayland or x11" message
+        expect "$out" "ravelkin: RAVELKIN_BACKEND is 'bogus'; it may be wayland, kwin or x11" message
     fi
 }
 
@@ -557,8 +557,9 @@ check_no-protocols() {
         expect "$status" 69 status
         expect "$out" "ravelkin: no desktop could be opened (Wayland: the Wayland compositor does \
 not offer wl_seat, zwlr_screencopy_manager_v1, zwlr_virtual_pointer_manager_v1, \
-zwp_virtual_keyboard_manager_v1, zwlr_foreign_toplevel_manager_v1; X11: cannot open the X \
-display: \$DISPLAY is not set)" message
+zwp_virtual_keyboard_manager_v1, zwlr_foreign_toplevel_manager_v1; KWin: the Wayland compositor \
+is not KWin (it offers no org_kde_kwin_fake_input 4, org_kde_plasma_window_management); X11: \
+cannot open the X display: \$DISPLAY is not set)" message
     else
         expect "$status" 0 "status with an X display"
         WAYLAND_DISPLAY=$dir/weston-e2e ravelkin --version
