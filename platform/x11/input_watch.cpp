@@ -58,7 +58,9 @@ class X11InputWatch final : public QueuedInputWatch {
                 Take(cookie->evtype, *static_cast<const XIRawEvent*>(cookie->data));
                 XFreeEventData(d, cookie);
             }
-            if (CheckConnection(d)) {
+            // Not CheckConnection, which drops the events it reads: XPending above has read
+            // the socket, and marked the connection lost if the server went.
+            if (ConnectionLost(d)) {
                 End("the X server has gone");
                 return;
             }
