@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # What recording costs while the user works (not part of the test run):
-#   bench/record-cost.sh [WIDTHxHEIGHT]      default 1920x1080
+#   bench/record-cost.sh [WIDTHxHEIGHT [SECONDS]]   default 1920x1080, a click every 2 s
 # On a private Xvfb with openbox and xcalc, `ravelkin --record` watches three phases of 10 s
 # each: the user doing nothing; one xdotool moving the pointer 200 times a second; the same
-# with a click on a button of the calculator every 2 s (12+34=). For each phase it prints the recorder's
+# with a click on a button of the calculator every SECONDS (12+34=). For each phase it prints the recorder's
 # processor time (user and system, from /proc) as a share of one core.
 source "$(dirname "$0")/../scripts/lib/common.sh"
 source "$ROOT/scripts/lib/desktop.sh"
 
 size=${1:-1920x1080}
+every=${2:-2}
 install_missing_packages
 deps=$("$ROOT/scripts/build-native-deps")
 configure_and_build "$ROOT/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$deps" >/dev/null
@@ -44,15 +45,15 @@ phase() {
 }
 phase_name="still" phase sleep 10
 phase_name="moving at 200 Hz" phase bash -c 'for _ in $(seq 10); do xdotool "$@"; done' moving "${moves[@]}"
-# 12+34= on the calculator, a click every 2 s, the pointer moving in between.
+# 12+34= on the calculator, a click every $every s, the pointer moving in between.
 clicking() {
-    local key
+    local key _
     for key in 70,381 113,381 201,381 157,381 70,351 201,411; do
         xdotool mousemove $((100 + ${key%,*})) $((100 + ${key#*,})) click 1
-        xdotool "${moves[@]}" "${moves[@]}"
+        for _ in $(seq "$every"); do xdotool "${moves[@]}"; done
     done
 }
-phase_name="moving, clicking 12+34=" phase clicking
+phase_name="moving, a click every ${every} s" phase clicking
 xdotool keydown Control_R keyup Control_R
 wait "$recorder"
 cat "$work/record.out"
