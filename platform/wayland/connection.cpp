@@ -5,12 +5,14 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/stop_request.h"
 #include "protocol/virtual-keyboard-unstable-v1-client.h"
 #include "protocol/wlr-foreign-toplevel-management-unstable-v1-client.h"
 #include "protocol/wlr-screencopy-unstable-v1-client.h"
@@ -277,6 +279,23 @@ bool Connection::DispatchFor(int timeout_ms) {
         wl_display_cancel_read(display_);
     }
     return Check(wl_display_dispatch_pending(display_));
+}
+
+void Connection::Wait(std::uint32_t ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
+    while (!stop_request::IsRaised()) {
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        if (left.count() <= 0) return;
+        if (!DispatchFor(static_cast<int>(std::min<std::int64_t>(left.count(), 20)))) return;
+    }
+}
+
+Size Connection::LayoutSize() {
+    DispatchPending();
+    const Rect box = LayoutBox();
+    return {box.right - box.left, box.bottom - box.top};
 }
 
 Rect Connection::LayoutBox() const {

@@ -82,6 +82,9 @@ class Connection {
     bool DispatchPending();
     // Waits up to timeout_ms for events and handles them; false once the connection is lost.
     bool DispatchFor(int timeout_ms);
+    // Handles events for ms milliseconds, or less once a stop is requested or the connection
+    // is lost: a compositor that goes ends the wait.
+    void Wait(std::uint32_t ms);
     const std::optional<std::string>& Lost() const { return lost_; }
 
     wl_display* display() const { return display_; }
@@ -96,6 +99,8 @@ class Connection {
     const std::vector<std::unique_ptr<Output>>& outputs() const { return outputs_; }
     // The box around every output: the space the pointer and the screen copy work in.
     Rect LayoutBox() const;
+    // The size of that box, with what the compositor has sent about the outputs handled first.
+    Size LayoutSize();
     const std::list<Toplevel>& toplevels() const { return toplevels_; }
 
   private:

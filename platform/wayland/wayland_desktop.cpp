@@ -100,23 +100,11 @@ bool WaylandDesktop::IsKeyDown(std::uint8_t vk) {
 }
 
 void WaylandDesktop::Pause(std::uint32_t ms) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
-    while (!stop_request::IsRaised()) {
-        const auto left =
-            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-        if (left.count() <= 0) return;
-        // Waits on the connection, so that a compositor that goes ends the wait.
-        if (!connection_->DispatchFor(static_cast<int>(std::min<std::int64_t>(left.count(), 20)))) {
-            return;
-        }
-    }
+    connection_->Wait(ms);
 }
 
 Size WaylandDesktop::ScreenSize() {
-    connection_->DispatchPending();
-    const Rect box = connection_->LayoutBox();
-    return {box.right - box.left, box.bottom - box.top};
+    return connection_->LayoutSize();
 }
 
 bool WaylandDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
