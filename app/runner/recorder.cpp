@@ -163,14 +163,17 @@ void Recorder::CheckWindow(platform::Point at, const Snapshot& snapshot) {
 
 bool Recorder::Place(platform::Point at, const Snapshot& snapshot, const char* keyword) {
     const cv::Mat& screen = snapshot.screen;
-    const int x = at.x - snapshot.origin.x;
-    const int y = at.y - snapshot.origin.y;
+    // In 64 bits: --area may begin anywhere.
+    const std::int64_t from_x = std::int64_t{at.x} - snapshot.origin.x;
+    const std::int64_t from_y = std::int64_t{at.y} - snapshot.origin.y;
     std::string why;
     if (screen.empty()) {
         why = "the screen could not be copied";
-    } else if (x < 0 || y < 0 || x >= screen.cols || y >= screen.rows) {
+    } else if (from_x < 0 || from_y < 0 || from_x >= screen.cols || from_y >= screen.rows) {
         why = "outside the part of the screen pictures are cut from";
     }
+    const int x = why.empty() ? static_cast<int>(from_x) : 0;
+    const int y = why.empty() ? static_cast<int>(from_y) : 0;
     for (const int half : why.empty() ? std::span(kHalfSides) : std::span<const int>()) {
         const int half_x = std::min({half, x, screen.cols - 1 - x});
         const int half_y = std::min({half, y, screen.rows - 1 - y});

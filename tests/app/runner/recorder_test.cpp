@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 #include <opencv2/core.hpp>
@@ -208,20 +209,32 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
     ASSERT_EQ(first.size(), cv::Size(13, 13));
     EXPECT_EQ(app::NextTemplateNumber("Images"), 13);
 
-    // Pictures cut from a part of the screen are placed on the whole screen.
-    app::Recorder part(desktop, {platform::Rect{100, 50, 320, 240}, 500, 20});
-    part.CopyScreen();
-    for (const WatchedEvent& e :
-         {Button(kLeft, true, 150, 100, 0), Button(kLeft, false, 150, 100, 0),
-          Button(kLeft, true, 50, 20, 0), Button(kLeft, false, 50, 20, 0)}) {
-        part.Take(e);
-    }
-    const std::vector<std::string> placed = {
-        "CHK_WIND Notes - Editor", "IMG_CLK 20,100,50,207,157,",
-        "; not recorded: a picture of 50,20: outside the part", "MOV 50,20", "CLK"};
-    ASSERT_EQ(part.lines().size(), placed.size()) << ::testing::PrintToString(part.lines());
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        EXPECT_TRUE(part.lines()[i].starts_with(placed[i])) << part.lines()[i];
+    // Pictures cut from a part of the screen are placed on the whole screen; a part anywhere,
+    // however far, is no fault.
+    const struct {
+        platform::Rect area;
+        std::vector<std::string> lines;
+    } parts[] = {
+        {{100, 50, 320, 240},
+         {"CHK_WIND Notes - Editor", "IMG_CLK 20,100,50,207,157,",
+          "; not recorded: a picture of 50,20: outside the part", "MOV 50,20", "CLK"}},
+        {{INT_MIN, INT_MIN, INT_MIN + 99, INT_MIN + 99},
+         {"CHK_WIND Notes - Editor", "; not recorded: a picture of 150,100: outside the part",
+          "MOV 150,100", "CLK", "; not recorded: a picture of 50,20: outside the part", "MOV 50,20",
+          "CLK"}},
+    };
+    for (const auto& c : parts) {
+        app::Recorder part(desktop, {c.area, 500, 20});
+        part.CopyScreen();
+        for (const WatchedEvent& e :
+             {Button(kLeft, true, 150, 100, 0), Button(kLeft, false, 150, 100, 0),
+              Button(kLeft, true, 50, 20, 0), Button(kLeft, false, 50, 20, 0)}) {
+            part.Take(e);
+        }
+        ASSERT_EQ(part.lines().size(), c.lines.size()) << ::testing::PrintToString(part.lines());
+        for (std::size_t i = 0; i < c.lines.size(); ++i) {
+            EXPECT_TRUE(part.lines()[i].starts_with(c.lines[i])) << part.lines()[i];
+        }
     }
 }
 
