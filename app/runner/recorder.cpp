@@ -183,17 +183,8 @@ bool Recorder::Place(platform::Point at, const Snapshot& snapshot, const char* k
         }
         // Centred on the point, as a found picture is clicked at its centre.
         const platform::Rect cut{x - half_x, y - half_y, x + half_x + 1, y + half_y + 1};
-        // Where the line will search first, which is cheap: a look-alike there rules the cut
-        // out before the whole screen is scored.
-        const platform::Rect near = SearchArea(cut, screen.cols, screen.rows);
-        const platform::Rect cut_near{cut.left - near.left, cut.top - near.top,
-                                      cut.right - near.left, cut.bottom - near.top};
         TemplateScore score;
-        bool scored = ScoreTemplate(
-            screen(cv::Rect(near.left, near.top, near.right - near.left, near.bottom - near.top)),
-            cut_near, &score);
-        score.runner_up_at = {score.runner_up_at.x + near.left, score.runner_up_at.y + near.top};
-        if (scored && score.runner_up <= kMostRunnerUp) scored = ScoreTemplate(screen, cut, &score);
+        const bool scored = ScoreTemplate(matcher_, screen, cut, &score, kMostRunnerUp);
         if (!scored) {
             why = "no memory to score a picture";
             break;

@@ -11,6 +11,7 @@
 #include "platform/desktop.h"
 #include "platform/geometry.h"
 #include "platform/input_watch.h"
+#include "vision/matcher/fast_matcher.h"
 
 namespace app {
 
@@ -92,6 +93,7 @@ class Recorder {
     std::vector<std::string> unrecorded_;
     KeyLines keys_{lines_};
     std::string error_;
+    vision::FastMatcher matcher_;  // its buffers and plans serve every click
 };
 
 // One more than the highest N of the Images/N.bmp files in the folder; 1 when there is none.

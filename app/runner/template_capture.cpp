@@ -25,32 +25,57 @@ std::string Percent(double value) {
     return shown;
 }
 
-bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateScore* score) {
+bool ScoreTemplate(vision::FastMatcher& matcher, const cv::Mat& screen, const platform::Rect& cut,
+                   TemplateScore* score, double enough) {
     const cv::Rect chosen(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
-    // Every placement's score on the whole screen; the template's own and its near neighbours
-    // do not count as rivals.
-    vision::Placement best;
-    cv::Mat scores;
-    if (!vision::FastMatch(screen, screen(chosen), &best, &scores)) return false;
+    const cv::Mat templ = screen(chosen);
     *score = {};
-    score->own = scores.at<double>(chosen.tl());
-    for (int y = 0; y < scores.rows; ++y) {
-        for (int x = 0; x < scores.cols; ++x) {
-            if (2 * std::abs(x - chosen.x) < chosen.width &&
-                2 * std::abs(y - chosen.y) < chosen.height) {
-                continue;
-            }
-            const double value = scores.at<double>(y, x);
-            if (value > score->runner_up) {
-                score->runner_up = value;
-                score->runner_up_at = {x + chosen.width / 2, y + chosen.height / 2};
+    score->area = SearchArea(cut, screen.cols, screen.rows);
+    // The best rival so far: the first placement, row by row, with the highest score.
+    double rival = -1;
+    cv::Point rival_at;
+    // Every placement's score on a part of the screen: the template's own, and the best of the
+    // others but its near neighbours, less than half a template away.
+    const auto rivals = [&](const cv::Rect& part) {
+        vision::Placement best;
+        cv::Mat scores;
+        if (!matcher.Match(screen(part), templ, &best, &scores)) return false;
+        score->own = scores.at<double>(chosen.tl() - part.tl());
+        for (int y = 0; y < scores.rows; ++y) {
+            for (int x = 0; x < scores.cols; ++x) {
+                const cv::Point place = part.tl() + cv::Point(x, y);
+                const double value = scores.at<double>(y, x);
+                if (value > rival && (2 * std::abs(place.x - chosen.x) >= chosen.width ||
+                                      2 * std::abs(place.y - chosen.y) >= chosen.height)) {
+                    rival = value;
+                    rival_at = place;
+                }
             }
         }
+        return true;
+    };
+    // A rival above enough ends the search. It is looked for first around the cut, two
+    // cut sizes each way, where the look-alikes of a button row or a text mostly are, for a
+    // fraction of the whole screen's cost.
+    if (std::isfinite(enough)) {
+        const int margin = std::max(100, 2 * std::max(chosen.width, chosen.height));
+        const cv::Rect around =
+            (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
+            cv::Rect(0, 0, screen.cols, screen.rows);
+        if (!rivals(around)) return false;
+    }
+    // No rival above enough there: every placement's score, for the runner-up's exact one.
+    if (rival <= enough) {
+        rival = -1;
+        if (!rivals({0, 0, screen.cols, screen.rows})) return false;
+    }
+    if (rival >= 0) {
+        score->runner_up = rival;
+        score->runner_up_at = {rival_at.x + chosen.width / 2, rival_at.y + chosen.height / 2};
     }
     // Midway, a tenth of a per cent below the template's own score at most, in tenths.
     const double midway = std::min((score->runner_up + score->own) * 50, score->own * 100 - 0.05);
     score->threshold = std::floor(midway * 10) / 10;
-    score->area = SearchArea(cut, screen.cols, screen.rows);
     return true;
 }
 
@@ -116,7 +141,8 @@ TemplateCapture MakeTemplate(const cv::Mat& screen, std::int32_t number,
     if (!WriteTemplate(made.path, screen(chosen), &made.error)) return made;
 
     TemplateScore score;
-    if (!ScoreTemplate(screen,
+    vision::FastMatcher matcher;
+    if (!ScoreTemplate(matcher, screen,
                        {chosen.x, chosen.y, chosen.x + chosen.width, chosen.y + chosen.height},
                        &score)) {
         made.error = "no memory to score the template";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <opencv2/core/mat.hpp>
@@ -8,6 +9,7 @@
 #include <string_view>
 
 #include "platform/geometry.h"
+#include "vision/matcher/fast_matcher.h"
 
 namespace app {
 
@@ -36,9 +38,12 @@ struct TemplateScore {
 // at least, clipped to a screenshot of width x height.
 platform::Rect SearchArea(const platform::Rect& cut, int width, int height);
 
-// Scores the cut (inside the screenshot) against every placement on the screenshot; false
-// when there is no memory to do so.
-bool ScoreTemplate(const cv::Mat& screen, const platform::Rect& cut, TemplateScore* score);
+// Scores the cut (inside the screenshot) against every placement on the screenshot with the
+// matcher's buffers; false when there is no memory to do so. When a rival near the cut scores
+// above enough, the search ends there and the runner-up is that rival: a place above enough,
+// not always the best one.
+bool ScoreTemplate(vision::FastMatcher& matcher, const cv::Mat& screen, const platform::Rect& cut,
+                   TemplateScore* score, double enough = HUGE_VAL);
 
 // Saves the picture as a 24-bit BMP file at path, making its folder when missing. A picture
 // that could not be written whole is removed, with the reason in error.

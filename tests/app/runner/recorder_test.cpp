@@ -218,7 +218,7 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
          {"CHK_WIND Notes - Editor", "IMG_CLK 20,100,50,207,157,",
           "; not recorded: a picture of 50,20: outside the part", "MOV 50,20", "CLK",
           "; not recorded: a picture of 290,220: no picture around it up to 59x39 pixels is "
-          "unique: the place at 249,170 scores 100 %",
+          "unique: the place at 249,159 scores 100 %",
           "MOV 290,220", "CLK"}},
         {{INT_MIN, INT_MIN, INT_MIN + 99, INT_MIN + 99},
          {"CHK_WIND Notes - Editor", "; not recorded: a picture of 150,100: outside the part",

@@ -14,6 +14,7 @@
 #include "app/runner/template_capture.h"
 #include "engine/event_maker.h"
 #include "tests/vision/vision_support.h"
+#include "vision/matcher/fast_matcher.h"
 
 namespace testing_support {
 namespace {
@@ -100,6 +101,68 @@ TEST(TemplateCapture, SavesTheSelectionAndALineThatFindsItAgain) {
             .error,
         "the selection is black, and a picture without light matches nowhere");
     EXPECT_FALSE(std::filesystem::exists(ImagePath("7")));
+}
+
+// With a bar, a rival above it ends the search, near the cut or far from it; with none above
+// it, the runner-up, its place and the threshold are the whole screen's, as without a bar. On
+// a screen with copies of the cut and on screens of real programs.
+TEST(TemplateCapture, ABarEndsTheSearchAtARivalAboveItOnly) {
+    vision::FastMatcher matcher;
+    const auto score = [&](const cv::Mat& screen, const cv::Rect& cut, double enough) {
+        app::TemplateScore s;
+        EXPECT_TRUE(app::ScoreTemplate(
+            matcher, screen, {cut.x, cut.y, cut.x + cut.width, cut.y + cut.height}, &s, enough));
+        return s;
+    };
+    cv::Mat screen(600, 900, CV_8UC3);
+    cv::RNG(9).fill(screen, cv::RNG::UNIFORM, 0, 256);
+    const cv::Rect cut(300, 250, 41, 41);
+    // In the search area, beyond it but near, far, and in the corner; one pixel of each copy
+    // differs, so that it scores just below the cut's own place.
+    for (const cv::Point copy :
+         {cv::Point(360, 250), cv::Point(300, 400), cv::Point(850, 10), cv::Point(0, 0)}) {
+        SCOPED_TRACE(copy);
+        cv::Mat with = screen.clone();
+        with(cut).copyTo(with(cv::Rect(copy, cut.size())));
+        with.at<cv::Vec3b>(copy + cv::Point(20, 20)) = {0, 0, 0};
+        const app::TemplateScore barred = score(with, cut, 0.95);
+        const app::TemplateScore whole = score(with, cut, HUGE_VAL);
+        EXPECT_EQ(barred.runner_up_at, (platform::Point{copy.x + 20, copy.y + 20}));
+        EXPECT_GT(barred.runner_up, 0.99);
+        EXPECT_LT(barred.runner_up, 1);
+        EXPECT_EQ(barred.runner_up, whole.runner_up);
+    }
+    // Real screens: cuts that stand out and cuts that do not, of a few sizes.
+    const struct {
+        const char* screen;
+        cv::Point at;
+    } clicks[] = {{"hd-dialogs", {794, 175}},    {"hd-browser", {352, 893}},
+                  {"hd-browser", {405, 115}},    {"hd-terminals", {686, 353}},
+                  {"hd-terminals", {1870, 829}}, {"hd-dialogs", {112, 324}}};
+    int unique = 0, ambiguous = 0;
+    for (const auto& click : clicks) {
+        const cv::Mat real = RealScreen(click.screen);
+        ASSERT_FALSE(real.empty()) << click.screen;
+        for (const int half : {6, 16, 48}) {
+            SCOPED_TRACE(std::string(click.screen) + " " + std::to_string(half));
+            const cv::Rect at(click.at.x - half, click.at.y - half, 2 * half + 1, 2 * half + 1);
+            const app::TemplateScore barred = score(real, at, 0.95);
+            const app::TemplateScore whole = score(real, at, HUGE_VAL);
+            EXPECT_EQ(barred.own, whole.own);
+            if (whole.runner_up <= 0.95) {
+                ++unique;
+                EXPECT_EQ(barred.runner_up, whole.runner_up);
+                EXPECT_EQ(barred.runner_up_at, whole.runner_up_at);
+                EXPECT_EQ(barred.threshold, whole.threshold);
+            } else {
+                ++ambiguous;
+                EXPECT_GT(barred.runner_up, 0.95);
+                EXPECT_LE(barred.runner_up, whole.runner_up);
+            }
+        }
+    }
+    EXPECT_GE(unique, 3);
+    EXPECT_GE(ambiguous, 3);
 }
 
 // What is under the pointer: the top shown window that holds it, not one minimised or hidden.
