@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <opencv2/core/utility.hpp>
 
 #include "base/stop_request.h"
 #include "base/trace.h"
@@ -18,6 +19,18 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+
+// OpenCV's thread count for a while, then as it was.
+class OpenCvThreads {
+  public:
+    explicit OpenCvThreads(int count) : before_(cv::getNumThreads()) { cv::setNumThreads(count); }
+    ~OpenCvThreads() { cv::setNumThreads(before_); }
+    OpenCvThreads(const OpenCvThreads&) = delete;
+    OpenCvThreads& operator=(const OpenCvThreads&) = delete;
+
+  private:
+    int before_;
+};
 
 // While the pointer moves, the screen is copied this often at most, and once more when the
 // user has been still this long after a click or a key.
@@ -73,6 +86,9 @@ RecordResult RecordScript(platform::Desktop& desktop, const std::string& path,
     settings.first_number =
         NextTemplateNumber(fs::path(vision::TemplatePath(1)).parent_path().string());
     if (started) started();
+    // OpenCV's own threads spin while they wait for work, which costs more than the share of
+    // a screen copy's conversion they would take: the copies are made on this thread alone.
+    const OpenCvThreads one_thread(1);
     Recorder recorder(desktop, settings);
     recorder.CopyScreen();
     auto last_copy = Clock::now();
