@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/support/fake_desktop.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 #include "platform/virtual_keys.h"
 
@@ -56,6 +59,7 @@ platform::Point FakeDesktop::PointerPosition() {
 
 bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t width,
                              std::int32_t height, platform::Bitmap& out) {
+    ++screen_copies;
     if (copy_fails || width <= 0 || height <= 0) return false;
     out.Allocate(width, height, bottom_up);
     for (std::int32_t row = 0; row < height; ++row) {
@@ -74,8 +78,16 @@ bool FakeDesktop::CopyScreen(std::int32_t left, std::int32_t top, std::int32_t w
 std::unique_ptr<platform::InputWatch> FakeDesktop::WatchInput(std::string&) {
     struct Watch : platform::InputWatch {
         std::vector<platform::WatchedEvent> events;
+        std::vector<std::uint32_t> quiet;
         std::size_t next = 0;
-        std::optional<platform::WatchedEvent> Next(std::uint32_t) override {
+        std::uint32_t Quiet() const { return next < quiet.size() ? quiet[next] : 0; }
+        std::optional<platform::WatchedEvent> Next(std::uint32_t timeout_ms) override {
+            if (const std::uint32_t left = Quiet()) {
+                const std::uint32_t wait = std::min(left, timeout_ms);
+                std::this_thread::sleep_for(std::chrono::milliseconds(wait));
+                quiet[next] -= wait;
+                if (quiet[next] > 0) return std::nullopt;
+            }
             if (next < events.size()) return events[next++];
             platform::WatchedEvent stop;
             stop.kind = platform::WatchedEvent::Kind::kKey;
@@ -83,10 +95,11 @@ std::unique_ptr<platform::InputWatch> FakeDesktop::WatchInput(std::string&) {
             stop.vk = platform::vk::kRControl;
             return stop;
         }
-        bool Pending() override { return next < events.size(); }
+        bool Pending() override { return next < events.size() && Quiet() == 0; }
     };
     auto watch = std::make_unique<Watch>();
     watch->events = watched;
+    watch->quiet = quiet_ms;
     return watch;
 }
 

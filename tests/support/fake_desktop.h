@@ -68,6 +68,10 @@ class FakeDesktop : public platform::Desktop {
     std::optional<std::string> lost;
     // What WatchInput's watch reports, in order, and then a press of the right CTRL key.
     std::vector<platform::WatchedEvent> watched;
+    // Milliseconds of real silence before each of those, the right CTRL key's last; none
+    // where the list ends. An event after silence is not pending before it.
+    std::vector<std::uint32_t> quiet_ms;
+    int screen_copies = 0;  // calls of CopyScreen so far
 
     platform::Capabilities Can() const override { return capabilities; }
     bool IsKeyDown(std::uint8_t vk) override;

@@ -241,6 +241,40 @@ TEST(Recorder, ClicksBecomeUniquePicturesOrPlaces) {
     }
 }
 
+// The screen is copied while the pointer moves, a tenth of a second apart at most and never
+// while a click waits to be read, and once more when things have settled after a click; not
+// while the user does nothing.
+TEST(RecordScript, CopiesTheScreenOnlyWhenItMayHaveChanged) {
+    const TempDir dir;
+    const ScopedCurrentDir in(dir.path());
+    FakeDesktop desktop(320, 240);
+    MakeNoisy(desktop);
+    WatchedEvent motion;
+    motion.kind = WatchedEvent::Kind::kMotion;
+    // Copies: one at the start, one for the motion after 150 ms of silence, none for the
+    // next one, which a click follows at once, and one 250 ms after the click.
+    const std::pair<std::uint32_t, WatchedEvent> steps[] = {
+        {0, motion},
+        {0, motion},
+        {0, motion},
+        {150, motion},
+        {150, motion},
+        {0, Button(platform::Button::kLeft, true, 100, 80, 0)},
+        {0, Button(platform::Button::kLeft, false, 100, 80, 0)},
+    };
+    desktop.watched.clear();
+    desktop.quiet_ms.clear();
+    for (const auto& [quiet, event] : steps) {
+        desktop.quiet_ms.push_back(quiet);
+        desktop.watched.push_back(event);
+    }
+    desktop.quiet_ms.push_back(400);  // before the right CTRL key
+    const app::RecordResult result =
+        app::RecordScript(desktop, "r.dat", {}, [](const std::string&) { return true; });
+    EXPECT_TRUE(result.written) << result.error;
+    EXPECT_EQ(desktop.screen_copies, 3);
+}
+
 std::string Read(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});

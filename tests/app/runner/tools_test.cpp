@@ -163,6 +163,13 @@ TEST(TemplateCapture, ABarEndsTheSearchAtARivalAboveItOnly) {
     }
     EXPECT_GE(unique, 3);
     EXPECT_GE(ambiguous, 3);
+
+    // A screen the matcher cannot take gives no score, with a bar or without.
+    const cv::Mat four(100, 100, CV_8UC4, cv::Scalar::all(90));
+    app::TemplateScore none;
+    for (const double enough : {0.95, HUGE_VAL}) {
+        EXPECT_FALSE(app::ScoreTemplate(matcher, four, {10, 10, 30, 30}, &none, enough));
+    }
 }
 
 // What is under the pointer: the top shown window that holds it, not one minimised or hidden.
