@@ -251,10 +251,11 @@ TEST(RecordScript, CopiesTheScreenOnlyWhenItMayHaveChanged) {
     MakeNoisy(desktop);
     WatchedEvent motion;
     motion.kind = WatchedEvent::Kind::kMotion;
-    // Copies: one at the start, one for the motion after 150 ms of silence, none for the
-    // next one, which a click follows at once, and one 250 ms after the click.
+    // Copies: one at the start, none in the silence after it, one for the motion that ends
+    // it, none for the motions right after, one for the motion after 150 ms of silence, none
+    // for the next one, which a click follows at once, and one 250 ms after the click.
     const std::pair<std::uint32_t, WatchedEvent> steps[] = {
-        {0, motion},
+        {400, motion},
         {0, motion},
         {0, motion},
         {150, motion},
@@ -272,7 +273,7 @@ TEST(RecordScript, CopiesTheScreenOnlyWhenItMayHaveChanged) {
     const app::RecordResult result =
         app::RecordScript(desktop, "r.dat", {}, [](const std::string&) { return true; });
     EXPECT_TRUE(result.written) << result.error;
-    EXPECT_EQ(desktop.screen_copies, 3);
+    EXPECT_EQ(desktop.screen_copies, 4);
 }
 
 std::string Read(const std::string& path) {
