@@ -5,8 +5,10 @@
 # wayland_capture_bench (CopyScreen and wayland_shot against grim), wayland_img_clk_bench
 # (IMG_CLK through the Wayland backend against the X11 backend on a 1920x1080 Xvfb in the
 # same run) and startup_bench (ravelkin --run of one MOV line against wtype, with peak
-# memory). The arguments go to every program. BIN names the folder of the programs,
-# build/bin unless set; build it first (the bench targets are part of the default build).
+# memory); then, where kwin_wayland is installed, wayland_img_clk_bench again with the KWin
+# backend on a private headless 1920x1080 KWin. The arguments go to every program. BIN names
+# the folder of the programs, build/bin unless set; build it first (the bench targets are part
+# of the default build).
 source "$(dirname "$0")/../scripts/lib/common.sh"
 
 bin=${BIN:-$ROOT/build/bin}
@@ -22,4 +24,11 @@ echo "== IMG_CLK: the Wayland backend on sway against the X11 backend on Xvfb"
     "$bin/wayland_img_clk_bench" "$@" || status=1
 echo "== start-up: ravelkin --run against wtype"
 "$ROOT/scripts/lib/with-sway" "$bin/startup_bench" "$@" || status=1
+if command -v kwin_wayland >/dev/null; then
+    echo "== IMG_CLK: the KWin backend on KWin against the X11 backend on Xvfb"
+    RAVELKIN_TEST_KWIN=1920x1080 \
+        RAVELKIN_TEST_KWIN_TRUST="$bin/wayland_img_clk_bench $bin/ravelkin-wayland-target" \
+        "$ROOT/scripts/lib/with-kwin" "$ROOT/scripts/lib/with-display" \
+        "$bin/wayland_img_clk_bench" "$@" || status=1
+fi
 exit "$status"
