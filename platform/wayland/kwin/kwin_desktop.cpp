@@ -24,13 +24,15 @@ namespace platform::wayland::kwin {
 struct Globals {
     org_kde_kwin_fake_input* input = nullptr;
     std::uint32_t input_version = 0;
-    org_kde_plasma_window_management* windows = nullptr;  // until PlasmaWindows takes it
+    // Listened to from its binding on: KWin announces the windows already shown right after
+    // it, and an event that comes before a listener is dropped.
+    std::unique_ptr<PlasmaWindows> windows;
     bool kde = false;  // the compositor offers anything of KDE's: it is KWin
 
     // Before the connection goes.
     ~Globals() {
+        windows.reset();
         if (input) org_kde_kwin_fake_input_destroy(input);
-        if (windows) org_kde_plasma_window_management_destroy(windows);
     }
     void Bind(wl_registry* registry, std::uint32_t name, const char* interface,
               std::uint32_t version) {
@@ -41,9 +43,10 @@ struct Globals {
             input = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
                 registry, name, &org_kde_kwin_fake_input_interface, input_version));
         } else if (is == org_kde_plasma_window_management_interface.name && !windows) {
-            windows = static_cast<org_kde_plasma_window_management*>(
-                wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface,
-                                 std::min<std::uint32_t>(version, 16)));
+            windows =
+                std::make_unique<PlasmaWindows>(static_cast<org_kde_plasma_window_management*>(
+                    wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface,
+                                     std::min<std::uint32_t>(version, 16))));
         }
     }
 };
@@ -59,7 +62,7 @@ OpenResult KWinDesktop::Open() {
     if (!connection) {
         // Their display has gone with the connection: nothing is left to destroy them with.
         globals->input = nullptr;
-        globals->windows = nullptr;
+        if (globals->windows) globals->windows->Abandon();
         return result;
     }
     std::string missing;
@@ -91,7 +94,7 @@ KWinDesktop::KWinDesktop(std::unique_ptr<Globals> globals, std::unique_ptr<Conne
                          std::unique_ptr<ScreenShots> shots)
     : connection_(std::move(connection)),
       globals_(std::move(globals)),
-      windows_(std::make_unique<PlasmaWindows>(std::exchange(globals_->windows, nullptr))),
+      windows_(std::move(globals_->windows)),
       shots_(std::move(shots)) {
     org_kde_kwin_fake_input_authenticate(globals_->input, "Ravelkin",
                                          "runs the scripts its user chose");
