@@ -219,7 +219,9 @@ void KWinDesktop::SendButton(Button button, bool down) {
 }
 
 void KWinDesktop::SendKey(std::uint8_t vk, bool down) {
-    const std::uint32_t code = UsKeyFor(vk);
+    // KWin's keymap gives the keypad's '.' only with NumLock on, which no client can read or
+    // set here: the main keyboard's '.' types the same character whatever the lock.
+    const std::uint32_t code = vk == vk::kDecimal ? KEY_DOT : UsKeyFor(vk);
     if (code == 0 || connection_->Lost()) return;
     org_kde_kwin_fake_input_keyboard_key(
         globals_->input, code,
