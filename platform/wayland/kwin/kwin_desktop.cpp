@@ -15,6 +15,7 @@
 #include "platform/wayland/keymap.h"
 #include "platform/wayland/kwin/plasma_windows.h"
 #include "platform/wayland/kwin/screenshots.h"
+#include "platform/wayland/kwin/stop_shortcut.h"
 #include "protocol/fake-input-client.h"
 #include "protocol/plasma-window-management-client.h"
 
@@ -117,9 +118,24 @@ Capabilities KWinDesktop::Can() const {
 
 bool KWinDesktop::IsKeyDown(std::uint8_t vk) {
     if (connection_->Lost()) return false;
+    if (vk == vk::kRControl && stop_ && stop_->Pressed()) return true;
     if (vk == vk::kLButton) return LeftButtonHeld();
     const auto& held = HeldKeys();
     return std::find(held.begin(), held.end(), vk) != held.end();
+}
+
+void KWinDesktop::WatchStopKey(bool watching) {
+    if (!watching) {
+        stop_.reset();
+        return;
+    }
+    StopChord();
+}
+
+std::string KWinDesktop::StopChord() {
+    std::string ignored;  // without the chord, the runner says SIGINT and SIGTERM stop a run
+    if (!stop_) stop_ = StopShortcut::Register(ignored);
+    return stop_ ? kStopChordName : "";
 }
 
 void KWinDesktop::Pause(std::uint32_t ms) {
