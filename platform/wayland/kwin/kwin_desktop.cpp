@@ -223,7 +223,13 @@ void KWinDesktop::SendPointerMove(Point to) {
     const Rect box = connection_->LayoutBox();
     org_kde_kwin_fake_input_pointer_motion_absolute(
         globals_->input, wl_fixed_from_int(to.x + box.left), wl_fixed_from_int(to.y + box.top));
-    connection_->DispatchPending();
+    Delivered();
+}
+
+void KWinDesktop::Delivered() {
+    // Until KWin answers, it may not have read the event: a compositor drops what a client
+    // sent unread once that client has gone, so a run's last click would be lost at its end.
+    connection_->Roundtrip();
 }
 
 void KWinDesktop::SendButton(Button button, bool down) {
@@ -231,7 +237,7 @@ void KWinDesktop::SendButton(Button button, bool down) {
     org_kde_kwin_fake_input_button(
         globals_->input, button == Button::kLeft ? BTN_LEFT : BTN_RIGHT,
         down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
-    connection_->DispatchPending();
+    Delivered();
 }
 
 void KWinDesktop::SendKey(std::uint8_t vk, bool down) {
@@ -242,7 +248,7 @@ void KWinDesktop::SendKey(std::uint8_t vk, bool down) {
     org_kde_kwin_fake_input_keyboard_key(
         globals_->input, code,
         down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
-    connection_->DispatchPending();
+    Delivered();
 }
 
 std::unique_ptr<InputWatch> KWinDesktop::WatchInput(std::string& error) {

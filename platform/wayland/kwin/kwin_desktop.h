@@ -70,6 +70,8 @@ class KWinDesktop final : public Desktop {
   private:
     KWinDesktop(std::unique_ptr<Globals> globals, std::unique_ptr<Connection> connection,
                 std::unique_ptr<ScreenShots> shots);
+    // Returns once KWin has taken the events sent so far.
+    void Delivered();
 
     // Declared first, gone last: the globals below are proxies of its display.
     std::unique_ptr<Connection> connection_;
