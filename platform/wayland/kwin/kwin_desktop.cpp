@@ -21,9 +21,11 @@
 
 namespace platform::wayland::kwin {
 
-// KWin's own globals, bound while the connection learns the others.
+// KWin's own globals, bound while the connection learns the others; fake input once the
+// seat's devices without it are known.
 struct Globals {
     org_kde_kwin_fake_input* input = nullptr;
+    std::uint32_t input_name = 0;
     std::uint32_t input_version = 0;
     // Listened to from its binding on: KWin announces the windows already shown right after
     // it, and an event that comes before a listener is dropped.
@@ -39,10 +41,9 @@ struct Globals {
               std::uint32_t version) {
         const std::string_view is(interface);
         if (is.starts_with("org_kde_")) kde = true;
-        if (is == org_kde_kwin_fake_input_interface.name && !input) {
+        if (is == org_kde_kwin_fake_input_interface.name && !input_name) {
+            input_name = name;
             input_version = std::min<std::uint32_t>(version, 4);
-            input = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
-                registry, name, &org_kde_kwin_fake_input_interface, input_version));
         } else if (is == org_kde_plasma_window_management_interface.name && !windows) {
             windows =
                 std::make_unique<PlasmaWindows>(static_cast<org_kde_plasma_window_management*>(
@@ -50,7 +51,28 @@ struct Globals {
                                      std::min<std::uint32_t>(version, 16))));
         }
     }
+    void BindInput(wl_registry* registry) {
+        input = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
+            registry, input_name, &org_kde_kwin_fake_input_interface, input_version));
+    }
 };
+
+namespace {
+
+// On a seat that had no pointer or keyboard (a headless KWin), our fake input brings them, and
+// each client asks for them only once told: events sent before that reach no client.
+void LetClientsTakeDevices(Connection& connection, std::uint32_t had) {
+    constexpr std::uint32_t kBoth = WL_SEAT_CAPABILITY_POINTER | WL_SEAT_CAPABILITY_KEYBOARD;
+    if (!connection.seat() || (had & kBoth) == kBoth) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (auto now = std::chrono::steady_clock::now(); now < until;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+        if (!connection.DispatchFor(static_cast<int>(left.count()) + 1)) return;
+    }
+}
+
+}  // namespace
 
 OpenResult KWinDesktop::Open() {
     OpenResult result;
@@ -68,7 +90,7 @@ OpenResult KWinDesktop::Open() {
     }
     std::string missing;
     // Absolute motion came with version 3 of fake input, keys with 4.
-    if (!globals->input || globals->input_version < 4) missing = "org_kde_kwin_fake_input 4";
+    if (!globals->input_name || globals->input_version < 4) missing = "org_kde_kwin_fake_input 4";
     if (!globals->windows) {
         missing += (missing.empty() ? "" : ", ") + std::string("org_kde_plasma_window_management");
     }
@@ -97,11 +119,14 @@ KWinDesktop::KWinDesktop(std::unique_ptr<Globals> globals, std::unique_ptr<Conne
       globals_(std::move(globals)),
       windows_(std::move(globals_->windows)),
       shots_(std::move(shots)) {
+    const std::uint32_t had = connection_->seat_capabilities();
+    globals_->BindInput(connection_->registry());
     org_kde_kwin_fake_input_authenticate(globals_->input, "Ravelkin",
                                          "runs the scripts its user chose");
     // The windows shown now, described.
     connection_->Roundtrip();
     connection_->Roundtrip();
+    LetClientsTakeDevices(*connection_, had);
 }
 
 KWinDesktop::~KWinDesktop() {
