@@ -26,10 +26,10 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   # The long description; cpack puts the summary above it.
-  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Ravelkin runs script files of simple commands against the X11 desktop or a
-Wayland compositor built on wlroots, such as sway: find a picture on the screen
-or a window by its title, move the pointer there and click, type text, press
-keys, wait, and check that a picture or a window is there or not. It reads scripts written on Windows in Shift-JIS too. It has a
+  set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Ravelkin runs script files of simple commands against the X11 desktop, a
+Wayland compositor built on wlroots such as sway, or KDE Plasma's KWin: find a
+picture on the screen or a window by its title, move the pointer there and
+click, type text, press keys, wait, and check that a picture or a window is there or not. It reads scripts written on Windows in Shift-JIS too. It has a
 small dialog that lists and runs the scripts of a folder, and a command-line
 runner (ravelkin --run) for terminals and scheduled jobs.")
 

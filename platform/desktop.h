@@ -80,6 +80,9 @@ class Desktop {
     // Watches the stop key from now until called with false, where watching it changes
     // something outside the program (sway's key bindings); nothing where it can always be read.
     virtual void WatchStopKey(bool /*watching*/) {}
+    // The keys that stop a run where right CTRL alone cannot be seen but a chord can be
+    // (KWin); empty where right CTRL does it, or nothing does.
+    virtual std::string StopChord() { return {}; }
     // Starts following the pointer where the desktop cannot otherwise tell where it is, with a
     // transparent layer over the whole screen that takes the pointer's events, clicks included,
     // until the desktop closes. Can().pointer_position is true from the pointer's first move

@@ -316,8 +316,9 @@ ExitStatus RunCommandLine(const std::vector<std::string>& args, std::ostream& ou
     }
 
     if (!desktop->Can().key_state) {
-        err << "ravelkin: this desktop does not let the program see the right CTRL key; SIGINT "
-               "or SIGTERM stops a run\n";
+        const std::string chord = desktop->StopChord();
+        err << "ravelkin: this desktop does not let the program see the right CTRL key; "
+            << (chord.empty() ? "" : chord + ", ") << "SIGINT or SIGTERM stops a run\n";
     }
     const JobEnd end = RunJob(line.files, line.repeat, *desktop, [&](const std::string& file) {
         if (report) report->FileStarted(file);

@@ -88,6 +88,8 @@ class Connection {
     const std::optional<std::string>& Lost() const { return lost_; }
 
     wl_display* display() const { return display_; }
+    // For a backend that binds one of its globals later than Open.
+    wl_registry* registry() const { return registry_; }
     wl_shm* shm() const { return shm_; }
     wl_seat* seat() const { return seat_; }
     std::uint32_t seat_capabilities() const { return seat_capabilities_; }

@@ -170,7 +170,8 @@ start_wayland_target() {
 
 # start_private_kwin WIDTHxHEIGHT PROGRAM...: a private headless KWin on a private session bus,
 # one virtual output of that size, that grants each PROGRAM (a path) the fake input, the
-# window list and screenshots, as the desktop file of an installed program does. Exports
+# window list and screenshots, as the desktop file of an installed program does, and knows the
+# desktop files in the folder RAVELKIN_TEST_KWIN_APPLICATIONS names, as they are. Exports
 # WAYLAND_DISPLAY, XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, and KWIN_PID for whoever wants
 # to end the compositor early; unsets DISPLAY.
 start_private_kwin() {
@@ -200,6 +201,10 @@ start_private_kwin() {
             "X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2" \
             >"$dir/home/.local/share/applications/ravelkin-test-$n.desktop"
     done
+    if [ -n "${RAVELKIN_TEST_KWIN_APPLICATIONS:-}" ]; then
+        cp "$RAVELKIN_TEST_KWIN_APPLICATIONS"/*.desktop "$dir/home/.local/share/applications/" ||
+            return 1
+    fi
     # No animations: a window is at its place, drawn in full, once shown.
     printf '%s\n' "[KDE]" "AnimationDurationFactor=0" >"$dir/home/.config/kdeglobals"
     # The pointer where it is sent: KWin pushes it back a pixel from the screen's corners (a

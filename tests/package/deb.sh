@@ -41,6 +41,20 @@ copyright=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/ravelkin/co
 [[ $copyright == *$'\nLicense: GPL-3+\n'*$'\nLicense: Apache-2.0\n'*OpenCV* ]] ||
     fail "the copyright file lacks GPL-3+ or OpenCV's Apache-2.0"
 
+echo "== the desktop files KWin grants by"
+# Each names its program by the full path the package installs it to, and what KWin grants.
+listing=$(dpkg-deb -c "$deb")
+for entry in ravelkin:/usr/bin/ravelkin ravelkin-dialog:/usr/libexec/ravelkin/ravelkin; do
+    file=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "./usr/share/applications/${entry%%:*}.desktop") ||
+        fail "the package has no ${entry%%:*}.desktop"
+    grep -q " \.${entry#*:}\$" <<<"$listing" || fail "the package has no ${entry#*:}"
+    for line in "Exec=${entry#*:}" \
+        X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input,org_kde_plasma_window_management \
+        X-KDE-DBUS-Restricted-Interfaces=org.kde.KWin.ScreenShot2; do
+        grep -qxF "$line" <<<"$file" || fail "${entry%%:*}.desktop lacks $line"
+    done
+done
+
 echo "== the package in a clean Debian root"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -15,38 +15,64 @@
 #include "platform/wayland/keymap.h"
 #include "platform/wayland/kwin/plasma_windows.h"
 #include "platform/wayland/kwin/screenshots.h"
+#include "platform/wayland/kwin/stop_shortcut.h"
 #include "protocol/fake-input-client.h"
 #include "protocol/plasma-window-management-client.h"
 
 namespace platform::wayland::kwin {
 
-// KWin's own globals, bound while the connection learns the others.
+// KWin's own globals, bound while the connection learns the others; fake input once the
+// seat's devices without it are known.
 struct Globals {
     org_kde_kwin_fake_input* input = nullptr;
+    std::uint32_t input_name = 0;
     std::uint32_t input_version = 0;
-    org_kde_plasma_window_management* windows = nullptr;  // until PlasmaWindows takes it
+    // Listened to from its binding on: KWin announces the windows already shown right after
+    // it, and an event that comes before a listener is dropped.
+    std::unique_ptr<PlasmaWindows> windows;
     bool kde = false;  // the compositor offers anything of KDE's: it is KWin
 
     // Before the connection goes.
     ~Globals() {
+        windows.reset();
         if (input) org_kde_kwin_fake_input_destroy(input);
-        if (windows) org_kde_plasma_window_management_destroy(windows);
     }
     void Bind(wl_registry* registry, std::uint32_t name, const char* interface,
               std::uint32_t version) {
         const std::string_view is(interface);
         if (is.starts_with("org_kde_")) kde = true;
-        if (is == org_kde_kwin_fake_input_interface.name && !input) {
+        if (is == org_kde_kwin_fake_input_interface.name && !input_name) {
+            input_name = name;
             input_version = std::min<std::uint32_t>(version, 4);
-            input = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
-                registry, name, &org_kde_kwin_fake_input_interface, input_version));
         } else if (is == org_kde_plasma_window_management_interface.name && !windows) {
-            windows = static_cast<org_kde_plasma_window_management*>(
-                wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface,
-                                 std::min<std::uint32_t>(version, 16)));
+            windows =
+                std::make_unique<PlasmaWindows>(static_cast<org_kde_plasma_window_management*>(
+                    wl_registry_bind(registry, name, &org_kde_plasma_window_management_interface,
+                                     std::min<std::uint32_t>(version, 16))));
         }
     }
+    void BindInput(wl_registry* registry) {
+        input = static_cast<org_kde_kwin_fake_input*>(wl_registry_bind(
+            registry, input_name, &org_kde_kwin_fake_input_interface, input_version));
+    }
 };
+
+namespace {
+
+// On a seat that had no pointer or keyboard (a headless KWin), our fake input brings them, and
+// each client asks for them only once told: events sent before that reach no client.
+void LetClientsTakeDevices(Connection& connection, std::uint32_t had) {
+    constexpr std::uint32_t kBoth = WL_SEAT_CAPABILITY_POINTER | WL_SEAT_CAPABILITY_KEYBOARD;
+    if (!connection.seat() || (had & kBoth) == kBoth) return;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    for (auto now = std::chrono::steady_clock::now(); now < until;
+         now = std::chrono::steady_clock::now()) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - now);
+        if (!connection.DispatchFor(static_cast<int>(left.count()) + 1)) return;
+    }
+}
+
+}  // namespace
 
 OpenResult KWinDesktop::Open() {
     OpenResult result;
@@ -59,12 +85,12 @@ OpenResult KWinDesktop::Open() {
     if (!connection) {
         // Their display has gone with the connection: nothing is left to destroy them with.
         globals->input = nullptr;
-        globals->windows = nullptr;
+        if (globals->windows) globals->windows->Abandon();
         return result;
     }
     std::string missing;
     // Absolute motion came with version 3 of fake input, keys with 4.
-    if (!globals->input || globals->input_version < 4) missing = "org_kde_kwin_fake_input 4";
+    if (!globals->input_name || globals->input_version < 4) missing = "org_kde_kwin_fake_input 4";
     if (!globals->windows) {
         missing += (missing.empty() ? "" : ", ") + std::string("org_kde_plasma_window_management");
     }
@@ -91,13 +117,16 @@ KWinDesktop::KWinDesktop(std::unique_ptr<Globals> globals, std::unique_ptr<Conne
                          std::unique_ptr<ScreenShots> shots)
     : connection_(std::move(connection)),
       globals_(std::move(globals)),
-      windows_(std::make_unique<PlasmaWindows>(std::exchange(globals_->windows, nullptr))),
+      windows_(std::move(globals_->windows)),
       shots_(std::move(shots)) {
+    const std::uint32_t had = connection_->seat_capabilities();
+    globals_->BindInput(connection_->registry());
     org_kde_kwin_fake_input_authenticate(globals_->input, "Ravelkin",
                                          "runs the scripts its user chose");
     // The windows shown now, described.
     connection_->Roundtrip();
     connection_->Roundtrip();
+    LetClientsTakeDevices(*connection_, had);
 }
 
 KWinDesktop::~KWinDesktop() {
@@ -114,9 +143,24 @@ Capabilities KWinDesktop::Can() const {
 
 bool KWinDesktop::IsKeyDown(std::uint8_t vk) {
     if (connection_->Lost()) return false;
+    if (vk == vk::kRControl && stop_ && stop_->Pressed()) return true;
     if (vk == vk::kLButton) return LeftButtonHeld();
     const auto& held = HeldKeys();
     return std::find(held.begin(), held.end(), vk) != held.end();
+}
+
+void KWinDesktop::WatchStopKey(bool watching) {
+    if (!watching) {
+        stop_.reset();
+        return;
+    }
+    StopChord();
+}
+
+std::string KWinDesktop::StopChord() {
+    std::string ignored;  // without the chord, the runner says SIGINT and SIGTERM stop a run
+    if (!stop_) stop_ = StopShortcut::Register(ignored);
+    return stop_ ? kStopChordName : "";
 }
 
 void KWinDesktop::Pause(std::uint32_t ms) {
@@ -204,7 +248,13 @@ void KWinDesktop::SendPointerMove(Point to) {
     const Rect box = connection_->LayoutBox();
     org_kde_kwin_fake_input_pointer_motion_absolute(
         globals_->input, wl_fixed_from_int(to.x + box.left), wl_fixed_from_int(to.y + box.top));
-    connection_->DispatchPending();
+    Delivered();
+}
+
+void KWinDesktop::Delivered() {
+    // Until KWin answers, it may not have read the event: a compositor drops what a client
+    // sent unread once that client has gone, so a run's last click would be lost at its end.
+    connection_->Roundtrip();
 }
 
 void KWinDesktop::SendButton(Button button, bool down) {
@@ -212,16 +262,18 @@ void KWinDesktop::SendButton(Button button, bool down) {
     org_kde_kwin_fake_input_button(
         globals_->input, button == Button::kLeft ? BTN_LEFT : BTN_RIGHT,
         down ? WL_POINTER_BUTTON_STATE_PRESSED : WL_POINTER_BUTTON_STATE_RELEASED);
-    connection_->DispatchPending();
+    Delivered();
 }
 
 void KWinDesktop::SendKey(std::uint8_t vk, bool down) {
-    const std::uint32_t code = UsKeyFor(vk);
+    // KWin's keymap gives the keypad's '.' only with NumLock on, which no client can read or
+    // set here: the main keyboard's '.' types the same character whatever the lock.
+    const std::uint32_t code = vk == vk::kDecimal ? KEY_DOT : UsKeyFor(vk);
     if (code == 0 || connection_->Lost()) return;
     org_kde_kwin_fake_input_keyboard_key(
         globals_->input, code,
         down ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED);
-    connection_->DispatchPending();
+    Delivered();
 }
 
 std::unique_ptr<InputWatch> KWinDesktop::WatchInput(std::string& error) {

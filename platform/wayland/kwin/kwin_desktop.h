@@ -13,6 +13,7 @@ namespace platform::wayland::kwin {
 struct Globals;
 class PlasmaWindows;
 class ScreenShots;
+class StopShortcut;
 class KWinDesktop;
 
 struct OpenResult {
@@ -24,8 +25,9 @@ struct OpenResult {
 // window management, screen copies through its screenshots on the session bus. KWin grants
 // these only to a program whose installed desktop file lists them.
 //
-// What it cannot do: see keys the user holds (the stop key among them), tell where the user
-// put the pointer, or watch the user's input for recording. Keys go by the US keyboard's key
+// What it cannot do: see keys the user holds (right CTRL alone among them: the chord of
+// StopChord stops a run instead), tell where the user put the pointer, or watch the user's
+// input for recording. Keys go by the US keyboard's key
 // positions, read through KWin's own keymap; a key that keyboard lacks is not sent.
 class KWinDesktop final : public Desktop {
   public:
@@ -36,8 +38,11 @@ class KWinDesktop final : public Desktop {
 
     Capabilities Can() const override;
     std::string BackendName() const override { return "kwin"; }
-    // Keys and buttons our own events hold: KWin tells no client the user's keys.
+    // Keys and buttons our own events hold: KWin tells no client the user's keys. Right CTRL
+    // is down while the stop chord is, or once after it was pressed, when it is watched.
     bool IsKeyDown(std::uint8_t vk) override;
+    void WatchStopKey(bool watching) override;
+    std::string StopChord() override;
     // Where our own events last put the pointer.
     Point PointerPosition() override { return pointer_; }
     void Pause(std::uint32_t ms) override;
@@ -65,12 +70,15 @@ class KWinDesktop final : public Desktop {
   private:
     KWinDesktop(std::unique_ptr<Globals> globals, std::unique_ptr<Connection> connection,
                 std::unique_ptr<ScreenShots> shots);
+    // Returns once KWin has taken the events sent so far.
+    void Delivered();
 
     // Declared first, gone last: the globals below are proxies of its display.
     std::unique_ptr<Connection> connection_;
     std::unique_ptr<Globals> globals_;
     std::unique_ptr<PlasmaWindows> windows_;
     std::unique_ptr<ScreenShots> shots_;
+    std::unique_ptr<StopShortcut> stop_;
     std::string copy_error_;
     Point pointer_;
 };

@@ -102,7 +102,12 @@ PlasmaWindows::PlasmaWindows(org_kde_plasma_window_management* manager) : manage
 
 PlasmaWindows::~PlasmaWindows() {
     for (PlasmaWindow& w : windows_) org_kde_plasma_window_destroy(w.handle);
-    org_kde_plasma_window_management_destroy(manager_);
+    if (manager_) org_kde_plasma_window_management_destroy(manager_);
+}
+
+void PlasmaWindows::Abandon() {
+    windows_.clear();
+    manager_ = nullptr;
 }
 
 void PlasmaWindows::Add(const char* uuid) {

@@ -41,6 +41,9 @@ class PlasmaWindows {
     PlasmaWindows(const PlasmaWindows&) = delete;
     PlasmaWindows& operator=(const PlasmaWindows&) = delete;
 
+    // Forgets its proxies without destroying them, once their display has gone with them.
+    void Abandon();
+
     const std::list<PlasmaWindow>& windows() const { return windows_; }
     // The described windows, top first.
     std::vector<const PlasmaWindow*> TopFirst() const;

@@ -32,6 +32,9 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
     const std::string unseen =
         "ravelkin: this desktop does not let the program see the right CTRL key; SIGINT or "
         "SIGTERM stops a run\n";
+    const std::string chord =
+        "ravelkin: this desktop does not let the program see the right CTRL key; Ctrl+Alt+End, "
+        "SIGINT or SIGTERM stops a run\n";
     const std::string missing = "ravelkin: cannot load script file 'missing.dat'\n";
     const struct {
         std::vector<std::string> args;
@@ -39,12 +42,14 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
         ExitStatus status;
         std::string err = "";
         bool key_state = true;
+        std::string stop_chord = "";
     } cases[] = {
         {{"--run", "hold.dat", "hold.dat"}, {down, down, up}, ExitStatus::kCompleted},
         {{"--run", "hold-fail.dat"}, {down, up}, ExitStatus::kFailed},
         {{"--run", "hold.dat", "missing.dat"}, {down, up}, ExitStatus::kNotLoaded, missing},
         {{"--run", "a.dat", "a.dat"}, {}, ExitStatus::kCompleted},
         {{"--run", "a.dat", "a.dat"}, {}, ExitStatus::kCompleted, unseen, false},
+        {{"--run", "a.dat"}, {}, ExitStatus::kCompleted, chord, false, "Ctrl+Alt+End"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.args[1]);
@@ -53,9 +58,12 @@ TEST(CommandLine, KeysStayHeldAcrossTheFilesOfAJobNeverBeyondIt) {
         const auto open = [&](std::string&) {
             struct Recording : FakeDesktop {
                 std::vector<InputEvent>* into;
+                std::string chord;
                 ~Recording() override { *into = events; }
+                std::string StopChord() override { return chord; }
             };
             auto d = std::make_unique<Recording>();
+            d->chord = c.stop_chord;
             d->into = &recorded;
             d->capabilities.key_state = c.key_state;
             return std::unique_ptr<platform::Desktop>(std::move(d));

@@ -51,7 +51,7 @@ struct Sway {
     }
     // The user holds right CTRL with a keyboard of their own; sway tells the binding's
     // subscribers, the backend among them.
-    static std::unique_ptr<Child> HoldStopKey() {
+    static std::shared_ptr<void> HoldStopKey(platform::Desktop&) {
         std::string error;
         auto events = platform::wayland::SwayIpc::Open(
             *platform::wayland::SwayIpc::SocketFromEnvironment(), error);
@@ -63,7 +63,10 @@ struct Sway {
             const auto got = events->TakeEvents();
             return got && !got->empty();
         })) << "sway reported no binding";
-        return holder;
+        return std::shared_ptr<Child>(holder.release(), [](Child* c) {
+            c->End(SIGKILL);
+            delete c;
+        });
     }
 };
 
@@ -74,10 +77,20 @@ struct KWin {
         EXPECT_TRUE(opened.desktop) << opened.error;
         return std::move(opened.desktop);
     }
-    static std::unique_ptr<Child> HoldStopKey() {
-        ADD_FAILURE() << "KWin tells no client the keys the user holds";
-        return nullptr;
+    // KWin shows no client right CTRL alone: the user holds the stop chord with a keyboard of
+    // their own, another client of fake input, and KGlobalAccel tells the backend.
+    static std::shared_ptr<void> HoldStopKey(platform::Desktop& watched) {
+        std::shared_ptr<platform::Desktop> keyboard = Open();
+        if (!keyboard) return nullptr;
+        for (const std::uint8_t vk : {platform::vk::kControl, platform::vk::kMenu, kEnd}) {
+            keyboard->PressKey(vk, true);
+        }
+        EXPECT_TRUE(testing_support::WaitUntil([&] {
+            return watched.IsKeyDown(platform::vk::kRControl);
+        })) << "KGlobalAccel reported no press of the stop chord";
+        return keyboard;
     }
+    static constexpr std::uint8_t kEnd = 0x23;
 };
 #endif
 
@@ -110,16 +123,13 @@ class WaylandWorld {
         })) << screen_->Output();
         Pointer();
     }
-    ~WaylandWorld() {
-        if (holder_) holder_->End(SIGKILL);
-    }
 
     platform::Desktop& desktop() { return *desktop_; }
     void ShowPattern() {}
     // The user holds the key until the world ends.
     void UserHolds(std::uint8_t vk) {
         ASSERT_EQ(vk, platform::vk::kRControl);
-        holder_ = Compositor::HoldStopKey();
+        holder_ = Compositor::HoldStopKey(*desktop_);
     }
     bool KeyHeld(std::uint8_t vk) {
         const char* name = vk == platform::vk::kControl ? "Control_L"
@@ -177,7 +187,7 @@ class WaylandWorld {
     std::unique_ptr<Child> screen_;
     std::unique_ptr<platform::Desktop> desktop_;
     std::vector<std::unique_ptr<Child>> windows_;
-    std::unique_ptr<Child> holder_;
+    std::shared_ptr<void> holder_;  // the user's keyboard, holding the stop key
     std::size_t seen_reports_ = 0;
 };
 
