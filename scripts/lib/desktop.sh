@@ -254,3 +254,58 @@ start_private_kwin() {
     cat "$dir/kwin.log" >&2
     return 1
 }
+
+# start_private_mutter WIDTHxHEIGHT: GNOME's compositor, mutter, headless on a private session
+# bus, one virtual monitor of that size, with its XWayland. Exports WAYLAND_DISPLAY,
+# XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
+# MUTTER_PID for whoever wants to end the compositor early.
+start_private_mutter() {
+    local dir size=$1 address display _
+    [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
+        echo "start_private_mutter: bad monitor size \"$size\"" >&2
+        return 1
+    }
+    dir=$(mktemp -d)
+    DESKTOP_DIRS+=("$dir")
+    mkdir -m 700 "$dir/run"
+    mkdir -p "$dir/home/.config" "$dir/home/.cache" "$dir/home/.local/share"
+    local env=(env -i HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run"
+        XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
+        XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
+    address="unix:path=$dir/run/bus"
+    setpriv --pdeathsig TERM "${env[@]}" dbus-daemon --session --nofork --nopidfile \
+        --address="$address" >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    for _ in $(seq 100); do
+        [ -S "$dir/run/bus" ] && break
+        sleep 0.05
+    done
+    [ -S "$dir/run/bus" ] || {
+        echo "the private session bus did not start" >&2
+        return 1
+    }
+    env+=(DBUS_SESSION_BUS_ADDRESS="$address")
+    setpriv --pdeathsig TERM "${env[@]}" mutter --headless --virtual-monitor "$size" --wayland \
+        --wayland-display wayland-0 >"$dir/mutter.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    export MUTTER_PID=$!
+    # Ready once its socket is there and its XWayland answers, on the display it names.
+    for _ in $(seq 200); do
+        display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/mutter.log")
+        if [ -S "$dir/run/wayland-0" ] && [ -n "$display" ]; then
+            local auth
+            auth=$(find "$dir/run" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
+            if [ -n "$auth" ] && DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1; then
+                export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
+                export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
+                unset WAYLAND_SOCKET
+                return 0
+            fi
+        fi
+        kill -0 "$MUTTER_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "mutter did not start; it said:" >&2
+    cat "$dir/mutter.log" >&2
+    return 1
+}

@@ -29,6 +29,9 @@ elif [ -z "${DISPLAY:-}" ] && [ -n "${WAYLAND_DISPLAY:-}" ]; then
     [ -n "${SWAYSOCK:-}" ] || kwin=1
     target=ravelkin-wayland-target
 fi
+# GNOME's mutter (scripts/lib/with-mutter), driven through its XWayland by the X11 backend.
+gnome=
+[ -z "${MUTTER_PID:-}" ] || gnome=1
 work=$(mktemp -d)
 pids=()
 stop_programs() {
@@ -62,6 +65,8 @@ ravelkin() {
     out=${out//$'\r'/}
     # On KWin every run begins with the word on its stop key, which statuses checks.
     [ -z "$kwin" ] || out=${out#"$kwin_stop_notice"$'\n'}
+    # Through XWayland every run begins with the notice, which the check wayland looks at.
+    [ -z "$gnome" ] || out=${out#"ravelkin: this is a Wayland session."*$'\n'}
 }
 kwin_stop_notice="ravelkin: this desktop does not let the program see the right CTRL key; \
 Ctrl+Alt+End, SIGINT or SIGTERM stops a run"
@@ -996,9 +1001,30 @@ declare -A kwin_cannot=(
     [dialog-outcomes]="the check drives the dialog with xdotool and reads its window through X"
     [wayland]="the notice is for a Wayland session that no backend drives, and KWin is driven"
 )
+# What GNOME's XWayland does not let a check do.
+gnome_pictures="mutter's XWayland gives no picture of the screen: its copies are black, the \
+windows of X programs included"
+gnome_dialog="the dialog, a GTK program, opens as a Wayland window there, which xdotool cannot \
+drive"
+declare -A gnome_cannot=(
+    [picture]=$gnome_pictures
+    [checks]=$gnome_pictures
+    [capture]=$gnome_pictures
+    [record]=$gnome_pictures
+    [spy]=$gnome_pictures
+    [dialog]=$gnome_dialog
+    [dialog-outcomes]=$gnome_dialog
+    [wayland]=$gnome_dialog
+    [lost-server]="the check ends the X server, and XWayland belongs to mutter"
+)
 for check in "$@"; do
     if [ -n "$kwin" ] && [ -n "${kwin_cannot[$check]:-}" ]; then
         echo "NOT SUPPORTED on KWin: $check: ${kwin_cannot[$check]}"
+        [ $# -gt 1 ] || exit 77
+        continue
+    fi
+    if [ -n "$gnome" ] && [ -n "${gnome_cannot[$check]:-}" ]; then
+        echo "NOT SUPPORTED on GNOME through XWayland: $check: ${gnome_cannot[$check]}"
         [ $# -gt 1 ] || exit 77
         continue
     fi
