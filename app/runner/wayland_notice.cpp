@@ -25,9 +25,10 @@ bool ThroughXWayland(const platform::Desktop& desktop) {
 void WarnOfWayland(std::ostream& err, const platform::Desktop& desktop) {
     if (!ThroughXWayland(desktop)) return;
     err << "ravelkin: this is a Wayland session. Ravelkin reaches it through XWayland, so it "
-           "sees and drives only the windows of X programs: native Wayland windows show black "
-           "in screen copies, the window commands do not find them, and keys and clicks do not "
-           "reach them. X programs work as usual.\n";
+           "sees and drives only the windows of X programs: the window commands do not find "
+           "native Wayland windows, and keys and clicks do not reach them. Screen copies show "
+           "native windows black, and on GNOME, whose XWayland gives no picture of the screen, "
+           "the windows of X programs too, so that picture commands find nothing there.\n";
 }
 
 bool WaylandNoticeWanted(const platform::Desktop& desktop) {
