@@ -168,6 +168,22 @@ start_wayland_target() {
     return 1
 }
 
+# start_private_bus SOCKET ENV...: a private session bus listening on SOCKET, in a private
+# folder that is removed with it, started under env with the ENV words; waits for its socket.
+start_private_bus() {
+    local socket=$1 _
+    shift
+    setpriv --pdeathsig TERM "$@" dbus-daemon --session --nofork --nopidfile \
+        --address="unix:path=$socket" >/dev/null 2>&1 &
+    DESKTOP_PIDS+=($!)
+    for _ in $(seq 100); do
+        [ -S "$socket" ] && return 0
+        sleep 0.05
+    done
+    echo "the private session bus did not start" >&2
+    return 1
+}
+
 # start_private_kwin WIDTHxHEIGHT PROGRAM...: a private headless KWin on a private session bus,
 # one virtual output of that size, that grants each PROGRAM (a path) the fake input, the
 # window list and screenshots, as the desktop file of an installed program does, and knows the
@@ -218,19 +234,8 @@ start_private_kwin() {
         cat "$dir/kbuildsycoca.log" >&2
         return 1
     }
-    # The bus in the private folder, removed with it.
     address="unix:path=$dir/run/bus"
-    setpriv --pdeathsig TERM "${env[@]}" dbus-daemon --session --nofork --nopidfile \
-        --address="$address" >/dev/null 2>&1 &
-    DESKTOP_PIDS+=($!)
-    for _ in $(seq 100); do
-        [ -S "$dir/run/bus" ] && break
-        sleep 0.05
-    done
-    [ -S "$dir/run/bus" ] || {
-        echo "the private session bus did not start" >&2
-        return 1
-    }
+    start_private_bus "$dir/run/bus" "${env[@]}" || return 1
     env+=(DBUS_SESSION_BUS_ADDRESS="$address")
     setpriv --pdeathsig TERM "${env[@]}" "$dir/bin/kwin_wayland" --virtual --no-lockscreen \
         --socket wayland-0 --width "${size%x*}" --height "${size#*x}" \
@@ -273,17 +278,7 @@ start_private_mutter() {
         XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
         XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
     address="unix:path=$dir/run/bus"
-    setpriv --pdeathsig TERM "${env[@]}" dbus-daemon --session --nofork --nopidfile \
-        --address="$address" >/dev/null 2>&1 &
-    DESKTOP_PIDS+=($!)
-    for _ in $(seq 100); do
-        [ -S "$dir/run/bus" ] && break
-        sleep 0.05
-    done
-    [ -S "$dir/run/bus" ] || {
-        echo "the private session bus did not start" >&2
-        return 1
-    }
+    start_private_bus "$dir/run/bus" "${env[@]}" || return 1
     env+=(DBUS_SESSION_BUS_ADDRESS="$address")
     setpriv --pdeathsig TERM "${env[@]}" mutter --headless --virtual-monitor "$size" --wayland \
         --wayland-display wayland-0 >"$dir/mutter.log" 2>&1 &
