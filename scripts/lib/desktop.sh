@@ -280,6 +280,8 @@ start_private_mutter() {
     address="unix:path=$dir/run/bus"
     start_private_bus "$dir/run/bus" "${env[@]}" || return 1
     env+=(DBUS_SESSION_BUS_ADDRESS="$address")
+    # There before mutter writes to it, so that the wait below can read it at once.
+    : >"$dir/mutter.log"
     setpriv --pdeathsig TERM "${env[@]}" mutter --headless --virtual-monitor "$size" --wayland \
         --wayland-display wayland-0 >"$dir/mutter.log" 2>&1 &
     DESKTOP_PIDS+=($!)
