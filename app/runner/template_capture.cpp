@@ -25,6 +25,16 @@ std::string Percent(double value) {
     return shown;
 }
 
+namespace {
+
+// The rectangle and a margin on every side, clipped to a picture of width x height.
+cv::Rect Grown(const cv::Rect& rect, int margin, int width, int height) {
+    return (rect + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
+           cv::Rect(0, 0, width, height);
+}
+
+}  // namespace
+
 bool ScoreTemplate(vision::FastMatcher& matcher, const cv::Mat& screen, const platform::Rect& cut,
                    TemplateScore* score, double enough) {
     const cv::Rect chosen(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
@@ -59,10 +69,7 @@ bool ScoreTemplate(vision::FastMatcher& matcher, const cv::Mat& screen, const pl
     // fraction of the whole screen's cost.
     if (std::isfinite(enough)) {
         const int margin = std::max(100, 2 * std::max(chosen.width, chosen.height));
-        const cv::Rect around =
-            (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
-            cv::Rect(0, 0, screen.cols, screen.rows);
-        if (!rivals(around)) return false;
+        if (!rivals(Grown(chosen, margin, screen.cols, screen.rows))) return false;
     }
     // No rival above enough there: every placement's score, for the runner-up's exact one.
     if (rival <= enough) {
@@ -81,9 +88,8 @@ bool ScoreTemplate(vision::FastMatcher& matcher, const cv::Mat& screen, const pl
 
 platform::Rect SearchArea(const platform::Rect& cut, int width, int height) {
     const cv::Rect chosen(cut.left, cut.top, cut.right - cut.left, cut.bottom - cut.top);
-    const int margin = std::max(50, std::max(chosen.width, chosen.height) / 2);
-    const cv::Rect area = (chosen + cv::Size(2 * margin, 2 * margin) - cv::Point(margin, margin)) &
-                          cv::Rect(0, 0, width, height);
+    const cv::Rect area =
+        Grown(chosen, std::max(50, std::max(chosen.width, chosen.height) / 2), width, height);
     return {area.x, area.y, area.x + area.width, area.y + area.height};
 }
 

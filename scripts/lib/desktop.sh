@@ -168,6 +168,19 @@ start_wayland_target() {
     return 1
 }
 
+# make_private_home: a private folder, removed at the end, with a runtime folder and a home of
+# its own; sets PRIVATE_DIR to it and PRIVATE_ENV to the env command that runs a program there.
+make_private_home() {
+    PRIVATE_DIR=$(mktemp -d)
+    DESKTOP_DIRS+=("$PRIVATE_DIR")
+    mkdir -m 700 "$PRIVATE_DIR/run"
+    mkdir -p "$PRIVATE_DIR/home/.config" "$PRIVATE_DIR/home/.local/share" \
+        "$PRIVATE_DIR/home/.cache"
+    PRIVATE_ENV=(env -i HOME="$PRIVATE_DIR/home" XDG_RUNTIME_DIR="$PRIVATE_DIR/run"
+        XDG_CONFIG_HOME="$PRIVATE_DIR/home/.config" XDG_DATA_HOME="$PRIVATE_DIR/home/.local/share"
+        XDG_CACHE_HOME="$PRIVATE_DIR/home/.cache" PATH=/usr/bin:/bin)
+}
+
 # start_private_bus SOCKET ENV...: a private session bus listening on SOCKET, in a private
 # folder that is removed with it, started under env with the ENV words; waits for its socket.
 start_private_bus() {
@@ -197,10 +210,10 @@ start_private_kwin() {
         echo "start_private_kwin: bad output size \"$size\"" >&2
         return 1
     }
-    dir=$(mktemp -d)
-    DESKTOP_DIRS+=("$dir")
-    mkdir -m 700 "$dir/run"
-    mkdir -p "$dir/home/.config" "$dir/home/.local/share/applications" "$dir/home/.cache" "$dir/bin"
+    make_private_home
+    dir=$PRIVATE_DIR
+    local env=("${PRIVATE_ENV[@]}")
+    mkdir -p "$dir/home/.local/share/applications" "$dir/bin"
     # Debian's kwin_wayland carries a file capability that a container may refuse at exec; a
     # copy has none. KWin finds its own files by its name, so the copy keeps it.
     cp /usr/bin/kwin_wayland "$dir/bin/kwin_wayland"
@@ -227,9 +240,6 @@ start_private_kwin() {
     # move to 0,0 ends at 1,1), and the overview effects act on a pointer left in a corner.
     printf '%s\n' "[Plugins]" "overviewEnabled=false" "windowviewEnabled=false" "[Windows]" \
         "ElectricBorderPushbackPixels=0" >"$dir/home/.config/kwinrc"
-    local env=(env -i HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run"
-        XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
-        XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
     "${env[@]}" kbuildsycoca5 --noincremental >"$dir/kbuildsycoca.log" 2>&1 || {
         cat "$dir/kbuildsycoca.log" >&2
         return 1
@@ -270,13 +280,9 @@ start_private_mutter() {
         echo "start_private_mutter: bad monitor size \"$size\"" >&2
         return 1
     }
-    dir=$(mktemp -d)
-    DESKTOP_DIRS+=("$dir")
-    mkdir -m 700 "$dir/run"
-    mkdir -p "$dir/home/.config" "$dir/home/.cache" "$dir/home/.local/share"
-    local env=(env -i HOME="$dir/home" XDG_RUNTIME_DIR="$dir/run"
-        XDG_CONFIG_HOME="$dir/home/.config" XDG_DATA_HOME="$dir/home/.local/share"
-        XDG_CACHE_HOME="$dir/home/.cache" PATH=/usr/bin:/bin)
+    make_private_home
+    dir=$PRIVATE_DIR
+    local env=("${PRIVATE_ENV[@]}")
     address="unix:path=$dir/run/bus"
     start_private_bus "$dir/run/bus" "${env[@]}" || return 1
     env+=(DBUS_SESSION_BUS_ADDRESS="$address")

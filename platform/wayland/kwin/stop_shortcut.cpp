@@ -109,15 +109,10 @@ StopShortcut::~StopShortcut() {
     sd_bus_slot_unref(pressed_slot_);
     sd_bus_slot_unref(released_slot_);
     // The chord goes back to other programs; the registration stays for the next run.
-    Message reply;
-    Error failure;
-    Message call;
-    if (claimed_ &&
-        sd_bus_message_new_method_call(bus_, &call.m, kService, "/kglobalaccel",
-                                       "org.kde.KGlobalAccel", "setInactive") >= 0 &&
-        sd_bus_message_append(call.m, "as", 4, kComponent, kAction, "Ravelkin", "Stop the run") >=
-            0) {
-        sd_bus_call(bus_, call.m, kTimeoutUs, &failure.e, &reply.m);
+    if (claimed_) {
+        Message reply;
+        Error failure;
+        CallWithAction(bus_, "setInactive", reply, failure);
     }
     sd_bus_flush_close_unref(bus_);
 }
