@@ -11,12 +11,14 @@ std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_displ
         const std::string_view name(forced);
         if (name == "wayland") return {Backend::kWayland};
         if (name == "kwin") return {Backend::kKWin};
+        if (name == "gnome") return {Backend::kGnome};
         if (name == "x11") return {Backend::kX11};
-        error = "RAVELKIN_BACKEND is '" + std::string(name) + "'; it may be wayland, kwin or x11";
+        error = "RAVELKIN_BACKEND is '" + std::string(name) +
+                "'; it may be wayland, kwin, gnome or x11";
         return {};
     }
     if (wayland_display && *wayland_display) {
-        return {Backend::kWayland, Backend::kKWin, Backend::kX11};
+        return {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11};
     }
     return {Backend::kX11};
 }

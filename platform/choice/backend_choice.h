@@ -6,13 +6,14 @@
 
 namespace platform {
 
-// kWayland: the wlroots compositors; kKWin: KDE Plasma's compositor.
-enum class Backend { kWayland, kKWin, kX11 };
+// kWayland: the wlroots compositors; kKWin: KDE Plasma's compositor; kGnome: GNOME, through
+// the desktop portals.
+enum class Backend { kWayland, kKWin, kGnome, kX11 };
 
-// The backends to try, in order, for the environment: RAVELKIN_BACKEND ("wayland", "kwin" or
-// "x11") names the only one; otherwise the Wayland ones first where WAYLAND_DISPLAY is set,
-// even with DISPLAY set too, then X11. Empty, with the reason in error, for an unknown
-// RAVELKIN_BACKEND.
+// The backends to try, in order, for the environment: RAVELKIN_BACKEND ("wayland", "kwin",
+// "gnome" or "x11") names the only one; otherwise the Wayland ones first where WAYLAND_DISPLAY
+// is set, even with DISPLAY set too (wlroots, KWin, then GNOME's portals), then X11. Empty, with
+// the reason in error, for an unknown RAVELKIN_BACKEND.
 std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_display,
                                    std::string& error);
 

@@ -11,6 +11,9 @@
 #ifdef RAVELKIN_HAVE_KWIN
 #include "platform/wayland/kwin/kwin_desktop.h"
 #endif
+#ifdef RAVELKIN_HAVE_GNOME
+#include "platform/wayland/gnome/gnome_desktop.h"
+#endif
 
 namespace platform {
 
@@ -38,6 +41,15 @@ std::unique_ptr<Desktop> OpenNativeDesktop(std::string& error) {
             why = "this program was built without its KWin backend";
 #endif
             tried += (tried.empty() ? "" : "; ") + std::string("KWin: ") + why;
+        } else if (backend == Backend::kGnome) {
+#ifdef RAVELKIN_HAVE_GNOME
+            wayland::gnome::OpenResult opened = wayland::gnome::GnomeDesktop::Open();
+            if (opened.desktop) return std::move(opened.desktop);
+            why = opened.error;
+#else
+            why = "this program was built without its GNOME backend";
+#endif
+            tried += (tried.empty() ? "" : "; ") + std::string("GNOME: ") + why;
         } else {
             x11::OpenResult opened = x11::X11Desktop::Open();
             if (opened.desktop) return std::move(opened.desktop);

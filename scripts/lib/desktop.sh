@@ -312,3 +312,41 @@ start_private_mutter() {
     cat "$dir/mutter.log" >&2
     return 1
 }
+
+# start_private_portals: on the mutter start_private_mutter started (and its bus), PipeWire,
+# WirePlumber, xdg-desktop-portal and GNOME's portal backend, whose RemoteDesktop and
+# ScreenCast portals the GNOME backend uses. Each is started here, with the session's
+# environment, not activated by the bus, which would start it without WAYLAND_DISPLAY.
+# RAVELKIN_TEST_SERVICES names a folder of D-Bus .service files the bus may activate besides.
+# Waits until the portal answers with its RemoteDesktop version.
+start_private_portals() {
+    local dir=$PRIVATE_DIR _ program
+    local env=("${PRIVATE_ENV[@]}" DBUS_SESSION_BUS_ADDRESS="$DBUS_SESSION_BUS_ADDRESS"
+        WAYLAND_DISPLAY="$WAYLAND_DISPLAY" XDG_CURRENT_DESKTOP=GNOME GDK_BACKEND=wayland
+        GSETTINGS_BACKEND=memory)
+    for program in pipewire wireplumber; do
+        setpriv --pdeathsig TERM "${env[@]}" "$program" >"$dir/$program.log" 2>&1 &
+        DESKTOP_PIDS+=($!)
+    done
+    for _ in $(seq 100); do
+        [ -S "$dir/run/pipewire-0" ] && break
+        sleep 0.05
+    done
+    setpriv --pdeathsig TERM "${env[@]}" /usr/libexec/xdg-desktop-portal-gnome \
+        >"$dir/portal-gnome.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    setpriv --pdeathsig TERM "${env[@]}" /usr/libexec/xdg-desktop-portal -r \
+        >"$dir/portal.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    for _ in $(seq 200); do
+        if "${env[@]}" dbus-send --session --print-reply --dest=org.freedesktop.portal.Desktop \
+            /org/freedesktop/portal/desktop org.freedesktop.DBus.Properties.Get \
+            string:org.freedesktop.portal.RemoteDesktop string:version >/dev/null 2>&1; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "the portals did not start; they said:" >&2
+    cat "$dir/portal.log" "$dir/portal-gnome.log" "$dir/pipewire.log" "$dir/wireplumber.log" >&2
+    return 1
+}

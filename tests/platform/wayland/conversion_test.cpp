@@ -172,13 +172,20 @@ TEST(BackendChoice, FollowsTheEnvironment) {
     } cases[] = {
         {nullptr, nullptr, {Backend::kX11}, false},
         {nullptr, "", {Backend::kX11}, false},
-        {nullptr, "wayland-1", {Backend::kWayland, Backend::kKWin, Backend::kX11}, false},
-        {"", "wayland-1", {Backend::kWayland, Backend::kKWin, Backend::kX11}, false},
+        {nullptr,
+         "wayland-1",
+         {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11},
+         false},
+        {"",
+         "wayland-1",
+         {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11},
+         false},
         {"kwin", nullptr, {Backend::kKWin}, false},
         {"x11", "wayland-1", {Backend::kX11}, false},
         {"wayland", nullptr, {Backend::kWayland}, false},
         {"Wayland", "wayland-1", {}, true},
-        {"gnome", nullptr, {}, true},
+        {"gnome", nullptr, {Backend::kGnome}, false},
+        {"GNOME", "wayland-1", {}, true},
     };
     for (const auto& c : cases) {
         std::string error;
@@ -187,7 +194,7 @@ TEST(BackendChoice, FollowsTheEnvironment) {
             << (c.wayland_display ? c.wayland_display : "(unset)");
         EXPECT_EQ(!error.empty(), c.error) << error;
         if (c.error) {
-            EXPECT_NE(error.find("wayland, kwin or x11"), std::string::npos) << error;
+            EXPECT_NE(error.find("wayland, kwin, gnome or x11"), std::string::npos) << error;
         }
     }
 }
