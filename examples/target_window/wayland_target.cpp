@@ -2,8 +2,8 @@
 // ravelkin-wayland-target: the Wayland twin of ravelkin-target, and the test target of the
 // Wayland backend's tests. wayland-client, xkbcommon and, for its place, sway's IPC.
 //
-//   ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y] [--no-focus]
-//                           [--size WxH | --picture FILE.ppm]
+//   ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y | --fullscreen]
+//                           [--no-focus] [--size WxH | --picture FILE.ppm]
 //   ravelkin-wayland-target --save-logo PATH
 //
 // The window (320x160, title "Ravelkin Target" unless --title says otherwise, app id
@@ -29,7 +29,9 @@
 // when sway reports it there. Under KWin (built with plasma-wayland-protocols) it asks for
 // X,Y through plasma-shell before it is shown, and says "ready" once drawn. Otherwise it says
 // "ready" once drawn, wherever the compositor put it, unless --position was given (then it
-// fails). sway focuses a new window;
+// fails). --fullscreen asks for the whole monitor instead of a place, where the compositor
+// places windows itself (mutter): a window of the monitor's size then lies at its corner.
+// sway focuses a new window;
 // with --no-focus the window hands the focus back to the window that had it.
 // It ends on SIGINT or SIGTERM, or when the compositor closes the window.
 //
@@ -269,6 +271,7 @@ struct Target {
     XkbState state;
 
     bool configured = false;
+    bool fullscreen = false;      // the compositor says the window has the whole monitor
     bool redraw_waiting = false;  // both buffers busy: draw when one comes back
     bool frame_waiting = false;   // and tell when that drawing is shown
     bool frame_done = false;
@@ -605,7 +608,15 @@ const xdg_surface_listener kXdgSurfaceListener = {
 };
 
 const xdg_toplevel_listener kToplevelListener = {
-    .configure = [](void*, xdg_toplevel*, std::int32_t, std::int32_t, wl_array*) {},
+    .configure =
+        [](void* data, xdg_toplevel*, std::int32_t, std::int32_t, wl_array* states) {
+            auto* t = static_cast<Target*>(data);
+            t->fullscreen = false;
+            const auto* state = static_cast<const std::uint32_t*>(states->data);
+            for (std::size_t i = 0; i < states->size / sizeof *state; ++i) {
+                if (state[i] == XDG_TOPLEVEL_STATE_FULLSCREEN) t->fullscreen = true;
+            }
+        },
     .close = [](void*, xdg_toplevel*) { g_quit = 1; },
     .configure_bounds = [](void*, xdg_toplevel*, std::int32_t, std::int32_t) {},
     .wm_capabilities = [](void*, xdg_toplevel*, wl_array*) {},
@@ -659,7 +670,8 @@ bool Pump(wl_display* display, int timeout_ms) {
 
 void Usage() {
     std::fprintf(stderr,
-                 "usage: ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y] "
+                 "usage: ravelkin-wayland-target [--title TEXT] [--app-id ID] [--position X,Y | "
+                 "--fullscreen] "
                  "[--no-focus]\n"
                  "                               [--size WxH | --picture FILE.ppm]\n"
                  "       ravelkin-wayland-target --save-logo PATH\n");
@@ -700,6 +712,7 @@ int main(int argc, char** argv) {
     int y = 100;
     bool position_given = false;
     bool take_focus = true;
+    bool fullscreen = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool has_value = i + 1 < argc;
@@ -718,6 +731,8 @@ int main(int argc, char** argv) {
                 return 64;
             }
             position_given = true;
+        } else if (arg == "--fullscreen") {
+            fullscreen = true;
         } else if (arg == "--no-focus") {
             take_focus = false;
         } else if (arg == "--size" && has_value) {
@@ -777,6 +792,7 @@ int main(int argc, char** argv) {
     // A fixed size: sway floats such a window whatever its app id.
     xdg_toplevel_set_min_size(t.toplevel, g_width, g_height);
     xdg_toplevel_set_max_size(t.toplevel, g_width, g_height);
+    if (fullscreen) xdg_toplevel_set_fullscreen(t.toplevel, nullptr);
 #ifdef RAVELKIN_TARGET_PLASMA_SHELL
     if (!ipc.connected() && t.plasma_shell) {
         t.plasma_surface = org_kde_plasma_shell_get_surface(t.plasma_shell, t.surface);
@@ -798,7 +814,8 @@ int main(int argc, char** argv) {
             return Fail(stage == Stage::kPlacing ? "sway did not place the window"
                                                  : "the window was not shown");
         }
-        if (stage == Stage::kMapping && t.configured) {
+        // With --fullscreen, shown once the compositor has made it so.
+        if (stage == Stage::kMapping && t.configured && (!fullscreen || t.fullscreen)) {
             stage = ipc.connected() ? Stage::kPlacing : Stage::kShowing;
             if (stage == Stage::kShowing) t.Draw(true);
         }

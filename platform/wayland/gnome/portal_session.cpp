@@ -311,6 +311,7 @@ std::unique_ptr<PortalSession> PortalSession::Open(const Options& options, std::
         return nullptr;
     }
     bool have_stream = false;
+    std::uint32_t devices = 0;
     if (!step(
             "the desktop did not let this program drive it", kRemoteDesktop, "Start",
             [&](sd_bus_message* m) {
@@ -323,6 +324,10 @@ std::unique_ptr<PortalSession> PortalSession::Open(const Options& options, std::
                     const int got = ReadStreams(m, session->stream_, have_stream);
                     return got < 0 ? got : 1;
                 }
+                if (key == "devices" && VariantType(m) == "u") {
+                    const int got = sd_bus_message_read(m, "v", "u", &devices);
+                    return got < 0 ? got : 1;
+                }
                 if (key == "restore_token" && VariantType(m) == "s") {
                     const char* token = nullptr;
                     const int got = sd_bus_message_read(m, "v", "s", &token);
@@ -331,6 +336,12 @@ std::unique_ptr<PortalSession> PortalSession::Open(const Options& options, std::
                 }
                 return 0;
             })) {
+        return nullptr;
+    }
+    if ((devices & (kKeyboard | kPointer)) != (kKeyboard | kPointer)) {
+        error =
+            "the desktop shares the screen but does not let this program use the keyboard "
+            "and pointer: allow remote interaction in its dialog";
         return nullptr;
     }
     if (!have_stream || session->stream_.size.width <= 0 || session->stream_.size.height <= 0) {

@@ -14,6 +14,9 @@
 #ifdef RAVELKIN_KWIN_CONTRACT
 #include "platform/wayland/kwin/kwin_desktop.h"
 #endif
+#ifdef RAVELKIN_GNOME_CONTRACT
+#include "platform/wayland/gnome/gnome_desktop.h"
+#endif
 #include "tests/platform/wayland/sway_testing.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/wait_until.h"
@@ -94,6 +97,35 @@ struct KWin {
 };
 #endif
 
+#ifdef RAVELKIN_GNOME_CONTRACT
+// GNOME places windows itself: the pattern fills the monitor. The portal's dialog shows over
+// it, and ravelkin-consent-user answers it.
+struct Gnome {
+    static std::unique_ptr<platform::Desktop> Open() {
+        platform::wayland::gnome::OpenResult opened =
+            platform::wayland::gnome::GnomeDesktop::Open();
+        EXPECT_TRUE(opened.desktop) << opened.error;
+        return std::move(opened.desktop);
+    }
+    static std::shared_ptr<void> HoldStopKey(platform::Desktop&) {
+        ADD_FAILURE() << "no stop chord without the GNOME Shell extension";
+        return nullptr;
+    }
+};
+#endif
+
+// How each compositor puts the pattern at the screen's corner.
+template <class Compositor>
+struct Placing {
+    static std::vector<std::string> Place() { return {"--position", "0,0"}; }
+};
+#ifdef RAVELKIN_GNOME_CONTRACT
+template <>
+struct Placing<Gnome> {
+    static std::vector<std::string> Place() { return {"--fullscreen"}; }
+};
+#endif
+
 template <class Compositor>
 class WaylandWorld {
   public:
@@ -109,7 +141,9 @@ class WaylandWorld {
             }
         }
         ppm.close();
-        screen_ = StartTarget({"--picture", picture, "--position", "0,0", "--title", "pattern"});
+        std::vector<std::string> args = {"--picture", picture, "--title", "pattern"};
+        for (const std::string& arg : Placing<Compositor>::Place()) args.push_back(arg);
+        screen_ = StartTarget(args);
         desktop_ = Compositor::Open();
         if (!desktop_) return;
         desktop_->WatchStopKey(true);  // as for a job
@@ -194,8 +228,10 @@ class WaylandWorld {
 }  // namespace
 
 namespace testing_support {
-#ifdef RAVELKIN_KWIN_CONTRACT
+#if defined(RAVELKIN_KWIN_CONTRACT)
 INSTANTIATE_TYPED_TEST_SUITE_P(KWin, DesktopContract, WaylandWorld<KWin>);
+#elif defined(RAVELKIN_GNOME_CONTRACT)
+INSTANTIATE_TYPED_TEST_SUITE_P(Gnome, DesktopContract, WaylandWorld<Gnome>);
 #else
 INSTANTIATE_TYPED_TEST_SUITE_P(Sway, DesktopContract, WaylandWorld<Sway>);
 #endif

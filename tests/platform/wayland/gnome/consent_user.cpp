@@ -145,11 +145,8 @@ class User {
         for (;;) {
             sd_bus_process(bus_.bus, nullptr);
             const auto frame = frames->Newest(200ms, why);
-            if (!frame) {
-                // A still screen sends nothing: moving the pointer makes mutter paint it again.
-                Move(1 + (nudge_ ^= 1), 1);
-                continue;
-            }
+            // A still screen sends nothing; a dialog that shows is a change, and sends it.
+            if (!frame) continue;
             const std::optional<Dialog> dialog = FindDialog(*frame);
             if (!dialog) {
                 std::this_thread::sleep_for(100ms);
@@ -218,7 +215,6 @@ class User {
     BusRef bus_;
     std::string remote_;
     std::string stream_;
-    int nudge_ = 0;
 };
 
 }  // namespace
