@@ -174,7 +174,8 @@ make_private_home() {
     PRIVATE_DIR=$(mktemp -d)
     DESKTOP_DIRS+=("$PRIVATE_DIR")
     mkdir -m 700 "$PRIVATE_DIR/run"
-    mkdir -p "$PRIVATE_DIR/home/.config" "$PRIVATE_DIR/home/.local/share" \
+    # The bus's folder of services is there before the bus, which then watches it.
+    mkdir -p "$PRIVATE_DIR/home/.config" "$PRIVATE_DIR/home/.local/share/dbus-1/services" \
         "$PRIVATE_DIR/home/.cache"
     PRIVATE_ENV=(env -i HOME="$PRIVATE_DIR/home" XDG_RUNTIME_DIR="$PRIVATE_DIR/run"
         XDG_CONFIG_HOME="$PRIVATE_DIR/home/.config" XDG_DATA_HOME="$PRIVATE_DIR/home/.local/share"

@@ -15,6 +15,7 @@
 #include "platform/wayland/gnome/pipewire_frames.h"
 #include "platform/wayland/gnome/portal_session.h"
 #include "platform/wayland/gnome/restore_token.h"
+#include "platform/wayland/gnome/session_client.h"
 #include "platform/wayland/keymap.h"
 #ifdef RAVELKIN_HAVE_SHELL_WINDOWS
 #include "platform/wayland/gnome/shell_windows.h"
@@ -46,20 +47,36 @@ struct GnomeDesktop::Windows {
 #endif
 };
 
-OpenResult GnomeDesktop::Open() {
-    OpenResult result;
+namespace {
+
+// The session of this process's own, where no session service is installed.
+std::unique_ptr<RemoteSession> OpenOwnSession(std::string& error) {
     PortalVersions versions;
-    if (!AskPortalVersions(versions, result.error)) return result;
+    if (!AskPortalVersions(versions, error)) return nullptr;
     PortalSession::Options options;
     const std::string token_path = RestoreTokenPath();
     if (versions.remote_desktop >= 2) options.restore_token = ReadRestoreToken(token_path);
-    std::unique_ptr<PortalSession> session = PortalSession::Open(options, result.error);
+    std::unique_ptr<PortalSession> session = PortalSession::Open(options, error);
     if (!session) {
-        result.error = "GNOME's remote desktop portal: " + result.error;
-        return result;
+        error = "GNOME's remote desktop portal: " + error;
+        return nullptr;
     }
     // The token is good for one session: the next run restores with the new one.
     if (versions.remote_desktop >= 2) WriteRestoreToken(token_path, session->restore_token());
+    return session;
+}
+
+}  // namespace
+
+OpenResult GnomeDesktop::Open() {
+    OpenResult result;
+    // Not GNOME, or no portal: said at once, without starting the service.
+    PortalVersions versions;
+    if (!AskPortalVersions(versions, result.error)) return result;
+    bool installed = false;
+    std::unique_ptr<RemoteSession> session = SessionClient::Open(result.error, installed);
+    if (!session && !installed) session = OpenOwnSession(result.error);
+    if (!session) return result;
     UniqueFd remote = session->OpenPipeWireRemote(result.error);
     if (!remote) return result;
     std::unique_ptr<PipeWireFrames> frames =
@@ -79,7 +96,7 @@ OpenResult GnomeDesktop::Open() {
     return result;
 }
 
-GnomeDesktop::GnomeDesktop(std::unique_ptr<PortalSession> session,
+GnomeDesktop::GnomeDesktop(std::unique_ptr<RemoteSession> session,
                            std::unique_ptr<PipeWireFrames> frames)
     : session_(std::move(session)),
       frames_(std::move(frames)),

@@ -9,7 +9,7 @@
 
 namespace platform::wayland::gnome {
 
-class PortalSession;
+class RemoteSession;
 class PipeWireFrames;
 class ShellWindows;
 class GnomeDesktop;
@@ -21,8 +21,10 @@ struct OpenResult {
 
 // The desktop of GNOME: keyboard, pointer and the monitor's picture through the RemoteDesktop
 // and ScreenCast portals (the picture over PipeWire), windows and the stop chord through
-// Ravelkin's GNOME Shell extension. The user allows the portal session in GNOME's dialog;
-// where the portal keeps the answer (RemoteDesktop version 2), once, not on every run.
+// Ravelkin's GNOME Shell extension. The user allows the portal session in GNOME's dialog,
+// once for all runs: the session service (ravelkin-gnome-session) holds the session between
+// runs, and where the portal keeps the answer (RemoteDesktop version 2), between sessions
+// too. Where the service is not installed, each run holds a session of its own.
 //
 // What it cannot do: see keys the user holds (the stop chord stands for right CTRL), tell
 // where the user put the pointer, or watch the user's input for recording. It drives the one
@@ -63,10 +65,10 @@ class GnomeDesktop final : public Desktop {
     void SendKey(std::uint8_t vk, bool down) override;
 
   private:
-    GnomeDesktop(std::unique_ptr<PortalSession> session, std::unique_ptr<PipeWireFrames> frames);
+    GnomeDesktop(std::unique_ptr<RemoteSession> session, std::unique_ptr<PipeWireFrames> frames);
     struct Windows;
 
-    std::unique_ptr<PortalSession> session_;
+    std::unique_ptr<RemoteSession> session_;
     std::unique_ptr<PipeWireFrames> frames_;
     std::unique_ptr<Windows> windows_;
     std::string copy_error_;

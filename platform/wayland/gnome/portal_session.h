@@ -10,16 +10,10 @@
 
 #include "platform/geometry.h"
 #include "platform/wayland/gnome/bus_refs.h"
+#include "platform/wayland/gnome/remote_session.h"
 #include "platform/wayland/unique_fd.h"
 
 namespace platform::wayland::gnome {
-
-// The monitor the session shares: its PipeWire node and its place in the layout, in pixels.
-struct PortalStream {
-    std::uint32_t node = 0;
-    Point position;
-    Size size;
-};
 
 // What the portal offers: 0 for an interface it lacks.
 struct PortalVersions {
@@ -35,7 +29,7 @@ bool AskPortalVersions(PortalVersions& versions, std::string& error);
 // keyboard and pointer of the desktop, and the monitor's picture over PipeWire. Opening it asks
 // the user once through the portal's dialog, unless a restore token from an earlier session
 // answers for them (RemoteDesktop version 2 and later). Closed when it goes.
-class PortalSession {
+class PortalSession final : public RemoteSession {
   public:
     struct Options {
         std::string restore_token;  // from an earlier session; empty for none
@@ -44,30 +38,30 @@ class PortalSession {
     };
     // Null, saying why, where the portal refuses, the user declines or does not answer.
     static std::unique_ptr<PortalSession> Open(const Options& options, std::string& error);
-    ~PortalSession();
+    ~PortalSession() override;
     PortalSession(const PortalSession&) = delete;
     PortalSession& operator=(const PortalSession&) = delete;
 
-    const PortalStream& stream() const { return stream_; }
+    const PortalStream& stream() const override { return stream_; }
     const PortalVersions& versions() const { return versions_; }
     // The token a later session may be restored with; empty where the portal gave none.
     const std::string& restore_token() const { return restore_token_; }
 
     // A connection to the PipeWire instance that carries the stream; invalid, saying why,
     // where the portal gives none.
-    UniqueFd OpenPipeWireRemote(std::string& error);
+    UniqueFd OpenPipeWireRemote(std::string& error) override;
 
     // Input, in order; each returns once the portal has taken it. False once the session has
     // closed or the portal refuses (see Lost).
-    bool MovePointer(double x, double y);  // in the stream's pixels
-    bool Button(std::int32_t evdev_button, bool down);
-    bool Keycode(std::int32_t evdev_code, bool down);
-    bool Keysym(std::uint32_t keysym, bool down);
+    bool MovePointer(double x, double y) override;
+    bool Button(std::int32_t evdev_button, bool down) override;
+    bool Keycode(std::int32_t evdev_code, bool down) override;
+    bool Keysym(std::uint32_t keysym, bool down) override;
 
     // Why the last input was refused.
     const std::string& input_error() const { return input_error_; }
     // Why the session cannot be used any more; nothing while it can.
-    std::optional<std::string> Lost();
+    std::optional<std::string> Lost() override;
 
   private:
     PortalSession() = default;
