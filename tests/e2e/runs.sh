@@ -484,6 +484,21 @@ $(printf 'CHK_WIND \x83\x81\x83\x82\x92\xA0\r')|
 EOF_CASES
 }
 
+# On GNOME, a loop of runs asks the user once, through the session service; without it, each
+# run holds a session of its own and asks again (RAVELKIN_TEST_SESSION_SERVICE=none).
+check_session() {
+    start_target 100,100
+    local i
+    for i in 1 2 3 4; do
+        run_script "IMG_CLK 1,0,0,10000,10000,95"
+        expect "$status" 0 "the status of run $i ($out)"
+        await said "click $i" || fail "run $i did not click the logo: $(target_said)"
+    done
+    local asked=1
+    [ "${RAVELKIN_TEST_SESSION_SERVICE:-}" != none ] || asked=4
+    expect "$(grep -c '^answered$' "$RAVELKIN_TEST_CONSENT_LOG")" "$asked" "the dialogs answered"
+}
+
 # The picture checks alone, each way, where the windows cannot be listed (GNOME without its
 # Shell extension's client).
 check_picture_checks() {
