@@ -560,7 +560,7 @@ check_statuses() {
         [[ $out == "ravelkin: $other_name: "* ]] || fail "its message: $out"
         RAVELKIN_BACKEND=bogus ravelkin --run ok.dat
         expect "$status" 69 "an unknown backend"
-        expect "$out" "ravelkin: RAVELKIN_BACKEND is 'bogus'; it may be wayland, kwin or x11" message
+        expect "$out" "ravelkin: RAVELKIN_BACKEND is 'bogus'; it may be wayland, kwin, gnome or x11" message
     fi
 }
 
