@@ -6,7 +6,8 @@
 # (IMG_CLK through the Wayland backend against the X11 backend on a 1920x1080 Xvfb in the
 # same run) and startup_bench (ravelkin --run of one MOV line against wtype, with peak
 # memory); then, where kwin_wayland is installed, wayland_img_clk_bench again with the KWin
-# backend on a private headless 1920x1080 KWin. The arguments go to every program. BIN names
+# backend on a private headless 1920x1080 KWin, and where mutter and the portals are, with the
+# GNOME backend on a private headless 1920x1080 mutter. The arguments go to every program. BIN names
 # the folder of the programs, build/bin unless set; build it first (the bench targets are part
 # of the default build).
 source "$(dirname "$0")/../scripts/lib/common.sh"
@@ -29,6 +30,12 @@ if command -v kwin_wayland >/dev/null; then
     RAVELKIN_TEST_KWIN=1920x1080 \
         RAVELKIN_TEST_KWIN_TRUST="$bin/wayland_img_clk_bench $bin/ravelkin-wayland-target" \
         "$ROOT/scripts/lib/with-kwin" "$ROOT/scripts/lib/with-display" \
+        "$bin/wayland_img_clk_bench" "$@" || status=1
+fi
+if command -v mutter >/dev/null && [ -x /usr/libexec/xdg-desktop-portal-gnome ]; then
+    echo "== IMG_CLK: the GNOME backend on mutter against the X11 backend on Xvfb"
+    RAVELKIN_TEST_MUTTER=1920x1080 RAVELKIN_BENCH_FULLSCREEN=1920x1080 \
+        "$ROOT/scripts/lib/with-gnome" "$ROOT/scripts/lib/with-display" \
         "$bin/wayland_img_clk_bench" "$@" || status=1
 fi
 exit "$status"

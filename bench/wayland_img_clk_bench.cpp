@@ -7,8 +7,10 @@
 // checked at the end. Run it with a private compositor and a private Xvfb of that size:
 //   RAVELKIN_TEST_SWAY=1920x1080 RAVELKIN_TEST_DISPLAY="1920x1080 none" scripts/lib/with-sway
 //   scripts/lib/with-display build/bin/wayland_img_clk_bench
-// or with KWin, which grants its protocols to the programs it is told of (bench/wayland-bench.sh
-// shows how).
+// or with KWin, which grants its protocols to the programs it is told of, or with GNOME, where
+// no window places itself: RAVELKIN_BENCH_FULLSCREEN=WxH, the monitor's size, has the
+// Wayland target fill the monitor and the X one at 0,0, the logo at the same place again
+// (bench/wayland-bench.sh shows how).
 // Counters: each backend's median time and the median of the per-iteration ratios
 // wayland/x11; the label names the backends.
 #include <benchmark/benchmark.h>
@@ -134,10 +136,14 @@ int main(int argc, char** argv) {
     const auto beside = std::filesystem::read_symlink("/proc/self/exe").parent_path();
     testing_support::TempDir dir;
     std::filesystem::create_directories(dir.path() / "Images");
-    if (!wayland_target.Start("exec '" + (beside / "ravelkin-wayland-target").string() +
-                              "' --position 900,600") ||
-        !x11_target.Start("exec '" + (beside / "ravelkin-target").string() +
-                          "' --position 900,600") ||
+    const char* fullscreen = std::getenv("RAVELKIN_BENCH_FULLSCREEN");
+    const bool filled = fullscreen && *fullscreen;
+    const std::string wayland_place =
+        filled ? "--fullscreen --size '" + std::string(fullscreen) + "'" : "--position 900,600";
+    const std::string x11_place = filled ? "--position 0,0" : "--position 900,600";
+    if (!wayland_target.Start("exec '" + (beside / "ravelkin-wayland-target").string() + "' " +
+                              wayland_place) ||
+        !x11_target.Start("exec '" + (beside / "ravelkin-target").string() + "' " + x11_place) ||
         !target_logo::SaveLogo((dir.path() / "Images/1.bmp").string().c_str())) {
         std::fprintf(stderr, "wayland_img_clk_bench: a target window did not appear\n");
         return 1;
