@@ -13,6 +13,11 @@ ClickPoint WindowClickPoint(const platform::Rect& rect) {
 int RunWindowCommand(RunContext& run, Command command, const CommandLine& line) {
     // The title text is everything after the keyword and its space, spaces included.
     const std::string text(line.args);
+    // No list, not an empty one: CHK_NOWIND must not pass for want of windows.
+    if (const std::string why = run.desktop.Can().no_windows; !why.empty()) {
+        run.error = "Cannot look for Window " + text + ": " + why;
+        return kFailed;
+    }
     const auto found = windows::FindWindowByTitle(run.desktop, text);
     if (run.settings.observer) run.settings.observer->WindowSearched(text, found);
     const std::string window = "ウィンドウ[" + text + "]";
@@ -52,6 +57,11 @@ int RunWindowCommand(RunContext& run, Command command, const CommandLine& line) 
 void CheckWindowCommand(CheckContext& check, Command command, const CommandLine& line) {
     if (line.args.empty()) {
         check.Warning(std::string(line.keyword) + " without a title matches every window");
+    }
+    if (check.desktop() && !check.desktop()->Can().no_windows.empty()) {
+        check.Error(std::string(line.keyword) +
+                    " cannot look for windows here: " + check.desktop()->Can().no_windows);
+        return;
     }
     const bool needs_place = command == Command::kWind || command == Command::kWindClk;
     if (needs_place && check.desktop() && !check.desktop()->Can().window_rects) {

@@ -23,6 +23,9 @@ struct Capabilities {
     bool window_rects = true;      // WindowRect answers for shown windows
     bool pointer_position = true;  // PointerPosition is where the pointer really is
     bool key_state = true;         // IsKeyDown sees keys the user holds
+    // Why no window can be listed at all (GNOME without its Shell extension); empty where
+    // they can. The window commands then fail with it, never acting on an empty list.
+    std::string no_windows;
 };
 
 // Every operating-system service the program uses, in pixels, buttons and virtual-key codes.

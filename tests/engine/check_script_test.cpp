@@ -67,5 +67,22 @@ TEST(Check, FindsWhatWouldStopOrSurpriseARun) {
     EXPECT_FALSE(engine::CheckScript("missing.dat", nullptr));
 }
 
+// Where no window can be listed, each window command is an error that says why, once.
+TEST(Check, SaysWhyNoWindowCommandCanRun) {
+    Scene scene;
+    scene.desktop.capabilities.window_rects = false;
+    scene.desktop.capabilities.no_windows = "the extension is off";
+    scene.dir.Write("w.dat", "CHK_NOWIND Mail\nWIND Notes\nMOV 1,1\n");
+    const auto findings = engine::CheckScript("w.dat", &scene.desktop);
+    ASSERT_TRUE(findings);
+    std::vector<std::string> seen;
+    for (const auto& f : *findings) {
+        seen.push_back(std::to_string(f.line) + (f.error ? " E " : " W ") + f.text);
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        "1 E CHK_NOWIND cannot look for windows here: the extension is off",
+                        "2 E WIND cannot look for windows here: the extension is off"}));
+}
+
 }  // namespace
 }  // namespace testing_support

@@ -135,7 +135,7 @@ TEST(ImageCommands, AReportSeesTheBestScoreBelowTheThreshold) {
 }
 
 TEST(WindowCommands, LogMessagesResultsAndPointer) {
-    FakeDesktop desktops[] = {{}, {}, {}, {}, {0, 0}};
+    FakeDesktop desktops[] = {{}, {}, {}, {}, {0, 0}, {}};
     desktops[0].windows = {{"My Notes", true, platform::Rect{10, 15, 30, 40}},
                            {"Notes", false, platform::Rect{100, 50, 501, 350}}};
     desktops[1].capabilities.window_rects = false;
@@ -144,6 +144,10 @@ TEST(WindowCommands, LogMessagesResultsAndPointer) {
     desktops[3].windows = {
         {"Notes", false, platform::Rect{INT_MAX - 1, INT_MAX, INT_MAX, INT_MAX}}};
     desktops[4].windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
+    // A desktop that cannot list windows fails every window command with the reason.
+    desktops[5].capabilities.no_windows = "no list here";
+    desktops[5].capabilities.window_rects = false;
+    desktops[5].windows = {{"Notes", false, platform::Rect{0, 0, 10, 10}}};
     const std::string unplaced = "Found Window Notes, but this desktop does not tell where it is";
     const Mouse click = {"move 300,52", "left down", "left up"};
     const struct {
@@ -174,6 +178,10 @@ TEST(WindowCommands, LogMessagesResultsAndPointer) {
         {4, "MOV 10,10", -1, "(10,10) へ移動\n", "", {}},
         {4, "WIND Notes", -1, "ウィンドウ[Notes]を検索し、移動\n", "", {}},
         {4, "WIND_CLK Notes", -1, "ウィンドウ[Notes]を検索し、クリック\n", "", {}},
+        {5, "CHK_NOWIND Mail", -1, "", "Cannot look for Window Mail: no list here", {}},
+        {5, "CHK_WIND Notes", -1, "", "Cannot look for Window Notes: no list here", {}},
+        {5, "WIND_CLK Notes", -1, "", "Cannot look for Window Notes: no list here", {}},
+        {5, "WIND Notes", -1, "", "Cannot look for Window Notes: no list here", {}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.desktop) + " " + c.line);

@@ -119,6 +119,7 @@ Capabilities GnomeDesktop::Can() const {
     can.pointer_position = false;
     can.key_state = false;
     can.window_rects = windows_error_.empty();
+    can.no_windows = windows_error_;
     return can;
 }
 
