@@ -30,6 +30,9 @@ constexpr int kCellSide = 8;
 // to tell apart, and the search is handed on early, before their bounds cost much.
 constexpr std::size_t kCandidates = 1024;
 
+// The candidates a worker scores as soon as it finds them, before it keeps them in its list.
+constexpr std::int64_t kScoredAtOnce = 32;
+
 // The most exact scores a search makes before it hands on to the exhaustive one.
 constexpr std::int64_t kMostScores = 2 * kCandidates;
 
@@ -374,6 +377,12 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
             }
             if (!(bound >= needed)) continue;
             bound /= needed / cutoff;
+            // The first few are scored at once: a good score raises the cutoff for the rest of
+            // the scan, on every worker, and few placements then pass even the first bound.
+            if (w.scored < kScoredAtOnce) {
+                Score(t, w, {bound, x, y, energy});
+                continue;
+            }
             if (w.candidates.size() == kCandidates && !Prune(t, w)) {
                 stop_.store(true);
                 return;
