@@ -353,8 +353,9 @@ start_private_gnome_shell() {
         --wayland-display wayland-0 >"$dir/gnome-shell.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export GNOME_SHELL_PID=$!
-    # Ready once XWayland answers on the display it names and the extension answers on the
-    # bus: AccessDenied is an answer (dbus-send is no program of ours).
+    # Ready once XWayland answers on the display it names, the extension answers on the bus
+    # (AccessDenied is an answer: dbus-send is no program of ours), and GNOME Shell says it
+    # has started: until then, it may lose the press of a shortcut.
     for _ in $(seq 300); do
         display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/gnome-shell.log")
         if [ -S "$dir/run/wayland-0" ] && [ -n "$display" ]; then
@@ -364,6 +365,7 @@ start_private_gnome_shell() {
             reply=$("${env[@]}" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
                 /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
             if [ -n "$auth" ] && [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
+                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log" &&
                 DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1; then
                 export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
                 export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth

@@ -266,12 +266,46 @@ TEST(GnomeShell, StopChordIsSeenOnlyWhileGrabbed) {
     RemoteKeyboard keyboard;
     std::string error;
 
+    // Another program's shortcut, grabbed as GNOME's settings daemon grabs its own: GNOME
+    // Shell takes such grabs from the owner of the daemon's name alone.
+    Bus other;
+    ASSERT_GE(sd_bus_request_name(other.bus, "org.gnome.SettingsDaemon.MediaKeys", 0), 0);
+    std::uint32_t action = 0;
+    ASSERT_TRUE(other.Call("org.gnome.Shell", "/org/gnome/Shell", "org.gnome.Shell",
+                           "GrabAccelerator", "suu", "u", &action, "<Control><Alt>Home",
+                           0xffffffffu, 0u));
+    ASSERT_NE(action, 0u);
+
     ASSERT_TRUE(first->GrabStopChord(error)) << error;
     EXPECT_FALSE(first->StopPressed());
-    // Another chord is not ours, and the chord is one run's at a time.
+    // Another shortcut is not ours, and the chord is one run's at a time: another run can
+    // neither take it nor let it go.
+    bool other_pressed = false;
+    sd_bus_slot* slot = nullptr;
+    ASSERT_GE(sd_bus_match_signal(
+                  other.bus, &slot, nullptr, "/org/gnome/Shell", "org.gnome.Shell",
+                  "AcceleratorActivated",
+                  [](sd_bus_message*, void* pressed, sd_bus_error*) {
+                      *static_cast<bool*>(pressed) = true;
+                      return 0;
+                  },
+                  &other_pressed),
+              0);
     ASSERT_TRUE(keyboard.Chord({kControl, kAlt, kHome}));
+    EXPECT_TRUE(WaitUntil([&] {
+        while (sd_bus_process(other.bus, nullptr) > 0) {
+        }
+        return other_pressed;
+    }));
+    sd_bus_slot_unref(slot);
     EXPECT_FALSE(second->GrabStopChord(error));
     EXPECT_NE(error.find("another Ravelkin run"), std::string::npos) << error;
+    // Straight to the extension: the client asks only after a grab of its own.
+    EXPECT_TRUE(other.Call("org.ravelkin.Shell", "/org/ravelkin/Shell", "org.ravelkin.Shell1",
+                           "ReleaseStopChord", "", nullptr, nullptr));
+    // GNOME Shell told the other shortcut before any word of ours; a call after it comes
+    // after that word too.
+    List(*first);
     EXPECT_FALSE(first->StopPressed());
     ASSERT_TRUE(keyboard.Chord(kStopChord));
     EXPECT_TRUE(WaitUntil([&] { return first->StopPressed(); }));
