@@ -314,14 +314,14 @@ start_private_mutter() {
 }
 
 # start_private_gnome_shell WIDTHxHEIGHT PROGRAM...: GNOME Shell headless on a private session
-# bus, one virtual monitor of that size, with its XWayland and Ravelkin's extension enabled
-# from the source tree. The extension answers each PROGRAM (a path), as it answers the
+# bus, one virtual monitor of that size, with its XWayland and Ravelkin's extension enabled, a
+# copy of the source tree's that answers each PROGRAM (a path) as the installed one answers the
 # installed Ravelkin programs. GNOME Shell reads the system bus as well: the private bus stands
 # in for it, so that what is missing there is only missing, not fatal. Exports WAYLAND_DISPLAY,
 # XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
 # GNOME_SHELL_PID for whoever wants to end it early.
 start_private_gnome_shell() {
-    local dir size=$1 address display program trust= uuid=ravelkin@ravelkin.org _
+    local dir size=$1 address display program trusted=() uuid=ravelkin@ravelkin.org _
     shift
     [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
         echo "start_private_gnome_shell: bad monitor size \"$size\"" >&2
@@ -332,13 +332,14 @@ start_private_gnome_shell() {
             echo "start_private_gnome_shell: no program \"$program\"" >&2
             return 1
         }
-        trust+=${trust:+:}$program
+        trusted+=("$program")
     done
     make_private_home
     dir=$PRIVATE_DIR
     mkdir -p "$dir/home/.local/share/gnome-shell/extensions" "$dir/home/.config/glib-2.0/settings"
-    ln -s "$ROOT/resources/gnome-shell-extension/$uuid" \
-        "$dir/home/.local/share/gnome-shell/extensions/$uuid"
+    # A copy, whose list of the programs it answers names these in place of the installed ones.
+    cp -r "$ROOT/resources/gnome-shell-extension/$uuid" "$dir/home/.local/share/gnome-shell/extensions/"
+    printf '%s\n' "${trusted[@]}" >"$dir/home/.local/share/gnome-shell/extensions/$uuid/programs"
     # Settings in a file of the private home rather than through dconf's service: the
     # extension enabled, no animations, and no welcome tour over the windows.
     printf '%s\n' "[org/gnome/shell]" "enabled-extensions=['$uuid']" \
@@ -348,9 +349,9 @@ start_private_gnome_shell() {
     local env=("${PRIVATE_ENV[@]}" GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="$address")
     start_private_bus "$dir/run/bus" "${env[@]}" || return 1
     : >"$dir/gnome-shell.log"
-    setpriv --pdeathsig TERM "${env[@]}" DBUS_SYSTEM_BUS_ADDRESS="$address" \
-        RAVELKIN_SHELL_TRUST="$trust" gnome-shell --headless --wayland --virtual-monitor "$size" \
-        --wayland-display wayland-0 >"$dir/gnome-shell.log" 2>&1 &
+    setpriv --pdeathsig TERM "${env[@]}" DBUS_SYSTEM_BUS_ADDRESS="$address" gnome-shell \
+        --headless --wayland --virtual-monitor "$size" --wayland-display wayland-0 \
+        >"$dir/gnome-shell.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export GNOME_SHELL_PID=$!
     # Ready once XWayland answers on the display it names, the extension answers on the bus

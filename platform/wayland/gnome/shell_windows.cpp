@@ -38,13 +38,15 @@ std::string Why(int r, const Error& error) {
     return error.e.message ? error.e.message : std::strerror(-r);
 }
 
+// GNOME Shell on Wayland finds an extension installed after login only at the next login;
+// until then "gnome-extensions enable" does nothing, and says nothing either.
 std::string NotEnabled() {
     return std::string(
                "Ravelkin's GNOME Shell extension is not enabled. Enable it once with "
                "\"gnome-extensions enable ") +
-           kUuid +
-           "\", then log out and in again: GNOME Shell on Wayland loads a newly installed "
-           "extension only at login";
+           kUuid + "\"; if \"gnome-extensions info " + kUuid +
+           "\" says it does not exist, log out and in again first: GNOME Shell finds a newly "
+           "installed extension only at login";
 }
 
 // Whether the extension is not there: no one has its name, or, once opened, GNOME Shell's

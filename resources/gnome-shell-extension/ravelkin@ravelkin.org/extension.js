@@ -34,8 +34,8 @@ const INTERFACE_XML = `<node>
   </interface>
 </node>`;
 
-// The programs that may ask: those the package installed, listed beside this file by the
-// installation, and those RAVELKIN_SHELL_TRUST names (paths, ':' between), for tests.
+// The programs that may ask, by their full paths: those the installation lists beside this
+// file, one a line. A user who runs Ravelkin from elsewhere adds its path there.
 function trustedPrograms(dir) {
     const programs = new Set();
     try {
@@ -45,11 +45,7 @@ function trustedPrograms(dir) {
                 programs.add(line);
         }
     } catch (e) {
-        // No list: only the programs named below, if any.
-    }
-    for (const path of (GLib.getenv('RAVELKIN_SHELL_TRUST') || '').split(':')) {
-        if (path.startsWith('/'))
-            programs.add(path);
+        logError(e, 'Ravelkin: no list of programs to answer');
     }
     return programs;
 }
