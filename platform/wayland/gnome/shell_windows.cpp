@@ -11,7 +11,6 @@
 namespace platform::wayland::gnome {
 namespace {
 
-constexpr const char* kService = "org.ravelkin.Shell";
 constexpr const char* kPath = "/org/ravelkin/Shell";
 constexpr const char* kInterface = "org.ravelkin.Shell1";
 constexpr const char* kUuid = "ravelkin@ravelkin.org";
@@ -64,6 +63,9 @@ std::string Failure(int r, const Error& error) {
         return "Ravelkin's GNOME Shell extension answers only the installed Ravelkin programs: " +
                Why(r, error);
     }
+    if (sd_bus_error_has_name(&error.e, "org.ravelkin.Shell1.Error.NoSuchWindow")) {
+        return "Ravelkin's GNOME Shell extension: " + Why(r, error);
+    }
     return "Ravelkin's GNOME Shell extension did not answer: " + Why(r, error);
 }
 
@@ -71,7 +73,7 @@ std::string Failure(int r, const Error& error) {
 
 struct ShellWindows::Bus {
     sd_bus* bus = nullptr;
-    std::string owner;  // the extension's unique name, which alone may send its signals
+    std::string owner;  // GNOME Shell's unique name: the extension's calls and signals
     sd_bus_slot* stop_slot = nullptr;
     bool pressed = false;
 
@@ -80,13 +82,11 @@ struct ShellWindows::Bus {
         sd_bus_flush_close_unref(bus);
     }
 
-    // A call to the extension's connection itself: a method of another one that took the
-    // name since is not ours to trust.
     int Call(const char* method, Message& reply, Error& error, const char* types = nullptr,
              std::uint64_t id = 0) {
         Message call;
-        int r = sd_bus_message_new_method_call(
-            bus, &call.m, owner.empty() ? kService : owner.c_str(), kPath, kInterface, method);
+        int r =
+            sd_bus_message_new_method_call(bus, &call.m, owner.c_str(), kPath, kInterface, method);
         if (r >= 0 && types) r = sd_bus_message_append(call.m, types, id);
         if (r < 0) return r;
         return sd_bus_call(bus, call.m, kTimeoutUs, &error.e, &reply.m);
@@ -111,6 +111,22 @@ std::unique_ptr<ShellWindows> ShellWindows::Open(std::string& error) {
         error = std::string("cannot connect to the session bus: ") + std::strerror(-r);
         return nullptr;
     }
+    // The extension lives in GNOME Shell's connection: any program may take our name on the
+    // bus, none GNOME Shell's connection.
+    {
+        Message owner;
+        Error failure;
+        const char* name = nullptr;
+        r = sd_bus_call_method(bus->bus, "org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus", "GetNameOwner", &failure.e, &owner.m, "s",
+                               "org.gnome.Shell");
+        if (r >= 0) r = sd_bus_message_read(owner.m, "s", &name);
+        if (r < 0) {
+            error = "GNOME Shell is not on the session bus: " + Why(r, failure);
+            return nullptr;
+        }
+        bus->owner = name;
+    }
     Message reply;
     Error failure;
     r = bus->Call("Hello", reply, failure);
@@ -126,7 +142,6 @@ std::unique_ptr<ShellWindows> ShellWindows::Open(std::string& error) {
                 ": log out and in again, so that GNOME Shell loads the installed one";
         return nullptr;
     }
-    bus->owner = sd_bus_message_get_sender(reply.m);
     return std::unique_ptr<ShellWindows>(new ShellWindows(std::move(bus)));
 }
 
