@@ -239,27 +239,44 @@ TEST(GnomeShell, ListsWindowsTopFirstWithTheirFramesAndActivatesThem) {
     EXPECT_EQ(error, "Ravelkin's GNOME Shell extension: no window 1099511627775");
 }
 
-TEST(GnomeShell, MinimisedWindowIsSeenAndActivationBringsItBack) {
-    auto a = StartTarget("Ravelkin A", "200,200");
+// A window out of view, minimised or on another workspace, is listed as not visible; its
+// activation brings it into view, on top.
+TEST(GnomeShell, HiddenWindowIsSeenAndActivationBringsItBack) {
+    const struct {
+        const char* how;
+        std::vector<std::string> hide;
+        bool minimised;
+    } cases[] = {
+        {"minimised", {"windowminimize"}, true},
+        {"on another workspace", {"set_desktop_for_window"}, false},
+    };
     auto shell = OpenShell();
     ASSERT_TRUE(shell);
-    ASSERT_TRUE(WaitUntil([&] { return Find(*shell, "Ravelkin A").has_value(); }));
-    ASSERT_TRUE(RunTool({"xdotool", "windowminimize", a.xid}));
-    std::optional<ShellWindow> window;
-    EXPECT_TRUE(WaitUntil([&] {
-        window = Find(*shell, "Ravelkin A");
-        return window && window->minimised;
-    }));
-    ASSERT_TRUE(window);
-    EXPECT_FALSE(window->visible);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.how);
+        auto a = StartTarget(c.how, "200,200");
+        ASSERT_TRUE(WaitUntil([&] { return Find(*shell, c.how).has_value(); }));
+        std::vector<std::string> hide = {"xdotool"};
+        hide.insert(hide.end(), c.hide.begin(), c.hide.end());
+        hide.push_back(a.xid);
+        if (!c.minimised) hide.push_back("1");
+        ASSERT_TRUE(RunTool(hide));
+        std::optional<ShellWindow> window;
+        EXPECT_TRUE(WaitUntil([&] {
+            window = Find(*shell, c.how);
+            return window && !window->visible;
+        }));
+        ASSERT_TRUE(window);
+        EXPECT_EQ(window->minimised, c.minimised);
 
-    std::string error;
-    ASSERT_TRUE(shell->Activate(window->id, error)) << error;
-    EXPECT_TRUE(WaitUntil([&] {
-        const auto windows = List(*shell);
-        return !windows.empty() && windows.front().id == window->id && !windows.front().minimised &&
-               windows.front().visible;
-    }));
+        std::string error;
+        ASSERT_TRUE(shell->Activate(window->id, error)) << error;
+        EXPECT_TRUE(WaitUntil([&] {
+            const auto windows = List(*shell);
+            return !windows.empty() && windows.front().id == window->id &&
+                   !windows.front().minimised && windows.front().visible;
+        }));
+    }
 }
 
 TEST(GnomeShell, StopChordIsSeenOnlyWhileGrabbed) {
@@ -386,10 +403,12 @@ TEST(GnomeShell, OtherProgramsAreRefused) {
 TEST(GnomeShell, DisabledExtensionSaysHowToEnableIt) {
     auto shell = OpenShell();
     ASSERT_TRUE(shell);
+    std::string error;
+    // Disabled in a run, it lets the chord go.
+    ASSERT_TRUE(shell->GrabStopChord(error)) << error;
     Bus bus;
     ASSERT_TRUE(bus.SetExtension(false));
     const std::string advice = std::string("gnome-extensions enable ") + kUuid;
-    std::string error;
     EXPECT_TRUE(WaitUntil([&] { return !ShellWindows::Open(error); }));
     EXPECT_NE(error.find(advice), std::string::npos) << error;
     std::vector<ShellWindow> windows;
@@ -429,9 +448,12 @@ TEST(GnomeShell, DisabledExtensionSaysHowToEnableIt) {
     EXPECT_FALSE(fooled);
     EXPECT_NE(error.find(advice), std::string::npos) << error;
 
-    // Enabled again, it answers again.
+    // Enabled again, it answers again, and the chord is free.
     ASSERT_TRUE(bus.SetExtension(true));
-    EXPECT_TRUE(WaitUntil([&] { return ShellWindows::Open(error) != nullptr; })) << error;
+    std::unique_ptr<ShellWindows> again;
+    EXPECT_TRUE(WaitUntil([&] { return (again = ShellWindows::Open(error)) != nullptr; })) << error;
+    ASSERT_TRUE(again);
+    EXPECT_TRUE(again->GrabStopChord(error)) << error;
 }
 
 }  // namespace
