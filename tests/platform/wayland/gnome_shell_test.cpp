@@ -117,7 +117,8 @@ struct Bus {
     Bus(const Bus&) = delete;
     Bus& operator=(const Bus&) = delete;
 
-    // Calls a method whose answer is one value of the given type, or none; false on failure.
+    // Calls a method whose answer is one value of the given type, or none, read into value (a
+    // std::string for a string or an object path); false on failure.
     template <typename... Args>
     bool Call(const char* service, const char* path, const char* interface, const char* method,
               const char* in, const char* out, void* value, Args... args) {
@@ -125,7 +126,11 @@ struct Bus {
         sd_bus_error error = SD_BUS_ERROR_NULL;
         int r =
             sd_bus_call_method(bus, service, path, interface, method, &error, &reply, in, args...);
-        if (r >= 0 && out) r = sd_bus_message_read(reply, out, value);
+        // A string lives in the answer: copied out before it goes.
+        const bool text = out && (*out == 's' || *out == 'o');
+        const char* chars = nullptr;
+        if (r >= 0 && out) r = sd_bus_message_read(reply, out, text ? &chars : value);
+        if (r >= 0 && text) *static_cast<std::string*>(value) = chars;
         if (r < 0) ADD_FAILURE() << method << ": " << (error.message ? error.message : "failed");
         sd_bus_message_unref(reply);
         sd_bus_error_free(&error);
@@ -144,7 +149,7 @@ struct Bus {
 class RemoteKeyboard {
   public:
     RemoteKeyboard() {
-        const char* path = nullptr;
+        std::string path;
         if (bus_.Call("org.gnome.Mutter.RemoteDesktop", "/org/gnome/Mutter/RemoteDesktop",
                       "org.gnome.Mutter.RemoteDesktop", "CreateSession", "", "o", &path)) {
             session_ = path;
