@@ -2,7 +2,9 @@
 // Ravelkin's GNOME Shell extension: on the session bus as org.ravelkin.Shell, it tells the
 // Ravelkin programs, and no other program, the windows in stacking order, raises the one a
 // script names, and grabs the chord that stops a run while the run lasts. GNOME Shell shows
-// no other client the windows' titles or places, nor lets one grab a key.
+// no other client the windows' titles or places, nor lets one grab a key. It stays enabled
+// while the screen is locked (session-modes in metadata.json): GNOME Shell would otherwise
+// disable it there and enable it afresh after, and a run going on would lose its stop chord.
 /* exported init */
 'use strict';
 
