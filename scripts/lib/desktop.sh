@@ -336,10 +336,11 @@ start_private_gnome_shell() {
     done
     make_private_home
     dir=$PRIVATE_DIR
-    mkdir -p "$dir/home/.local/share/gnome-shell/extensions" "$dir/home/.config/glib-2.0/settings"
+    local extensions=$dir/home/.local/share/gnome-shell/extensions
+    mkdir -p "$extensions" "$dir/home/.config/glib-2.0/settings"
     # A copy, whose list of the programs it answers names these in place of the installed ones.
-    cp -r "$ROOT/resources/gnome-shell-extension/$uuid" "$dir/home/.local/share/gnome-shell/extensions/"
-    printf '%s\n' "${trusted[@]}" >"$dir/home/.local/share/gnome-shell/extensions/$uuid/programs"
+    cp -r "$ROOT/resources/gnome-shell-extension/$uuid" "$extensions/"
+    printf '%s\n' "${trusted[@]}" >"$extensions/$uuid/programs"
     # Settings in a file of the private home rather than through dconf's service: the
     # extension enabled, no animations, and no welcome tour over the windows.
     printf '%s\n' "[org/gnome/shell]" "enabled-extensions=['$uuid']" \
