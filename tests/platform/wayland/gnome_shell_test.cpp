@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The client of Ravelkin's GNOME Shell extension on a headless GNOME Shell of its own
-// (scripts/lib/with-gnome-shell), which runs the extension from the source tree and trusts this
-// program. The windows are ravelkin-target through XWayland, whose frames X tells as well, and
+// (scripts/lib/with-gnome-shell), which runs a copy of the source tree's extension that answers
+// this program. The windows are ravelkin-target through XWayland, whose frames X tells as well, and
 // a GTK window of zenity. Keys come through mutter's remote desktop, as a user's would.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
