@@ -41,8 +41,15 @@ int ConvertToMat(cv::Mat* picture, const platform::Bitmap& bitmap) {
         cv::Mat made(bitmap.height, bitmap.width, CV_8UC3);
         // The source is only read; OpenCV's headers take non-const memory.
         auto* top = const_cast<std::uint8_t*>(bitmap.TopRow());
-        if (pixel_bytes == 4 && bitmap.pitch > 0) {
-            // Dropping the pad byte is the one pass over the pixels.
+        if (pixel_bytes == 4 && bitmap.pitch == bitmap.width * 4) {
+            // Dropping the pad byte is the one pass over the pixels. Seen as one row, the
+            // pixels are converted on this thread: over OpenCV's threads the pass is no faster,
+            // as memory bounds it, and their threads then spin a while on the core that the
+            // search's second worker needs.
+            const cv::Mat padded(1, bitmap.width * bitmap.height, CV_8UC4, top);
+            cv::Mat one_row = made.reshape(0, 1);
+            cv::cvtColor(padded, one_row, cv::COLOR_BGRA2BGR);
+        } else if (pixel_bytes == 4 && bitmap.pitch > 0) {
             const cv::Mat padded(bitmap.height, bitmap.width, CV_8UC4, top,
                                  static_cast<std::size_t>(bitmap.pitch));
             cv::cvtColor(padded, made, cv::COLOR_BGRA2BGR);

@@ -351,3 +351,74 @@ start_private_portals() {
     cat "$dir/portal.log" "$dir/portal-gnome.log" "$dir/pipewire.log" "$dir/wireplumber.log" >&2
     return 1
 }
+
+# start_private_gnome_shell WIDTHxHEIGHT PROGRAM...: GNOME Shell headless on a private session
+# bus, one virtual monitor of that size, with its XWayland and Ravelkin's extension enabled, a
+# copy of the source tree's that answers each PROGRAM (a path) as the installed one answers the
+# installed Ravelkin programs. GNOME Shell reads the system bus as well: the private bus stands
+# in for it, so that what is missing there is only missing, not fatal. Exports WAYLAND_DISPLAY,
+# XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
+# GNOME_SHELL_PID for whoever wants to end it early.
+start_private_gnome_shell() {
+    local dir size=$1 address display program trusted=() uuid=ravelkin@ravelkin.org _
+    shift
+    [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
+        echo "start_private_gnome_shell: bad monitor size \"$size\"" >&2
+        return 1
+    }
+    for program in "$@"; do
+        program=$(realpath "$(command -v "$program")") || {
+            echo "start_private_gnome_shell: no program \"$program\"" >&2
+            return 1
+        }
+        trusted+=("$program")
+    done
+    make_private_home
+    dir=$PRIVATE_DIR
+    local extensions=$dir/home/.local/share/gnome-shell/extensions
+    mkdir -p "$extensions" "$dir/home/.config/glib-2.0/settings"
+    # A copy, whose list of the programs it answers names these in place of the installed ones.
+    cp -r "$ROOT/resources/gnome-shell-extension/$uuid" "$extensions/"
+    printf '%s\n' "${trusted[@]}" >"$extensions/$uuid/programs"
+    # Settings in a file of the private home rather than through dconf's service: the
+    # extension enabled, no animations, and no welcome tour over the windows.
+    printf '%s\n' "[org/gnome/shell]" "enabled-extensions=['$uuid']" \
+        "welcome-dialog-last-shown-version='999'" "[org/gnome/desktop/interface]" \
+        "enable-animations=false" >"$dir/home/.config/glib-2.0/settings/keyfile"
+    address="unix:path=$dir/run/bus"
+    local env=("${PRIVATE_ENV[@]}" GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="$address")
+    start_private_bus "$dir/run/bus" "${env[@]}" || return 1
+    : >"$dir/gnome-shell.log"
+    setpriv --pdeathsig TERM "${env[@]}" DBUS_SYSTEM_BUS_ADDRESS="$address" gnome-shell \
+        --headless --wayland --virtual-monitor "$size" --wayland-display wayland-0 \
+        >"$dir/gnome-shell.log" 2>&1 &
+    DESKTOP_PIDS+=($!)
+    export GNOME_SHELL_PID=$!
+    # Ready once XWayland answers on the display it names, the extension answers on the bus
+    # (AccessDenied is an answer: dbus-send is no program of ours), and GNOME Shell says it
+    # has started: until then, it may lose the press of a shortcut.
+    for _ in $(seq 300); do
+        display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/gnome-shell.log")
+        if [ -S "$dir/run/wayland-0" ] && [ -n "$display" ]; then
+            local auth
+            auth=$(find "$dir/run" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
+            local reply
+            reply=$("${env[@]}" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
+                /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
+            if [ -n "$auth" ] && [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
+                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log" &&
+                DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1; then
+                export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
+                export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
+                export GSETTINGS_BACKEND=keyfile
+                unset WAYLAND_SOCKET
+                return 0
+            fi
+        fi
+        kill -0 "$GNOME_SHELL_PID" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "GNOME Shell did not start with Ravelkin's extension; it said:" >&2
+    cat "$dir/gnome-shell.log" >&2
+    return 1
+}

@@ -500,7 +500,7 @@ check_session() {
 }
 
 # The picture checks alone, each way, where the windows cannot be listed (GNOME without its
-# Shell extension's client).
+# Shell extension), and a window check that says why.
 check_picture_checks() {
     echo "NOT SUPPORTED on GNOME: the window checks of checks: $gnome_no_windows"
     start_target 100,100
@@ -515,6 +515,11 @@ CHK_NOIMG 1,0,0,10000,10000,95|Find like ${logo}
 CHK_IMG 1,0,0,10000,10000,95|
 CHK_NOIMG 9,0,0,10000,10000,95|
 EOF_CASES
+    # Never passed for want of a list of windows.
+    run_script "CHK_NOWIND No Such Window"
+    expect "$status" 2 "status of CHK_NOWIND"
+    [[ ${out##*$'\n'} == "エラーが発生しました: Cannot look for Window No Such Window: "* ]] ||
+        fail "the end of the log of CHK_NOWIND: $out"
 }
 
 check_statuses() {
@@ -1093,7 +1098,8 @@ declare -A gnome_cannot=(
 # What the native GNOME backend cannot do on a headless mutter, or without its Shell extension.
 gnome_no_keyboard="a headless mutter gives Wayland clients no keyboard (its seat offers a \
 pointer only), so no key that Ravelkin sends reaches a window"
-gnome_no_windows="the windows come from the GNOME Shell extension, whose client is not built"
+gnome_no_windows="the windows come from the GNOME Shell extension, which a bare mutter does \
+not run"
 gnome_no_overlay="the drag takes a layer over the screen, which GNOME lets no program lay"
 declare -A gnome_native_cannot=(
     [typing]=$gnome_no_keyboard

@@ -55,6 +55,16 @@ for entry in ravelkin:/usr/bin/ravelkin ravelkin-dialog:/usr/libexec/ravelkin/ra
     done
 done
 
+echo "== the GNOME Shell extension"
+# It answers the programs its file "programs" lists: the package's own, by their full paths.
+extension=./usr/share/gnome-shell/extensions/ravelkin@ravelkin.org
+for name in extension.js metadata.json programs; do
+    grep -q " $extension/$name\$" <<<"$listing" || fail "the package has no ${extension#.}/$name"
+done
+programs=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO "$extension/programs") || programs=
+[ "$programs" = $'/usr/bin/ravelkin\n/usr/libexec/ravelkin/ravelkin' ] ||
+    fail "the extension's programs are not the package's: $programs"
+
 echo "== the package in a clean Debian root"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
