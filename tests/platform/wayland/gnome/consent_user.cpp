@@ -5,7 +5,6 @@
 // that asks to share the screen and allow remote interaction, as a user would with the mouse:
 // it turns on "Allow remote interaction" and presses Share. It prints "answered" after each
 // dialog, and runs until killed.
-//   ravelkin-consent-user [--decline]     --decline presses Cancel instead
 #include <linux/input-event-codes.h>
 #include <sys/socket.h>
 #include <sys/un.h>
@@ -19,7 +18,6 @@
 #include <cstring>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <thread>
 
 #include "platform/wayland/gnome/bus_refs.h"
@@ -67,8 +65,8 @@ bool BlueBlock(const Frame& f, int x0, int y0, int w, int h) {
 }
 
 // The dialog, found by its Share button: the top-most solid block of the accent blue on the
-// screen (a screen of noise has none); the Cancel button and the row of "Allow remote
-// interaction" lie at fixed distances from it.
+// screen (a screen of noise has none); the row of "Allow remote interaction" and its switch
+// lie at fixed distances from it.
 struct Dialog {
     int share_x = 0, share_y = 0;
 };
@@ -89,7 +87,7 @@ std::optional<Dialog> FindDialog(const Frame& f) {
 
 class User {
   public:
-    int Run(bool decline) {
+    int Run() {
         if (sd_bus_open_user(&bus_.bus) < 0) return Fail("no session bus");
         if (!Call(kMutterRemote, "/org/gnome/Mutter/RemoteDesktop", kMutterRemote, "CreateSession",
                   "", &remote_)) {
@@ -129,7 +127,6 @@ class User {
         sd_bus_match_signal(bus_.bus, &added.s, nullptr, stream_.c_str(),
                             "org.gnome.Mutter.ScreenCast.Stream", "PipeWireStreamAdded",
                             &OnStreamAdded, nullptr);
-        std::string ignored;
         if (!Call(kMutterRemote, remote_.c_str(), "org.gnome.Mutter.RemoteDesktop.Session", "Start",
                   "", nullptr)) {
             return Fail("mutter's remote desktop session did not start");
@@ -152,9 +149,7 @@ class User {
                 std::this_thread::sleep_for(100ms);
                 continue;
             }
-            if (decline) {
-                Click(dialog->share_x - 423, dialog->share_y);
-            } else if (!Blue(At(*frame, dialog->share_x - 37, dialog->share_y + 200))) {
+            if (!Blue(At(*frame, dialog->share_x - 37, dialog->share_y + 200))) {
                 // "Allow remote interaction" is off: a click on its row turns it on.
                 Click(dialog->share_x - 313, dialog->share_y + 200);
                 std::this_thread::sleep_for(300ms);
@@ -219,7 +214,6 @@ class User {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    const bool decline = argc > 1 && std::string_view(argv[1]) == "--decline";
-    return User().Run(decline);
+int main() {
+    return User().Run();
 }
