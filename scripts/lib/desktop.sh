@@ -381,10 +381,12 @@ start_private_gnome_shell() {
     cp -r "$ROOT/resources/gnome-shell-extension/$uuid" "$extensions/"
     printf '%s\n' "${trusted[@]}" >"$extensions/$uuid/programs"
     # Settings in a file of the private home rather than through dconf's service: the
-    # extension enabled, no animations, and no welcome tour over the windows.
+    # extension enabled, no animations, no welcome tour over the windows, and no banner over
+    # their top rows, where tests click.
     printf '%s\n' "[org/gnome/shell]" "enabled-extensions=['$uuid']" \
         "welcome-dialog-last-shown-version='999'" "[org/gnome/desktop/interface]" \
-        "enable-animations=false" >"$dir/home/.config/glib-2.0/settings/keyfile"
+        "enable-animations=false" "[org/gnome/desktop/notifications]" "show-banners=false" \
+        >"$dir/home/.config/glib-2.0/settings/keyfile"
     address="unix:path=$dir/run/bus"
     local env=("${PRIVATE_ENV[@]}" GSETTINGS_BACKEND=keyfile DBUS_SESSION_BUS_ADDRESS="$address")
     start_private_bus "$dir/run/bus" "${env[@]}" || return 1

@@ -4,8 +4,10 @@
 // the monitor to see and aim with), it watches the screen and answers each portal dialog
 // that asks to share the screen and allow remote interaction, as a user would with the mouse:
 // it turns on "Allow remote interaction" and presses Share. It prints "answered" after each
-// dialog, and runs until killed.
+// dialog, and runs until killed. Sent SIGUSR1, it presses the stop chord, Ctrl+Alt+End, and
+// prints "pressed the stop chord".
 #include <linux/input-event-codes.h>
+#include <signal.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -38,6 +40,10 @@ int Fail(const std::string& why) {
 }
 
 std::uint32_t g_node = 0;
+volatile sig_atomic_t g_press_chord = 0;
+void OnUsr1(int) {
+    g_press_chord = 1;
+}
 int OnStreamAdded(sd_bus_message* m, void*, sd_bus_error*) {
     sd_bus_message_read(m, "u", &g_node);
     return 0;
@@ -141,6 +147,10 @@ class User {
         if (!frames) return Fail(why);
         for (;;) {
             sd_bus_process(bus_.bus, nullptr);
+            if (g_press_chord) {
+                g_press_chord = 0;
+                PressStopChord();
+            }
             const auto frame = frames->Newest(200ms, why);
             // A still screen sends nothing; a dialog that shows is a change, and sends it.
             if (!frame) continue;
@@ -194,6 +204,21 @@ class User {
             std::this_thread::sleep_for(50ms);
         }
     }
+    // Control, Alt and End by their keysyms, let go in the reverse order.
+    void PressStopChord() {
+        constexpr std::uint32_t kChord[] = {0xffe3, 0xffe9, 0xff57};
+        for (const int down : {1, 0}) {
+            for (int i = 0; i < 3; ++i) {
+                const std::uint32_t keysym = kChord[down ? i : 2 - i];
+                sd_bus_call_method(bus_.bus, kMutterRemote, remote_.c_str(),
+                                   "org.gnome.Mutter.RemoteDesktop.Session", "NotifyKeyboardKeysym",
+                                   nullptr, nullptr, "ub", keysym, down);
+                std::this_thread::sleep_for(30ms);
+            }
+        }
+        std::printf("pressed the stop chord\n");
+        std::fflush(stdout);
+    }
     static UniqueFd PipeWireSocket() {
         UniqueFd fd(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
         sockaddr_un address{};
@@ -215,5 +240,6 @@ class User {
 }  // namespace
 
 int main() {
+    signal(SIGUSR1, OnUsr1);
     return User().Run();
 }
