@@ -14,7 +14,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/wayland/gnome/bus_refs.h"
+#include "platform/wayland/bus_refs.h"
 #include "platform/wayland/gnome/portal_session.h"
 #include "platform/wayland/gnome/restore_token.h"
 #include "platform/wayland/gnome/session_client.h"
@@ -22,6 +22,8 @@
 namespace {
 
 using namespace platform::wayland::gnome;
+using platform::wayland::BusRef;
+using platform::wayland::SlotRef;
 using Clock = std::chrono::steady_clock;
 
 constexpr auto kIdle = std::chrono::minutes(10);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/geometry.h"
-#include "platform/wayland/gnome/bus_refs.h"
+#include "platform/wayland/bus_refs.h"
 #include "platform/wayland/gnome/remote_session.h"
 #include "platform/wayland/unique_fd.h"
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/wayland/gnome/bus_refs.h"
+#include "platform/wayland/bus_refs.h"
 #include "platform/wayland/gnome/remote_session.h"
 
 namespace platform::wayland::gnome {

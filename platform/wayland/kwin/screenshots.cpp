@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/wayland/bus_refs.h"
 #include "platform/wayland/unique_fd.h"
 
 namespace platform::wayland::kwin {
@@ -20,22 +21,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kTimeout = std::chrono::seconds(5);
-
-struct MessageRef {
-    sd_bus_message* m = nullptr;
-    MessageRef() = default;
-    MessageRef(const MessageRef&) = delete;
-    MessageRef& operator=(const MessageRef&) = delete;
-    ~MessageRef() { Reset(); }
-    void Reset() { m = sd_bus_message_unref(m); }
-};
-struct ErrorRef {
-    sd_bus_error e = SD_BUS_ERROR_NULL;
-    ErrorRef() = default;
-    ErrorRef(const ErrorRef&) = delete;
-    ErrorRef& operator=(const ErrorRef&) = delete;
-    ~ErrorRef() { sd_bus_error_free(&e); }
-};
 
 // What KWin says of the picture it writes: its size, row length and Qt image format.
 struct Picture {

@@ -22,13 +22,13 @@
 #include <string>
 #include <thread>
 
-#include "platform/wayland/gnome/bus_refs.h"
+#include "platform/wayland/bus_refs.h"
 #include "platform/wayland/gnome/pipewire_frames.h"
 
 namespace {
 
 using namespace platform::wayland::gnome;
-using platform::wayland::UniqueFd;
+using namespace platform::wayland;
 using namespace std::chrono_literals;
 
 constexpr char kMutterRemote[] = "org.gnome.Mutter.RemoteDesktop";

@@ -5,7 +5,7 @@
 
 #include <utility>
 
-namespace platform::wayland::gnome {
+namespace platform::wayland {
 
 // Owners of sd-bus's reference-counted objects: each lets go of its reference when it goes.
 struct BusRef {
@@ -46,4 +46,4 @@ struct SlotRef {
     void Reset() { s = sd_bus_slot_unref(s); }
 };
 
-}  // namespace platform::wayland::gnome
+}  // namespace platform::wayland
