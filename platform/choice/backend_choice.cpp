@@ -6,7 +6,7 @@
 namespace platform {
 
 std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_display,
-                                   std::string& error) {
+                                   const char* current_desktop, std::string& error) {
     if (forced && *forced) {
         const std::string_view name(forced);
         if (name == "wayland") return {Backend::kWayland};
@@ -18,7 +18,16 @@ std::vector<Backend> BackendsToTry(const char* forced, const char* wayland_displ
         return {};
     }
     if (wayland_display && *wayland_display) {
-        return {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11};
+        // A colon-separated list, such as "ubuntu:GNOME".
+        bool gnome = false;
+        for (std::string_view left(current_desktop ? current_desktop : ""); !gnome;) {
+            const std::size_t colon = left.find(':');
+            gnome = left.substr(0, colon) == "GNOME";
+            if (colon == std::string_view::npos) break;
+            left.remove_prefix(colon + 1);
+        }
+        if (gnome) return {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11};
+        return {Backend::kWayland, Backend::kKWin, Backend::kX11};
     }
     return {Backend::kX11};
 }

@@ -19,7 +19,8 @@ namespace platform {
 
 std::unique_ptr<Desktop> OpenNativeDesktop(std::string& error) {
     const std::vector<Backend> order =
-        BackendsToTry(std::getenv("RAVELKIN_BACKEND"), std::getenv("WAYLAND_DISPLAY"), error);
+        BackendsToTry(std::getenv("RAVELKIN_BACKEND"), std::getenv("WAYLAND_DISPLAY"),
+                      std::getenv("XDG_CURRENT_DESKTOP"), error);
     std::string tried;
     for (Backend backend : order) {
         std::string why;

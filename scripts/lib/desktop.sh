@@ -271,6 +271,16 @@ start_private_kwin() {
     return 1
 }
 
+# mutter_xwayland LOG: "DISPLAY AUTHORITY" of the XWayland that mutter (or GNOME Shell), writing
+# LOG, started in $PRIVATE_DIR/run, once it and mutter's Wayland socket answer; fails before.
+mutter_xwayland() {
+    local display auth
+    display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$1")
+    auth=$(find "$PRIVATE_DIR/run" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
+    [ -S "$PRIVATE_DIR/run/wayland-0" ] && [ -n "$display" ] && [ -n "$auth" ] &&
+        DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1 && echo "$display $auth"
+}
+
 # start_private_mutter WIDTHxHEIGHT: GNOME's compositor, mutter, headless on a private session
 # bus, one virtual monitor of that size, with its XWayland. Exports WAYLAND_DISPLAY,
 # XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
@@ -294,17 +304,13 @@ start_private_mutter() {
     DESKTOP_PIDS+=($!)
     export MUTTER_PID=$!
     # Ready once its socket is there and its XWayland answers, on the display it names.
+    local auth
     for _ in $(seq 200); do
-        display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/mutter.log")
-        if [ -S "$dir/run/wayland-0" ] && [ -n "$display" ]; then
-            local auth
-            auth=$(find "$dir/run" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
-            if [ -n "$auth" ] && DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1; then
-                export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
-                export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
-                unset WAYLAND_SOCKET
-                return 0
-            fi
+        if read -r display auth < <(mutter_xwayland "$dir/mutter.log"); then
+            export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
+            export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
+            unset WAYLAND_SOCKET
+            return 0
         fi
         kill -0 "$MUTTER_PID" 2>/dev/null || break
         sleep 0.05
@@ -399,17 +405,13 @@ start_private_gnome_shell() {
     # Ready once XWayland answers on the display it names, the extension answers on the bus
     # (AccessDenied is an answer: dbus-send is no program of ours), and GNOME Shell says it
     # has started: until then, it may lose the press of a shortcut.
+    local auth reply
     for _ in $(seq 300); do
-        display=$(sed -n 's/.*Using public X11 display \(:[0-9]*\).*/\1/p' "$dir/gnome-shell.log")
-        if [ -S "$dir/run/wayland-0" ] && [ -n "$display" ]; then
-            local auth
-            auth=$(find "$dir/run" -maxdepth 1 -name '.mutter-Xwaylandauth.*' | head -1)
-            local reply
+        if read -r display auth < <(mutter_xwayland "$dir/gnome-shell.log"); then
             reply=$("${env[@]}" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
                 /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
-            if [ -n "$auth" ] && [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
-                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log" &&
-                DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1; then
+            if [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
+                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log"; then
                 export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
                 export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
                 export GSETTINGS_BACKEND=keyfile

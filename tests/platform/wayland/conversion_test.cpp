@@ -164,34 +164,38 @@ TEST(VirtualKeymap, TypesEveryByteOfTheTypingTable) {
 
 TEST(BackendChoice, FollowsTheEnvironment) {
     using platform::Backend;
+    const std::vector<Backend> wayland = {Backend::kWayland, Backend::kKWin, Backend::kX11};
+    const std::vector<Backend> gnome = {Backend::kWayland, Backend::kKWin, Backend::kGnome,
+                                        Backend::kX11};
     const struct {
         const char* forced;
         const char* wayland_display;
+        const char* desktop;
         std::vector<Backend> order;
         bool error;
     } cases[] = {
-        {nullptr, nullptr, {Backend::kX11}, false},
-        {nullptr, "", {Backend::kX11}, false},
-        {nullptr,
-         "wayland-1",
-         {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11},
-         false},
-        {"",
-         "wayland-1",
-         {Backend::kWayland, Backend::kKWin, Backend::kGnome, Backend::kX11},
-         false},
-        {"kwin", nullptr, {Backend::kKWin}, false},
-        {"x11", "wayland-1", {Backend::kX11}, false},
-        {"wayland", nullptr, {Backend::kWayland}, false},
-        {"Wayland", "wayland-1", {}, true},
-        {"gnome", nullptr, {Backend::kGnome}, false},
-        {"GNOME", "wayland-1", {}, true},
+        {nullptr, nullptr, nullptr, {Backend::kX11}, false},
+        {nullptr, "", "GNOME", {Backend::kX11}, false},
+        {nullptr, "wayland-1", nullptr, wayland, false},
+        {"", "wayland-1", "KDE", wayland, false},
+        {nullptr, "wayland-1", "GNOME", gnome, false},
+        {nullptr, "wayland-1", "ubuntu:GNOME", gnome, false},
+        {nullptr, "wayland-1", "GNOME-Classic:GNOME", gnome, false},
+        {nullptr, "wayland-1", "GNOME-Flashback", wayland, false},
+        {nullptr, "wayland-1", "gnome", wayland, false},
+        {"kwin", nullptr, nullptr, {Backend::kKWin}, false},
+        {"x11", "wayland-1", "GNOME", {Backend::kX11}, false},
+        {"wayland", nullptr, nullptr, {Backend::kWayland}, false},
+        {"Wayland", "wayland-1", nullptr, {}, true},
+        {"gnome", nullptr, nullptr, {Backend::kGnome}, false},
+        {"GNOME", "wayland-1", "GNOME", {}, true},
     };
     for (const auto& c : cases) {
         std::string error;
-        EXPECT_EQ(platform::BackendsToTry(c.forced, c.wayland_display, error), c.order)
+        EXPECT_EQ(platform::BackendsToTry(c.forced, c.wayland_display, c.desktop, error), c.order)
             << (c.forced ? c.forced : "(unset)") << " "
-            << (c.wayland_display ? c.wayland_display : "(unset)");
+            << (c.wayland_display ? c.wayland_display : "(unset)") << " "
+            << (c.desktop ? c.desktop : "(unset)");
         EXPECT_EQ(!error.empty(), c.error) << error;
         if (c.error) {
             EXPECT_NE(error.find("wayland, kwin, gnome or x11"), std::string::npos) << error;
