@@ -145,6 +145,7 @@ class User {
         std::string why;
         auto frames = PipeWireFrames::Open(PipeWireSocket(), g_node, why);
         if (!frames) return Fail(why);
+        bool parked = false;
         for (;;) {
             sd_bus_process(bus_.bus, nullptr);
             if (g_press_chord) {
@@ -154,6 +155,13 @@ class User {
             const auto frame = frames->Newest(200ms, why);
             // A still screen sends nothing; a dialog that shows is a change, and sends it.
             if (!frame) continue;
+            // The pointer first waits in the bottom right corner, off the dialog's buttons,
+            // which change colour under it.
+            if (!parked) {
+                Move(frame->width - 0.5, frame->height - 0.5);
+                parked = true;
+                continue;
+            }
             const std::optional<Dialog> dialog = FindDialog(*frame);
             if (!dialog) {
                 std::this_thread::sleep_for(100ms);
