@@ -271,6 +271,21 @@ start_private_kwin() {
     return 1
 }
 
+# leave_gnome_overview: closes the overview of the GNOME Shell start_private_gnome_shell
+# started, which it opens at start; waits until it is closed.
+leave_gnome_overview() {
+    local _ get=(dbus-send --session --print-reply --dest=org.gnome.Shell /org/gnome/Shell)
+    for _ in $(seq 100); do
+        "${get[@]}" org.freedesktop.DBus.Properties.Set string:org.gnome.Shell \
+            string:OverviewActive variant:boolean:false >/dev/null 2>&1
+        "${get[@]}" org.freedesktop.DBus.Properties.Get string:org.gnome.Shell \
+            string:OverviewActive 2>/dev/null | grep -q 'boolean false' && return 0
+        sleep 0.05
+    done
+    echo "GNOME Shell did not leave its overview" >&2
+    return 1
+}
+
 # mutter_xwayland LOG: "DISPLAY AUTHORITY" of the XWayland that mutter (or GNOME Shell), writing
 # LOG, started in $PRIVATE_DIR/run, once it and mutter's Wayland socket answer; fails before.
 mutter_xwayland() {
@@ -403,23 +418,15 @@ start_private_gnome_shell() {
     DESKTOP_PIDS+=($!)
     export GNOME_SHELL_PID=$!
     # Ready once XWayland answers on the display it names, the extension answers on the bus
-    # (AccessDenied is an answer: dbus-send is no program of ours), GNOME Shell says it has
-    # started (until then, it may lose the press of a shortcut) and its overview is closed.
+    # (AccessDenied is an answer: dbus-send is no program of ours), and GNOME Shell says it
+    # has started: until then, it may lose the press of a shortcut.
     local auth reply
     for _ in $(seq 300); do
         if read -r display auth < <(mutter_xwayland "$dir/gnome-shell.log"); then
             reply=$("${env[@]}" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
                 /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
-            # It starts in the overview, where a new window shows as a small picture of
-            # itself: it is left first.
             if [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
-                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log" &&
-                "${env[@]}" dbus-send --session --print-reply --dest=org.gnome.Shell \
-                    /org/gnome/Shell org.freedesktop.DBus.Properties.Set string:org.gnome.Shell \
-                    string:OverviewActive variant:boolean:false >/dev/null 2>&1 &&
-                "${env[@]}" dbus-send --session --print-reply --dest=org.gnome.Shell \
-                    /org/gnome/Shell org.freedesktop.DBus.Properties.Get string:org.gnome.Shell \
-                    string:OverviewActive 2>/dev/null | grep -q 'boolean false'; then
+                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log"; then
                 export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
                 export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
                 export GSETTINGS_BACKEND=keyfile
