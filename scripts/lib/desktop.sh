@@ -296,12 +296,34 @@ mutter_xwayland() {
         DISPLAY=$display XAUTHORITY=$auth xdpyinfo >/dev/null 2>&1 && echo "$display $auth"
 }
 
+# await_mutter LOG PID BUS NAME [CHECK...]: waits until the mutter or GNOME Shell of PID, which
+# writes LOG, has its Wayland socket and an XWayland that answers, and CHECK (a command), when
+# given, succeeds; then exports what a client needs to reach it, with BUS as the session bus.
+# Fails, showing LOG, when it ends first or is not ready within 15 seconds.
+await_mutter() {
+    local log=$1 pid=$2 address=$3 name=$4 display auth _
+    shift 4
+    for _ in $(seq 300); do
+        if read -r display auth < <(mutter_xwayland "$log") && { [ $# -eq 0 ] || "$@"; }; then
+            export XDG_RUNTIME_DIR="$PRIVATE_DIR/run" WAYLAND_DISPLAY=wayland-0
+            export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
+            unset WAYLAND_SOCKET
+            return 0
+        fi
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.05
+    done
+    echo "$name did not start; it said:" >&2
+    cat "$log" >&2
+    return 1
+}
+
 # start_private_mutter WIDTHxHEIGHT: GNOME's compositor, mutter, headless on a private session
 # bus, one virtual monitor of that size, with its XWayland. Exports WAYLAND_DISPLAY,
 # XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
 # MUTTER_PID for whoever wants to end the compositor early.
 start_private_mutter() {
-    local dir size=$1 address display _
+    local dir size=$1 address
     [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
         echo "start_private_mutter: bad monitor size \"$size\"" >&2
         return 1
@@ -318,21 +340,7 @@ start_private_mutter() {
         --wayland-display wayland-0 >"$dir/mutter.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export MUTTER_PID=$!
-    # Ready once its socket is there and its XWayland answers, on the display it names.
-    local auth
-    for _ in $(seq 200); do
-        if read -r display auth < <(mutter_xwayland "$dir/mutter.log"); then
-            export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
-            export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
-            unset WAYLAND_SOCKET
-            return 0
-        fi
-        kill -0 "$MUTTER_PID" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "mutter did not start; it said:" >&2
-    cat "$dir/mutter.log" >&2
-    return 1
+    await_mutter "$dir/mutter.log" "$MUTTER_PID" "$address" mutter
 }
 
 # start_private_portals: on the mutter start_private_mutter started (and its bus), PipeWire,
@@ -381,7 +389,7 @@ start_private_portals() {
 # XDG_RUNTIME_DIR, DBUS_SESSION_BUS_ADDRESS, DISPLAY and XAUTHORITY (XWayland's), and
 # GNOME_SHELL_PID for whoever wants to end it early.
 start_private_gnome_shell() {
-    local dir size=$1 address display program trusted=() uuid=ravelkin@ravelkin.org _
+    local dir size=$1 address program trusted=() uuid=ravelkin@ravelkin.org _
     shift
     [[ $size =~ ^[0-9]+x[0-9]+$ ]] || {
         echo "start_private_gnome_shell: bad monitor size \"$size\"" >&2
@@ -417,27 +425,20 @@ start_private_gnome_shell() {
         >"$dir/gnome-shell.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export GNOME_SHELL_PID=$!
-    # Ready once XWayland answers on the display it names, the extension answers on the bus
-    # (AccessDenied is an answer: dbus-send is no program of ours), and GNOME Shell says it
-    # has started: until then, it may lose the press of a shortcut.
-    local auth reply
-    for _ in $(seq 300); do
-        if read -r display auth < <(mutter_xwayland "$dir/gnome-shell.log"); then
-            reply=$("${env[@]}" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
-                /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
-            if [[ $reply == *AccessDenied* || $reply == *uint32* ]] &&
-                grep -q 'GNOME Shell started at' "$dir/gnome-shell.log"; then
-                export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
-                export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
-                export GSETTINGS_BACKEND=keyfile
-                unset WAYLAND_SOCKET
-                return 0
-            fi
-        fi
-        kill -0 "$GNOME_SHELL_PID" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "GNOME Shell did not start with Ravelkin's extension; it said:" >&2
-    cat "$dir/gnome-shell.log" >&2
-    return 1
+    await_mutter "$dir/gnome-shell.log" "$GNOME_SHELL_PID" "$address" \
+        "GNOME Shell with Ravelkin's extension" gnome_shell_started "$dir/gnome-shell.log" \
+        "${env[@]}" || return 1
+    export GSETTINGS_BACKEND=keyfile
+}
+
+# gnome_shell_started LOG ENV...: the GNOME Shell that writes LOG has started (until then, it
+# may lose the press of a shortcut) and Ravelkin's extension answers on the bus of ENV
+# (AccessDenied is an answer: dbus-send is no program of ours).
+gnome_shell_started() {
+    local log=$1 reply
+    shift
+    grep -q 'GNOME Shell started at' "$log" || return 1
+    reply=$("$@" dbus-send --session --print-reply --dest=org.ravelkin.Shell \
+        /org/ravelkin/Shell org.ravelkin.Shell1.Hello 2>&1) || true
+    [[ $reply == *AccessDenied* || $reply == *uint32* ]]
 }
