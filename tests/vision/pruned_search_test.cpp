@@ -11,6 +11,7 @@
 #include "vision/find_image.h"
 #include "vision/matcher/correlation_choice.h"
 #include "vision/matcher/fast_matcher.h"
+#include "vision/matcher/normalised_score.h"
 #include "vision/matcher/pruned_search.h"
 
 namespace testing_support {
@@ -128,17 +129,19 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchWhereScoresTie) {
 
 // The work the bounds leave: where the template was cut from the screen, a few dozen exact
 // scores among two million placements; on a flat screen, where every placement ties, the
-// search hands over after scoring a few dozen, before it has bounded many.
+// search hands over after scoring a few dozen, before it has bounded many. A search that
+// handed over leaves nothing behind that keeps the next one from pruning.
 TEST(PrunedSearch, LeavesFewPlacementsToScoreAndGivesUpEarlyWhereAllTie) {
     const cv::Mat flat(1080, 1920, CV_8UC3, cv::Scalar(200, 180, 160));
     const struct {
         cv::Mat screen, templ;
         vision::PrunedSearch::Outcome outcome;
     } cases[] = {
+        {flat, flat(cv::Rect(0, 0, 48, 48)), vision::PrunedSearch::Outcome::kTooMany},
         {RealScreen("hd-dialogs"), {}, vision::PrunedSearch::Outcome::kFound},
         {RealScreen("hd-browser"), {}, vision::PrunedSearch::Outcome::kFound},
-        {RealScreen("hd-terminals"), {}, vision::PrunedSearch::Outcome::kFound},
         {flat, flat(cv::Rect(0, 0, 48, 48)), vision::PrunedSearch::Outcome::kTooMany},
+        {RealScreen("hd-terminals"), {}, vision::PrunedSearch::Outcome::kFound},
     };
     vision::PrunedSearch search;
     for (const auto& c : cases) {
@@ -149,7 +152,32 @@ TEST(PrunedSearch, LeavesFewPlacementsToScoreAndGivesUpEarlyWhereAllTie) {
             Placement best;
             EXPECT_EQ(search.Run(c.screen, templ, 95, workers, 1000000, &best), c.outcome);
             EXPECT_LT(search.scored(), 100);
+            if (c.outcome == vision::PrunedSearch::Outcome::kTooMany) {
+                EXPECT_LT(search.bounded(), 5000);
+            }
         }
+    }
+}
+
+// The largest templates the bounds take, light ones on a light screen: the sums of squares of
+// their windows pass 2^31, and must still be read exactly.
+TEST(PrunedSearch, ReadsWindowSumsPast2To31Exactly) {
+    const cv::Mat dialogs = RealScreen("hd-dialogs");
+    ASSERT_FALSE(dialogs.empty());
+    const cv::Mat templ = dialogs(SpreadPatch(dialogs, {148, 148}, true));
+    ASSERT_TRUE(vision::PrunedSearch::Fits(templ.size()));
+    ASSERT_GT(vision::SquareSum(templ), std::int64_t{1} << 31);
+    vision::FastMatcher matcher;
+    Placement all;
+    ASSERT_TRUE(matcher.Match(dialogs, templ, &all));
+    vision::PrunedSearch search;
+    for (const int workers : {1, 2}) {
+        search.Reserve(workers, dialogs.size(), templ.size());
+        Placement best;
+        ASSERT_EQ(search.Run(dialogs, templ, 95, workers, 1000000, &best),
+                  vision::PrunedSearch::Outcome::kFound);
+        EXPECT_EQ(best.top_left, all.top_left);
+        EXPECT_EQ(best.score, all.score);
     }
 }
 

@@ -33,8 +33,10 @@ constexpr std::size_t kCandidates = 1024;
 // The candidates a worker scores as soon as it finds them, before it keeps them in its list.
 constexpr std::int64_t kScoredAtOnce = 32;
 
-// The most exact scores a search makes before it hands on to the exhaustive one.
-constexpr std::int64_t kMostScores = 2 * kCandidates;
+// The most exact scores a search makes before it hands on to the exhaustive one: searches on
+// real screens make a few hundred at most, and where many more are needed the bounds are
+// loose on that screen, so that every further one is likely wasted.
+constexpr std::int64_t kMostScores = kCandidates;
 
 // The first pass hopes for a score at least this high, as a template cut from the screen it
 // is looked for on has: the bounds then reject nearly every placement. Only when no placement
@@ -96,12 +98,15 @@ struct Band {
 
     // Over columns [x, x + width): exact whole numbers below 2^32, as doubles.
     double Sum(int x, int width) const {
-        return static_cast<double>(bottom_sums[x + width] - bottom_sums[x] - top_sums[x + width] +
-                                   top_sums[x]);
+        return Exact(bottom_sums[x + width] - bottom_sums[x] - top_sums[x + width] + top_sums[x]);
     }
     double Energy(int x, int width) const {
-        return static_cast<double>(bottom_squares[x + width] - bottom_squares[x] -
-                                   top_squares[x + width] + top_squares[x]);
+        return Exact(bottom_squares[x + width] - bottom_squares[x] - top_squares[x + width] +
+                     top_squares[x]);
+    }
+    // v exactly, through a signed conversion, which vectorises where an unsigned one does not.
+    static double Exact(std::uint32_t v) {
+        return static_cast<double>(static_cast<std::int32_t>(v ^ 0x8000'0000u)) + 2147483648.0;
     }
 };
 
@@ -111,12 +116,12 @@ struct Ratios {
     double high = 0;
 };
 
-// Marks the windows of the band, width wide, whose ratio lies in the range; false when none
-// does. In floats, eight at a time: each value below is within 2^-24 of the exact one, so a
+// Marks the windows of the band, width wide, whose ratio lies in the range, and counts them.
+// In floats, eight at a time: each value below is within 2^-24 of the exact one, so a
 // range a hundred thousandth wider misses no window inside it, and the few just outside that
 // pass are dropped by the exact bounds that follow.
-RAVELKIN_VECTOR_CLONES bool MarkPasses(const Band& band, int count, int width, Ratios range,
-                                       std::uint8_t* passes) {
+RAVELKIN_VECTOR_CLONES int MarkPasses(const Band& band, int count, int width, Ratios range,
+                                      std::uint8_t* passes) {
     const Band b = band;  // in registers: the stores below might alias it
     const float low = static_cast<float>(range.low * (1 - 1e-5));
     const float high = static_cast<float>(range.high * (1 + 1e-5));
@@ -129,9 +134,58 @@ RAVELKIN_VECTOR_CLONES bool MarkPasses(const Band& band, int count, int width, R
         const float square = sum * sum;
         const bool pass = energy > 0 && square >= low * energy && square <= high * energy;
         passes[x] = pass;
-        passed |= pass;
+        passed += pass;
     }
-    return passed != 0;
+    return passed;
+}
+
+// Where the quarters of a window lie in it, and the template's sums over them and over the
+// rest the cells leave (nothing, when the cells cover the template: its bound is then 0).
+struct Quarters {
+    std::array<Part, 4> parts;
+    std::array<int, 4> left;
+    std::array<int, 4> width;
+    Part rest;
+};
+
+// The quarters' and the rest's bounds of the window at x, added up as ScanRows adds them.
+inline double QuartersBound(const Quarters& q, const std::array<Band, 4>& rows, double sum,
+                            double energy, int x, std::array<double, 4>* each) {
+    std::array<double, 4> quarter_sum;
+    std::array<double, 4> quarter_energy;
+    for (int i = 0; i < 4; ++i) {
+        quarter_sum[i] = rows[i].Sum(x + q.left[i], q.width[i]);
+        quarter_energy[i] = rows[i].Energy(x + q.left[i], q.width[i]);
+        sum -= quarter_sum[i];
+        energy -= quarter_energy[i];
+    }
+    double bound = PartBound(q.rest, sum, energy);
+    for (int i = 0; i < 4; ++i) {
+        (*each)[i] = PartBound(q.parts[i], quarter_sum[i], quarter_energy[i]);
+        bound += (*each)[i];
+    }
+    return bound;
+}
+
+// For a row where many windows passed the whole window's bound: keeps the mark of those whose
+// quarters' bound reaches cutoff_norm x the square root of their energy. Every window of the
+// row without a branch, so that four are bounded at once.
+RAVELKIN_VECTOR_CLONES void MarkQuarterPasses(const Band& whole, const std::array<Band, 4>& rows,
+                                              const Quarters& quarters, int count, int width,
+                                              double cutoff_norm, double* spare,
+                                              std::uint8_t* passes) {
+    const Band b = whole;  // in registers: the stores below might alias them
+    const std::array<Band, 4> r = rows;
+    const Quarters q = quarters;
+    // By how much each bound exceeds what is needed, in a loop of doubles alone, which
+    // vectorises; the marks, bytes, are kept or cleared after.
+    for (int x = 0; x < count; ++x) {
+        const double energy = b.Energy(x, width);
+        std::array<double, 4> each;
+        spare[x] = QuartersBound(q, r, b.Sum(x, width), energy, x, &each) -
+                   cutoff_norm * std::sqrt(energy);
+    }
+    for (int x = 0; x < count; ++x) passes[x] &= static_cast<std::uint8_t>(spare[x] >= 0);
 }
 
 }  // namespace
@@ -147,9 +201,7 @@ struct PrunedSearch::Template {
     std::array<Part, kMostCells> cells;
     // The cells grouped in two by two quarters, whose bound is cheaper and comes first.
     std::array<cv::Rect, 4> quarter_cells;  // the cells of each, in cells
-    std::array<Part, 4> quarters;
-    Part rest;
-    bool has_rest = false;
+    Quarters quarters;
 
     Template(const cv::Mat& templ) : size(templ.size()) {
         norm = std::sqrt(static_cast<double>(SquareSum(templ)));
@@ -157,6 +209,7 @@ struct PrunedSearch::Template {
         grid.width = std::clamp(size.width / kCellSide, 1, kMostGrid);
         grid.height = std::clamp(size.height / kCellSide, 1, kMostGrid);
         cell = {size.width / grid.width, size.height / grid.height};
+        Part& rest = quarters.rest;
         rest = whole;
         for (int j = 0; j < grid.height; ++j) {
             for (int i = 0; i < grid.width; ++i) {
@@ -169,7 +222,6 @@ struct PrunedSearch::Template {
             }
         }
         rest.Finish();
-        has_rest = rest.values > 0;
         const cv::Size half((grid.width + 1) / 2, (grid.height + 1) / 2);
         quarter_cells = {
             cv::Rect(0, 0, half.width, half.height),
@@ -178,11 +230,13 @@ struct PrunedSearch::Template {
             cv::Rect(half.width, half.height, grid.width - half.width, grid.height - half.height)};
         for (int q = 0; q < 4; ++q) {
             const cv::Rect& r = quarter_cells[q];
+            Part& part = quarters.parts[q];
             for (int j = r.y; j < r.y + r.height; ++j) {
-                for (int i = r.x; i < r.x + r.width; ++i)
-                    quarters[q].Add(cells[j * grid.width + i]);
+                for (int i = r.x; i < r.x + r.width; ++i) part.Add(cells[j * grid.width + i]);
             }
-            quarters[q].Finish();
+            part.Finish();
+            quarters.left[q] = r.x * cell.width;
+            quarters.width[q] = r.width * cell.width;
         }
     }
 
@@ -224,6 +278,7 @@ void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
         w.integral_sums.resize(ring * width);
         w.integral_squares.resize(ring * width);
         w.passes.resize(width);
+        w.spare.resize(width);
         // Room for the other workers' candidates too, which join the first one's at the end.
         w.candidates.reserve(kCandidates * workers);
     }
@@ -232,6 +287,12 @@ void PrunedSearch::Reserve(int workers, cv::Size picture, cv::Size templ) {
 std::int64_t PrunedSearch::scored() const {
     std::int64_t all = 0;
     for (const Worker& w : workers_) all += w.scored;
+    return all;
+}
+
+std::int64_t PrunedSearch::bounded() const {
+    std::int64_t all = 0;
+    for (const Worker& w : workers_) all += w.bounded;
     return all;
 }
 
@@ -319,8 +380,9 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
             ratios = t.RatioRange(ratios_for);
         }
         const Band whole = band(y, t.size.height);
-        if (!MarkPasses(whole, across, t.size.width, ratios, passes)) continue;
-        // The cells' bound, only where the whole window's passed.
+        const int passed = MarkPasses(whole, across, t.size.width, ratios, passes);
+        if (passed == 0) continue;
+        // The quarters' and the cells' bounds, only where the whole window's passed.
         const double cutoff = Cutoff() * (1 - kMargin);
         std::array<Band, kMostGrid> cell_rows;
         for (int j = 0; j < t.grid.height; ++j) {
@@ -330,6 +392,12 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
         for (int q = 0; q < 4; ++q) {
             const cv::Rect& cells = t.quarter_cells[q];
             quarter_rows[q] = band(y + cells.y * t.cell.height, cells.height * t.cell.height);
+        }
+        // Where the whole window's bound is loose, as on a screen of little contrast, most
+        // windows pass it: the quarters' bound is then cheaper for the whole row at once.
+        if (passed >= across / 4) {
+            MarkQuarterPasses(whole, quarter_rows, t.quarters, across, t.size.width,
+                              cutoff * t.norm, w.spare.data(), passes);
         }
         for (int x = 0; x < across; ++x) {
             // Most placements fail the whole window's bound: eight flags are skipped at once
@@ -343,37 +411,29 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
                 }
             }
             if (!passes[x]) continue;
-            const double sum = whole.Sum(x, t.size.width);
-            const double energy = whole.Energy(x, t.size.width);
+            ++w.bounded;
             // The window's quarters first, and the rest the cells leave.
-            std::array<double, 4> quarter_sum;
-            std::array<double, 4> quarter_energy;
-            double rest_sum = sum;
-            double rest_energy = energy;
-            for (int q = 0; q < 4; ++q) {
-                const int left = x + t.quarter_cells[q].x * t.cell.width;
-                const int across_cells = t.quarter_cells[q].width * t.cell.width;
-                quarter_sum[q] = quarter_rows[q].Sum(left, across_cells);
-                quarter_energy[q] = quarter_rows[q].Energy(left, across_cells);
-                rest_sum -= quarter_sum[q];
-                rest_energy -= quarter_energy[q];
-            }
-            const double rest = t.has_rest ? PartBound(t.rest, rest_sum, rest_energy) : 0;
+            const double energy = whole.Energy(x, t.size.width);
             const double needed = cutoff * t.norm * std::sqrt(energy);
-            double quarters = rest;
-            for (int q = 0; q < 4; ++q) {
-                quarters += PartBound(t.quarters[q], quarter_sum[q], quarter_energy[q]);
-            }
-            if (!(quarters >= needed)) continue;
-            // Then every cell.
-            double bound = rest;
-            for (int j = 0; j < t.grid.height; ++j) {
-                const Part* cells = &t.cells[j * t.grid.width];
-                for (int i = 0; i < t.grid.width; ++i) {
-                    const int left = x + i * t.cell.width;
-                    bound += PartBound(cells[i], cell_rows[j].Sum(left, t.cell.width),
-                                       cell_rows[j].Energy(left, t.cell.width));
+            std::array<double, 4> quarter_bound;
+            double bound = QuartersBound(t.quarters, quarter_rows, whole.Sum(x, t.size.width),
+                                         energy, x, &quarter_bound);
+            if (!(bound >= needed)) continue;
+            // Then the cells, a quarter at a time: the bounds of a quarter's cells add up to no
+            // more than the quarter's own, and the bound tightens as they replace it, so that
+            // most windows fail before every cell is bounded.
+            for (int q = 0; q < 4 && bound >= needed; ++q) {
+                const cv::Rect& r = t.quarter_cells[q];
+                double cells = 0;
+                for (int j = r.y; j < r.y + r.height; ++j) {
+                    const Part* row_cells = &t.cells[j * t.grid.width];
+                    for (int i = r.x; i < r.x + r.width; ++i) {
+                        const int left = x + i * t.cell.width;
+                        cells += PartBound(row_cells[i], cell_rows[j].Sum(left, t.cell.width),
+                                           cell_rows[j].Energy(left, t.cell.width));
+                    }
                 }
+                bound += cells - quarter_bound[q];
             }
             if (!(bound >= needed)) continue;
             bound /= needed / cutoff;
@@ -404,6 +464,7 @@ PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& t
     for (Worker& w : workers_) {
         w.candidates.clear();
         w.scored = 0;
+        w.bounded = 0;
         w.best = {};
     }
     const Template t(templ);

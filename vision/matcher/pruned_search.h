@@ -47,6 +47,9 @@ class PrunedSearch {
 
     // Placements the last run scored exactly: the work the bounds left.
     std::int64_t scored() const;
+    // Placements whose whole window's bound passed in the last run, and whose cells were
+    // bounded then.
+    std::int64_t bounded() const;
 
   private:
     struct Candidate {
@@ -63,8 +66,10 @@ class PrunedSearch {
         std::vector<std::uint32_t> integral_sums;
         std::vector<std::uint32_t> integral_squares;
         std::vector<std::uint8_t> passes;  // per placement of a row: whether its bound passes
+        std::vector<double> spare;         // per placement of a row: room for a bound
         std::vector<Candidate> candidates;
         std::int64_t scored = 0;
+        std::int64_t bounded = 0;
         double last_score = -1;  // of the last placement scored
         BestPlacement best;      // of the placements this worker scored
     };
