@@ -28,6 +28,7 @@
 #include <opencv2/imgcodecs.hpp>
 #include <opencv2/imgproc.hpp>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -36,9 +37,11 @@
 #include "engine/event_maker.h"
 #include "platform/allocator_tuning.h"
 #include "tests/vision/vision_support.h"
+#include "vision/matcher/correlation_choice.h"
 #include "vision/matcher/direct_correlator.h"
 #include "vision/matcher/fft_correlator.h"
 #include "vision/matcher/matcher.h"
+#include "vision/matcher/pruned_search.h"
 #include "vision/template_path.h"
 
 namespace {
@@ -222,6 +225,21 @@ void Threshold(benchmark::State& state, const Search& search, double threshold) 
              return agrees(all.score);
          }});
     state.counters["found"] = verdict;
+    // The work the bounds left, counted: placements past the whole window's bound, exact
+    // scores, and whether the search handed over to the exhaustive one.
+    const int cores = static_cast<int>(std::thread::hardware_concurrency());
+    const vision::PruningChoice choice = vision::ChoosePruning(
+        search.screen.size(), search.templ.size(), threshold, cores,
+        vision::ChooseCorrelation(search.screen.size(), search.templ.size(), cores));
+    if (choice.worth && vision::PrunedSearch::Fits(search.templ.size())) {
+        vision::PrunedSearch counted;
+        counted.Reserve(choice.workers, search.screen.size(), search.templ.size());
+        const auto outcome = counted.Run(search.screen, search.templ, threshold, choice.workers,
+                                         choice.budget, &best);
+        state.counters["bounded"] = static_cast<double>(counted.bounded());
+        state.counters["scored"] = static_cast<double>(counted.scored());
+        state.counters["handed_over"] = outcome == vision::PrunedSearch::Outcome::kTooMany;
+    }
 }
 
 // Processor time of this thread: the calibration runs on one thread, and time other programs
