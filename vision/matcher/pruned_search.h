@@ -47,8 +47,8 @@ class PrunedSearch {
 
     // Placements the last run scored exactly: the work the bounds left.
     std::int64_t scored() const;
-    // Placements the last run bounded one at a time: those whose whole window's bound passed
-    // (and, in rows where most did, their quarters' as well).
+    // Placements whose whole window's bound passed in the last run, and whose cells were
+    // bounded then.
     std::int64_t bounded() const;
 
   private:
@@ -70,8 +70,8 @@ class PrunedSearch {
         std::vector<Candidate> candidates;
         std::int64_t scored = 0;
         std::int64_t bounded = 0;
-        int ties = 0;        // scores in a row that tied with the best at the cutoff
-        BestPlacement best;  // of the placements this worker scored
+        double last_score = -1;  // of the last placement scored
+        BestPlacement best;      // of the placements this worker scored
     };
     struct Template;
 
