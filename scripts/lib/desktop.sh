@@ -253,21 +253,35 @@ start_private_kwin() {
         >"$dir/kwin.log" 2>&1 &
     DESKTOP_PIDS+=($!)
     export KWIN_PID=$!
-    # Ready once its socket is there and its screenshots answer on the bus.
-    for _ in $(seq 200); do
-        if [ -S "$dir/run/wayland-0" ] && "${env[@]}" dbus-send --session --print-reply \
-            --dest=org.kde.KWin /org/kde/KWin/ScreenShot2 org.freedesktop.DBus.Properties.Get \
-            string:org.kde.KWin.ScreenShot2 string:Version >/dev/null 2>&1; then
-            export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
-            export DBUS_SESSION_BUS_ADDRESS=$address
-            unset DISPLAY WAYLAND_SOCKET
-            return 0
-        fi
-        kill -0 "$KWIN_PID" 2>/dev/null || break
+    await_start "$KWIN_PID" "$dir/kwin.log" KWin kwin_answers "$dir/run/wayland-0" "${env[@]}" ||
+        return 1
+    export XDG_RUNTIME_DIR="$dir/run" WAYLAND_DISPLAY=wayland-0
+    export DBUS_SESSION_BUS_ADDRESS=$address
+    unset DISPLAY WAYLAND_SOCKET
+}
+
+# kwin_answers SOCKET ENV...: KWin's Wayland SOCKET is there and its screenshots answer on the
+# bus of the env command ENV.
+kwin_answers() {
+    [ -S "$1" ] || return 1
+    shift
+    "$@" dbus-send --session --print-reply --dest=org.kde.KWin /org/kde/KWin/ScreenShot2 \
+        org.freedesktop.DBus.Properties.Get string:org.kde.KWin.ScreenShot2 string:Version \
+        >/dev/null 2>&1
+}
+
+# await_start PID LOG NAME CHECK...: waits until CHECK, a command, succeeds, for at most 15
+# seconds and while PID runs; fails, showing LOG, what NAME said, when it does not.
+await_start() {
+    local pid=$1 log=$2 name=$3 _
+    shift 3
+    for _ in $(seq 300); do
+        "$@" && return 0
+        kill -0 "$pid" 2>/dev/null || break
         sleep 0.05
     done
-    echo "KWin did not start; it said:" >&2
-    cat "$dir/kwin.log" >&2
+    echo "$name did not start; it said:" >&2
+    cat "$log" >&2
     return 1
 }
 
@@ -301,21 +315,21 @@ mutter_xwayland() {
 # given, succeeds; then exports what a client needs to reach it, with BUS as the session bus.
 # Fails, showing LOG, when it ends first or is not ready within 15 seconds.
 await_mutter() {
-    local log=$1 pid=$2 address=$3 name=$4 display auth _
+    local log=$1 pid=$2 address=$3 name=$4 display auth
     shift 4
-    for _ in $(seq 300); do
-        if read -r display auth < <(mutter_xwayland "$log") && { [ $# -eq 0 ] || "$@"; }; then
-            export XDG_RUNTIME_DIR="$PRIVATE_DIR/run" WAYLAND_DISPLAY=wayland-0
-            export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
-            unset WAYLAND_SOCKET
-            return 0
-        fi
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.05
-    done
-    echo "$name did not start; it said:" >&2
-    cat "$log" >&2
-    return 1
+    await_start "$pid" "$log" "$name" mutter_ready "$log" "$@" || return 1
+    read -r display auth < <(mutter_xwayland "$log")
+    export XDG_RUNTIME_DIR="$PRIVATE_DIR/run" WAYLAND_DISPLAY=wayland-0
+    export DBUS_SESSION_BUS_ADDRESS=$address DISPLAY=$display XAUTHORITY=$auth
+    unset WAYLAND_SOCKET
+}
+
+# mutter_ready LOG [CHECK...]: the mutter that writes LOG has its Wayland socket and an
+# XWayland that answers, and CHECK, when given, succeeds.
+mutter_ready() {
+    mutter_xwayland "$1" >/dev/null || return 1
+    shift
+    [ $# -eq 0 ] || "$@"
 }
 
 # start_private_mutter WIDTHxHEIGHT: GNOME's compositor, mutter, headless on a private session
