@@ -12,7 +12,12 @@ stop_desktop() {
         wait "${DESKTOP_PIDS[i]}" 2>/dev/null || true
     done
     for i in "${DESKTOP_DIRS[@]}"; do
-        rm -rf "$i"
+        # The document portal, which the desktop portal starts on the bus, mounts its files in
+        # the runtime folder, and may still be unmounting them as it ends.
+        if mountpoint -q "$i/run/doc" 2>/dev/null; then
+            umount -l "$i/run/doc" 2>/dev/null || fusermount3 -uz "$i/run/doc" 2>/dev/null || true
+        fi
+        rm -rf "$i" 2>/dev/null || { sleep 0.5 && rm -rf "$i"; } || echo "left behind: $i" >&2
     done
 }
 trap stop_desktop EXIT
