@@ -47,8 +47,8 @@ class PrunedSearch {
 
     // Placements the last run scored exactly: the work the bounds left.
     std::int64_t scored() const;
-    // Placements whose whole window's bound passed in the last run, and whose cells were
-    // bounded then.
+    // Placements the last run bounded one at a time: those whose whole window's bound passed
+    // (and, in rows where most did, their quarters' as well).
     std::int64_t bounded() const;
 
   private:
